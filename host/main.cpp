@@ -1,0 +1,119 @@
+// kvhost: the stand-in host. It loads the libraries with the platform's
+// module loader, as the real host does, and drives them: the demo, tools for
+// people, and the harness that tests use.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "host/dbf_dump.h"
+#include "host/xbase_binding.h"
+
+#ifndef KV_SAMPLES_DIR
+#define KV_SAMPLES_DIR "host/samples"
+#endif
+
+namespace {
+
+void Usage() {
+  std::fprintf(stderr,
+               "usage:\n"
+               "  kvhost demo                      start the engine, show a sample file and dates\n"
+               "  kvhost dbf dump FILE [options]   print a data file's structure and records\n"
+               "options of dbf dump:\n"
+               "  --variant N    open as format variant N (1..9; default 1)\n"
+               "  --style N      show dates in date style N (1..15)\n"
+               "  --max N        print at most N records\n");
+}
+
+bool StartEngine(kvhost::XbaseBinding& xb) {
+  std::string error;
+  if (!xb.Load(error)) {
+    std::fprintf(stderr, "kvhost: %s\n", error.c_str());
+    return false;
+  }
+  if (xb.KV5InitInstance(0, 0) != 1) {
+    std::fprintf(stderr, "kvhost: the engine did not start\n");
+    return false;
+  }
+  return true;
+}
+
+int DumpCommand(int argc, char** argv) {
+  if (argc < 1) {
+    Usage();
+    return 2;
+  }
+  const char* path = argv[0];
+  kvhost::DumpOptions options;
+  for (int i = 1; i < argc; ++i) {
+    auto number = [&](long lo, long hi, long& out) {
+      if (i + 1 >= argc) return false;
+      char* end = nullptr;
+      out = std::strtol(argv[++i], &end, 10);
+      return *end == '\0' && out >= lo && out <= hi;
+    };
+    long v = 0;
+    if (std::strcmp(argv[i], "--variant") == 0 && number(1, 9, v)) {
+      options.variant = static_cast<int>(v);
+    } else if (std::strcmp(argv[i], "--style") == 0 && number(1, 15, v)) {
+      options.dateStyle = static_cast<int>(v);
+    } else if (std::strcmp(argv[i], "--max") == 0 && number(0, 2147483647L, v)) {
+      options.maxRecords = v;
+    } else {
+      Usage();
+      return 2;
+    }
+  }
+  kvhost::XbaseBinding xb;
+  if (!StartEngine(xb)) return 1;
+  const int status = kvhost::DumpDbf(xb, path, options, stdout);
+  xb.XBDTERM();
+  xb.Unload();
+  return status == 0 ? 0 : 1;
+}
+
+void ShowDates(const kvhost::XbaseBinding& xb) {
+  const char* date = "19960229";  // a leap day, as stored in a data file
+  std::printf("The stored date %s in each date style:\n", date);
+  for (int16_t style = 1; style <= 15; ++style) {
+    char text[16] = {};
+    char description[64] = {};
+    int16_t current = 0;
+    xb.XBCDSTYLE(style);
+    xb.XBCDGSTYLE(&current, description);
+    xb.XBCDS2S(text, style, date, 4);
+    std::printf("  %2d  %-24s %s\n", style, description, text);
+  }
+  int32_t dayNumber = 0;
+  char weekday[16] = {};
+  xb.XBCDS2LX(&dayNumber, date, 4);
+  xb.XBCDS2DAY(weekday, date, 4);
+  std::printf("  day number %d, a %s\n", dayNumber, weekday);
+  xb.XBCDSTYLE(1);
+}
+
+int DemoCommand() {
+  kvhost::XbaseBinding xb;
+  if (!StartEngine(xb)) return 1;
+  const std::string sample = std::string(KV_SAMPLES_DIR) + "/customers.dbf";
+  std::printf("== kvxbase started through KV5InitInstance ==\n\n");
+  kvhost::DumpOptions options;
+  options.dateStyle = 11;  // French (dd/mm/yyyy)
+  const int status = kvhost::DumpDbf(xb, sample.c_str(), options, stdout);
+  std::printf("\n");
+  ShowDates(xb);
+  xb.XBDTERM();
+  xb.Unload();
+  return status == 0 ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc >= 2 && std::strcmp(argv[1], "demo") == 0) return DemoCommand();
+  if (argc >= 3 && std::strcmp(argv[1], "dbf") == 0 && std::strcmp(argv[2], "dump") == 0)
+    return DumpCommand(argc - 3, argv + 3);
+  Usage();
+  return 2;
+}

@@ -1,0 +1,36 @@
+// kvxbase loaded at run time, as the host loads it: the entry points are
+// taken by name from the shared library.
+#pragma once
+#include <string>
+
+#include "kv/xbase.h"
+
+namespace kvhost {
+
+struct XbaseBinding {
+  void* module = nullptr;
+  decltype(&::KV5InitInstance) KV5InitInstance = nullptr;
+  decltype(&::XBDTERM) XBDTERM = nullptr;
+  decltype(&::XBESCODE) XBESCODE = nullptr;
+  decltype(&::XBDDOPENX) XBDDOPENX = nullptr;
+  decltype(&::XBDDCLOSE) XBDDCLOSE = nullptr;
+  decltype(&::XBDDINFO) XBDDINFO = nullptr;
+  decltype(&::XBDDFINFO) XBDDFINFO = nullptr;
+  decltype(&::XBDDSIZE) XBDDSIZE = nullptr;
+  decltype(&::XBDDLUD) XBDDLUD = nullptr;
+  decltype(&::XBDDRGET) XBDDRGET = nullptr;
+  decltype(&::XBDDRINFO) XBDDRINFO = nullptr;
+  decltype(&::XBDDFGET) XBDDFGET = nullptr;
+  decltype(&::XBDDFGETS) XBDDFGETS = nullptr;
+  decltype(&::XBCDSTYLE) XBCDSTYLE = nullptr;
+  decltype(&::XBCDGSTYLE) XBCDGSTYLE = nullptr;
+  decltype(&::XBCDS2S) XBCDS2S = nullptr;
+  decltype(&::XBCDS2LX) XBCDS2LX = nullptr;
+  decltype(&::XBCDS2DAY) XBCDS2DAY = nullptr;
+
+  // Loads the library and every entry point; on failure `error` says which.
+  bool Load(std::string& error);
+  void Unload();
+};
+
+}  // namespace kvhost

@@ -1,0 +1,200 @@
+/* kvxbase: the xBase engine's exported interface.
+ *
+ * Every function returns the engine's signed 16-bit status code: 0 success,
+ * positive a warning or state, negative an error. A negative code is sticky:
+ * every later call returns it unchanged until XBESCODE(0). Handles are 16-bit
+ * indexes into the engine's handle table; a failed open stores 65535.
+ *
+ * Records shared with the host are packed with the field order and widths of
+ * their definitions. Address fields are pointer-sized.
+ */
+#ifndef KV_XBASE_H
+#define KV_XBASE_H
+
+#include <stdint.h>
+
+#include "kv/export.h"
+#include "kv/platform_types.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+typedef int16_t XBSTATUS;
+typedef uint16_t XBHANDLE;
+
+#define XB_NO_HANDLE ((XBHANDLE)65535)
+
+/* Open mode word: low byte the format variant (1..9, 0 means 1). */
+#define XB_OPEN_READONLY 0x0100
+#define XB_OPEN_PRODUCTION 0x0200
+#define XB_OPEN_SHARED 0x0400
+#define XB_OPEN_SHARED_PROD 0x0800
+
+/* Status codes. */
+#define XB_OK 0
+#define XB_DELETED 1
+#define XB_EMPTY_DATE 2
+#define XB_NOT_FOUND_ERASE 4
+#define XB_CUT 5
+#define XB_ROUNDED 6
+#define XB_BAD_LENGTH 7
+#define XB_FLUSH_NOOP 8
+#define XB_E_WRITE (-1)
+#define XB_E_READ (-2)
+#define XB_E_MEMORY (-3)
+#define XB_E_SEEK (-4)
+#define XB_E_RENAME_NOT_FOUND (-5)
+#define XB_E_NO_HANDLE (-8)
+#define XB_E_ARGUMENT (-12)
+#define XB_E_HANDLE (-13)
+#define XB_E_EMPTY_NAME (-14)
+#define XB_E_DATE (-15)
+#define XB_E_TIME (-16)
+#define XB_E_FORMAT (-18)
+#define XB_E_HEADER_LENGTH (-19)
+#define XB_E_NULL (-21)
+#define XB_E_FIELD_NUMBER (-27)
+#define XB_E_FIELD_NAME (-28)
+#define XB_E_FIELD_LENGTH (-29)
+#define XB_E_DECIMALS (-30)
+#define XB_E_FIELD_TYPE (-31)
+#define XB_E_RECORD_LENGTH (-32)
+#define XB_E_VALUE (-33)
+#define XB_E_PRODUCTION_FLAG (-35)
+#define XB_E_READONLY (-36)
+#define XB_E_LOCKED (-37)
+#define XB_E_LOCK_TABLE (-38)
+#define XB_E_ACCESS (-40)
+#define XB_E_OPEN (-46)
+#define XB_E_HANDLE_TYPE (-56)
+#define XB_E_LOCK_MEMORY (-58)
+#define XB_E_NOT_STARTED (-59)
+
+#pragma pack(push, 1)
+
+/* A field definition as XBDDFINFO returns it (18 bytes). */
+typedef struct XBFIELDDEF {
+  char name[12];     /* NUL-terminated */
+  uint16_t type;     /* the type character */
+  uint16_t length;   /* for 'C' the whole length */
+  uint16_t decimals; /* 0 for 'C' */
+} XBFIELDDEF;
+
+/* File information as XBDDINFO returns it (283 bytes). */
+typedef struct XBFILEINFO {
+  uint32_t lockOffset;  /* last lock or unlock region */
+  uint32_t lockLength;
+  uint16_t openFlags;   /* bit 0 read-only, bit 1 shared, bit 2 state-word bit 1 */
+  char path[261];
+  uint16_t variant;     /* 1..9 */
+  uint16_t hasMemo;     /* 1 when the file has memo fields */
+  uint16_t production;  /* header byte 28 */
+  uint16_t flag14;      /* header byte 14 */
+  uint16_t flag15;      /* header byte 15 */
+  uint16_t reserved;    /* 0 after open */
+} XBFILEINFO;
+
+/* Record information (XBDDRINFO): the record buffer by address. */
+typedef struct XBRECINFO {
+  uint16_t recordLength;
+  uint16_t fieldCount;
+  void* buffer;
+} XBRECINFO;
+
+/* Record information (XBDDRINFOH): the record buffer by memory handle. */
+typedef struct XBRECINFOH {
+  uint16_t recordLength;
+  uint16_t fieldCount;
+  KVHGLOBAL buffer;
+} XBRECINFOH;
+
+#pragma pack(pop)
+
+/* ---- Engine frame ---------------------------------------------------- */
+
+/* Host entry: starts the engine with 100 files; 1 on success, else 0. */
+KV_API int32_t KV_CALL KV5InitInstance(uint32_t instance, uint32_t unused);
+
+KV_API XBSTATUS KV_CALL XBDINIT(int16_t files, int16_t dateStyle);
+KV_API XBSTATUS KV_CALL XBDTERM(void);
+KV_API XBSTATUS KV_CALL XBDQCLOSE(void);
+KV_API XBSTATUS KV_CALL XBDVERSION(int16_t version);
+KV_API XBSTATUS KV_CALL XBECODE(void);
+KV_API XBSTATUS KV_CALL XBESCODE(int16_t code);
+KV_API XBSTATUS KV_CALL XBESLOG(int16_t mode, const char* logFile);
+
+/* Memory blocks handed to the host: size + 128 zero bytes. */
+KV_API XBSTATUS KV_CALL _XBMALLOC(KVHGLOBAL* block, uint32_t size);
+KV_API XBSTATUS KV_CALL _XBMRALLOC(KVHGLOBAL* block, uint32_t size);
+KV_API XBSTATUS KV_CALL _XBMFREE(KVHGLOBAL block);
+KV_API XBSTATUS KV_CALL XBMFREE(void* address);
+KV_API XBSTATUS KV_CALL _XBMLOCK(void** address, KVHGLOBAL block);
+KV_API XBSTATUS KV_CALL _XBMUNLOCK(KVHGLOBAL block);
+
+/* ---- Data files: opening and reading ---------------------------------- */
+
+KV_API XBSTATUS KV_CALL XBDDOPENX(XBHANDLE* handle, const char* path, uint16_t mode);
+KV_API XBSTATUS KV_CALL XBDDCLOSE(XBHANDLE handle);
+KV_API XBSTATUS KV_CALL XBDDINFO(XBHANDLE handle, XBFILEINFO* info);
+KV_API XBSTATUS KV_CALL XBDDFINFO(XBHANDLE handle, uint16_t* longest, XBFIELDDEF* fields);
+KV_API XBSTATUS KV_CALL XBDDFNAM2NO(XBHANDLE handle, uint16_t* fieldNo, const char* name);
+KV_API XBSTATUS KV_CALL XBDDFNO2NAM(XBHANDLE handle, char* name, uint16_t fieldNo);
+KV_API XBSTATUS KV_CALL XBDDRGETX(XBHANDLE handle, void* record, uint32_t recordNo);
+KV_API XBSTATUS KV_CALL XBDDRGET(XBHANDLE handle, uint32_t recordNo);
+KV_API XBSTATUS KV_CALL XBDDFGET(XBHANDLE handle, uint16_t fieldNo, void* value);
+KV_API XBSTATUS KV_CALL XBDDFGETS(XBHANDLE handle, uint16_t fieldNo, char* text);
+KV_API XBSTATUS KV_CALL XBDDFNGET(XBHANDLE handle, const char* name, void* value);
+KV_API XBSTATUS KV_CALL XBDDFNGETS(XBHANDLE handle, const char* name, char* text);
+KV_API XBSTATUS KV_CALL XBDDRSTAT(XBHANDLE handle);
+KV_API XBSTATUS KV_CALL XBDDRNUM(XBHANDLE handle, uint32_t* recordNo);
+KV_API XBSTATUS KV_CALL XBDDSIZE(XBHANDLE handle, uint32_t* count);
+KV_API XBSTATUS KV_CALL XBDDHGET(XBHANDLE handle);
+KV_API XBSTATUS KV_CALL XBDDLUD(XBHANDLE handle, char* date, uint16_t style);
+KV_API XBSTATUS KV_CALL XBDDRINFO(XBHANDLE handle, XBRECINFO* info);
+KV_API XBSTATUS KV_CALL XBDDRINFOH(XBHANDLE handle, XBRECINFOH* info);
+
+/* ---- Dates and times --------------------------------------------------- */
+
+KV_API XBSTATUS KV_CALL XBCDSTYLE(int16_t style);
+KV_API XBSTATUS KV_CALL XBCDGSTYLE(int16_t* style, char* description);
+KV_API XBSTATUS KV_CALL XBCDS2I(int16_t* year, int16_t* month, int16_t* day, const char* text,
+                                int16_t style);
+KV_API XBSTATUS KV_CALL XBCDI2S(char* text, int16_t style, int16_t year, int16_t month,
+                                int16_t day);
+KV_API XBSTATUS KV_CALL XBCDS2S(char* out, int16_t styleOut, const char* in, int16_t styleIn);
+KV_API XBSTATUS KV_CALL XBCDI2L(int32_t* dayNumber, int16_t year, int16_t month, int16_t day);
+KV_API XBSTATUS KV_CALL XBCDL2I(int16_t* year, int16_t* month, int16_t* day, int32_t dayNumber);
+KV_API XBSTATUS KV_CALL XBCDS2LX(int32_t* dayNumber, const char* text, int16_t style);
+KV_API XBSTATUS KV_CALL XBCDL2SX(char* text, int16_t style, int32_t dayNumber);
+KV_API XBSTATUS KV_CALL XBCDSDIFF(int32_t* days, const char* text1, int16_t style1,
+                                  const char* text2, int16_t style2);
+KV_API XBSTATUS KV_CALL XBCDL2DOW(int16_t* dayOfWeek, int32_t dayNumber);
+KV_API XBSTATUS KV_CALL XBCDS2DOW(int16_t* dayOfWeek, const char* text, int16_t style);
+KV_API XBSTATUS KV_CALL XBCDSDAY(char* name, int16_t dayOfWeek);
+KV_API XBSTATUS KV_CALL XBCDS2DAY(char* name, const char* text, int16_t style);
+KV_API XBSTATUS KV_CALL XBCDSMONTH(char* name, int16_t month);
+KV_API XBSTATUS KV_CALL XBCDS2MON(char* name, const char* text, int16_t style);
+KV_API XBSTATUS KV_CALL XBCDILEAP(int16_t year);
+KV_API XBSTATUS KV_CALL XBCDSLEAP(const char* text, int16_t style);
+KV_API XBSTATUS KV_CALL XBCDIPERM(int16_t* days, int16_t year, int16_t month);
+KV_API XBSTATUS KV_CALL XBCDSPERM(int16_t* days, const char* text, int16_t style);
+KV_API XBSTATUS KV_CALL XBCDSVALID(const char* text, int16_t style);
+KV_API XBSTATUS KV_CALL XBCDIGET(int16_t* year, int16_t* month, int16_t* day, int16_t* dayOfWeek);
+KV_API XBSTATUS KV_CALL XBCDSGET(char* text, int16_t style);
+KV_API XBSTATUS KV_CALL XBCTS2I(int16_t* hour, int16_t* minute, int16_t* second, const char* text,
+                                int16_t style);
+KV_API XBSTATUS KV_CALL XBCTI2S(char* text, int16_t style, int16_t hour, int16_t minute,
+                                int16_t second);
+KV_API XBSTATUS KV_CALL XBCTSDIFF(int32_t* seconds, const char* text1, int16_t style1,
+                                  const char* text2, int16_t style2);
+KV_API XBSTATUS KV_CALL XBCTSVALID(const char* text, int16_t style);
+KV_API XBSTATUS KV_CALL XBCTIGET(int16_t* hour, int16_t* minute, int16_t* second,
+                                 int16_t* hundredths);
+KV_API XBSTATUS KV_CALL XBCTSGET(char* text, int16_t style);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* KV_XBASE_H */

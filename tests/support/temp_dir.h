@@ -1,0 +1,30 @@
+// A temporary directory removed with everything in it when the test ends.
+#pragma once
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+namespace kvtest {
+
+class TempDir {
+ public:
+  TempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "kvtest-XXXXXX").string();
+    char* made = mkdtemp(pattern.data());
+    path_ = made != nullptr ? made : "";
+  }
+  ~TempDir() {
+    std::error_code ignored;
+    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
+  }
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::string& path() const { return path_; }
+  std::string File(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
+}  // namespace kvtest

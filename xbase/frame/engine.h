@@ -1,0 +1,86 @@
+// The engine frame: client contexts, the current call's status and the log.
+//
+// Every export starts with an Entry, which finds the caller's context and
+// refuses the call when the engine is not started (-59) or the status code is
+// negative (sticky errors). Failures go through XB_FAIL, which sets the status
+// and writes the log line "module\tline\tcode\n" when the caller turned the
+// log on.
+#pragma once
+#include <cstdint>
+
+#include "kv/xbase.h"
+#include "xbase/frame/handle_table.h"
+
+namespace kv::xb {
+
+// Named host functions of the expression evaluator; filled by the
+// expression family, kept per client.
+struct ExpressionTable {
+  KVHGLOBAL block = 0xFFFFFFFFu;  // -1 until used
+  uint16_t count = 0;
+  uint16_t capacity = 0;
+};
+
+struct ClientContext {
+  uint32_t processId = 0;
+  XBSTATUS status = 0;
+  uint16_t dateStyle = 1;
+  uint16_t logMode = 0;
+  HandleTable handles;
+  ExpressionTable expressions;
+  char logFile[31] = {};  // 30 bytes as given, always NUL-terminated here
+};
+
+// The caller's context, or null when the engine is not started for it.
+ClientContext* FindContext();
+
+// The context of the call in progress (valid between a successful Entry and
+// its end).
+ClientContext& Current();
+
+// Sets the status, writes the log line, returns the code.
+XBSTATUS Fail(XBSTATUS code, const char* module, int line);
+
+// Writes one log line without changing the status (refused locks, sticky
+// errors met on entry).
+void LogLine(const char* module, int line, XBSTATUS code);
+
+// Sets a non-negative status (a warning or state) and returns it.
+inline XBSTATUS SetState(XBSTATUS code) {
+  Current().status = code;
+  return code;
+}
+
+inline XBSTATUS Status() { return Current().status; }
+
+// How an export treats a positive status left by an earlier call.
+enum class Warnings { Reset, Keep };
+
+// Opens an exported call. When refused() the export returns result() at once.
+class Entry {
+ public:
+  Entry(const char* module, int line, Warnings warnings = Warnings::Reset);
+  bool refused() const { return refused_; }
+  XBSTATUS result() const { return result_; }
+
+ private:
+  bool refused_ = false;
+  XBSTATUS result_ = 0;
+};
+
+}  // namespace kv::xb
+
+// Each source file names its module once: `constexpr const char* kModule =
+// "DOPEN";`
+#define XB_FAIL(code) ::kv::xb::Fail(static_cast<XBSTATUS>(code), kModule, __LINE__)
+#define XB_ENTER(...)                                    \
+  ::kv::xb::Entry xb_entry_(kModule, __LINE__ __VA_OPT__(, ) __VA_ARGS__); \
+  if (xb_entry_.refused()) return xb_entry_.result()
+
+namespace kv::xb {
+// Context table maintenance for XBDINIT and XBDTERM.
+ClientContext& AddContext();
+// Makes `context` the one the calling export works on.
+void MakeCurrent(ClientContext* context);
+void RemoveContext(ClientContext* context);
+}  // namespace kv::xb

@@ -1,0 +1,17 @@
+#include "xbase/frame/families.h"
+
+namespace kv::xb {
+
+void CloseByType(SlotType type, XBHANDLE handle) {
+  switch (type) {
+    case SlotType::Data:
+      XBDDCLOSE(handle);
+      break;
+    default:
+      // Families whose close is not part of this build: the handle table
+      // is freed with the context, and the file layer closes what is left.
+      break;
+  }
+}
+
+}  // namespace kv::xb

@@ -1,0 +1,20 @@
+// Selecting a handle: every family function that takes a handle starts here.
+#pragma once
+#include "xbase/frame/engine.h"
+
+namespace kv::xb {
+
+// The control block of `handle` when it is open with `type`; reopens a
+// quick-closed file. Null with the status set (-13 wrong handle or type, -46
+// reopen failed) otherwise.
+ControlBlock* Select(XBHANDLE handle, SlotType type);
+
+template <typename Block>
+Block* SelectAs(XBHANDLE handle, SlotType type) {
+  return static_cast<Block*>(Select(handle, type));
+}
+
+// Closes the operating-system file of every open handle, keeping the handles.
+void QuickCloseAll();
+
+}  // namespace kv::xb
