@@ -1,0 +1,141 @@
+// Loading modules: Windows module names mapped to Linux shared libraries and
+// opened with dlopen.
+#include <dlfcn.h>
+#include <stdlib.h>
+
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "platform/kernel/ascii.h"
+#include "platform/kernel/system.h"
+
+namespace kvp {
+
+namespace {
+
+// Modules whose Linux library is not simply "lib" + stem + ".so".
+struct KnownModule {
+  const char* windowsName;
+  const char* linuxName;
+};
+constexpr KnownModule kKnownModules[] = {
+    {"odbc32.dll", "libodbc.so.2"},  // unixODBC's driver manager
+    {"mapi32.dll", "libkvmapi.so"},  // our Simple MAPI provider
+};
+
+bool EndsWithNoCase(std::string_view text, std::string_view suffix) {
+  return text.size() >= suffix.size() &&
+         detail::EqualsNoCase(text.substr(text.size() - suffix.size()), suffix);
+}
+
+// A name that already is a Linux library ("libx.so", "libx.so.2").
+bool IsLinuxLibraryName(std::string_view base) {
+  return EndsWithNoCase(base, ".so") || base.find(".so.") != std::string_view::npos;
+}
+
+// KV_MODULE_ + the base name upper-cased, every character other than a
+// letter or digit as '_' ("odbc32.dll" -> KV_MODULE_ODBC32_DLL). A name
+// without extension is the ".dll" one, as Windows reads it.
+std::string OverrideVariable(std::string_view base) {
+  std::string variable = "KV_MODULE_";
+  for (char c : base) {
+    const bool alphanumeric =
+        (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+    variable += alphanumeric ? detail::UpperAscii(c) : '_';
+  }
+  if (base.find('.') == std::string_view::npos) variable += "_DLL";
+  return variable;
+}
+
+std::string MapName(std::string_view windowsName) {
+  // A Windows path ("C:\dir\x.dll") keeps only its file name; a Linux folder
+  // ("/opt/kv/kvhost.dll") is kept in front of the mapped name.
+  size_t backslash = windowsName.find_last_of("\\:");
+  if (backslash != std::string_view::npos) windowsName.remove_prefix(backslash + 1);
+  std::string folder;
+  size_t slash = windowsName.find_last_of('/');
+  if (slash != std::string_view::npos) {
+    folder = std::string(windowsName.substr(0, slash + 1));
+    windowsName.remove_prefix(slash + 1);
+  }
+  const std::string_view base = windowsName;
+
+  if (const char* configured = ::getenv(OverrideVariable(base).c_str());
+      configured != nullptr && *configured != '\0') {
+    return configured;
+  }
+  if (IsLinuxLibraryName(base)) return folder + std::string(base);
+  for (const KnownModule& known : kKnownModules) {
+    if (detail::EqualsNoCase(base, known.windowsName)) return folder + known.linuxName;
+  }
+  // Windows adds ".dll" to a name without extension, so "kvhost" and
+  // "kvhost.DLL" are the same module.
+  std::string_view stem = base;
+  if (EndsWithNoCase(stem, ".dll")) stem.remove_suffix(4);
+  std::string mapped = folder + "lib";
+  for (char c : stem) mapped += detail::LowerAscii(c);
+  return mapped + ".so";
+}
+
+}  // namespace
+
+DWORD MapModuleName(const char* windowsName, char* buffer, DWORD size) {
+  if (windowsName == nullptr || *windowsName == '\0') {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  const std::string mapped = MapName(windowsName);
+  if (buffer == nullptr || size <= mapped.size()) {
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return 0;
+  }
+  std::memcpy(buffer, mapped.c_str(), mapped.size() + 1);
+  return static_cast<DWORD>(mapped.size());
+}
+
+HMODULE LoadLibraryA(const char* name) {
+  if (name == nullptr || *name == '\0') {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  void* module = ::dlopen(MapName(name).c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (module == nullptr) SetLastError(ERROR_MOD_NOT_FOUND);
+  return module;
+}
+
+HMODULE GetModuleHandleA(const char* name) {
+  // Null: the program itself.
+  void* module =
+      ::dlopen(name == nullptr ? nullptr : MapName(name).c_str(), RTLD_NOW | RTLD_NOLOAD);
+  if (module == nullptr) {
+    SetLastError(ERROR_MOD_NOT_FOUND);
+    return nullptr;
+  }
+  // Windows takes no reference here; the module stays loaded by whoever
+  // loaded it, so the handle remains valid.
+  ::dlclose(module);
+  return module;
+}
+
+void* GetProcAddress(HMODULE module, const char* name) {
+  // Names below 0x10000 are ordinals on Windows; there are none here.
+  if (module == nullptr || reinterpret_cast<uintptr_t>(name) < 0x10000) {
+    SetLastError(module == nullptr ? ERROR_INVALID_HANDLE : ERROR_PROC_NOT_FOUND);
+    return nullptr;
+  }
+  ::dlerror();
+  void* address = ::dlsym(module, name);
+  if (address == nullptr) SetLastError(ERROR_PROC_NOT_FOUND);
+  return address;
+}
+
+BOOL FreeLibrary(HMODULE module) {
+  if (module == nullptr || ::dlclose(module) != 0) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE_;
+  }
+  return TRUE_;
+}
+
+}  // namespace kvp
