@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Checks that a shared library exports exactly the functions its public
+# header declares with KV_API: nothing missing, nothing else.
+set -euo pipefail
+library=${1:?shared library}
+header=${2:?public header}
+
+declared=$(grep -oE 'KV_API[^;(]*KV_CALL[[:space:]]+[A-Za-z_][A-Za-z0-9_]*' "$header" |
+           awk '{print $NF}' | sort -u)
+exported=$(nm -D --defined-only "$library" | awk '$2 ~ /^[TW]$/ {print $3}' | sort -u)
+
+missing=$(comm -23 <(echo "$declared") <(echo "$exported"))
+extra=$(comm -13 <(echo "$declared") <(echo "$exported"))
+status=0
+if [ -n "$missing" ]; then echo "declared but not exported:"; echo "$missing"; status=1; fi
+if [ -n "$extra" ]; then echo "exported but not declared:"; echo "$extra"; status=1; fi
+[ "$status" -eq 0 ] && echo "$(echo "$declared" | wc -l) exports match $header"
+exit "$status"
