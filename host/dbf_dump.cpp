@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "host/cp1252.h"
+
 namespace kvhost {
 namespace {
 
@@ -103,7 +105,8 @@ int DumpDbf(const XbaseBinding& xb, const char* path, const DumpOptions& options
     }
     std::fprintf(out, "%6u%s", r, s == XB_DELETED ? " *" : "  ");
     for (int i = 0; i < fieldCount; ++i) {
-      std::fprintf(out, "%s%s", i ? " | " : "", FieldText(xb, h, static_cast<uint16_t>(i), fields[i]).c_str());
+      const std::string text = FieldText(xb, h, static_cast<uint16_t>(i), fields[i]);
+      std::fprintf(out, "%s%s", i ? " | " : "", Cp1252ToUtf8(text).c_str());
     }
     std::fprintf(out, "\n");
   }
