@@ -1,0 +1,435 @@
+// The fifteen date styles, day numbers and the two time styles.
+//
+// Every style is described once by the positions and widths of its fields;
+// the same positions serve for writing and for reading the space-stripped
+// copy of a given text, so the two directions cannot drift apart.
+#include "xbase/date/date_core.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "kv/xbase.h"
+#include "platform/ui/message_box.h"
+
+namespace kv::xb::date {
+namespace {
+
+enum class Field : uint8_t { Year, ShortYear, Month, Day, DayOfYear };
+
+struct FieldAt {
+  Field field;
+  int position;  // first character, in the written text and in the stripped copy
+  int width;
+};
+
+struct Style {
+  const char* description;
+  char separator;  // written between the fields; 0 for none
+  int fieldCount;
+  FieldAt fields[3];
+  // Length of the text as given, spaces counted. Style 4 instead needs
+  // kStrippedLength characters once its spaces are removed.
+  int minLength;
+  int maxLength;
+  bool checkStrippedLength;
+};
+
+constexpr int kStrippedLength = 8;
+
+constexpr FieldAt kMdy2[] = {{Field::Month, 0, 2}, {Field::Day, 3, 2}, {Field::ShortYear, 6, 2}};
+constexpr FieldAt kMdy4[] = {{Field::Month, 0, 2}, {Field::Day, 3, 2}, {Field::Year, 6, 4}};
+constexpr FieldAt kDmy2[] = {{Field::Day, 0, 2}, {Field::Month, 3, 2}, {Field::ShortYear, 6, 2}};
+constexpr FieldAt kDmy4[] = {{Field::Day, 0, 2}, {Field::Month, 3, 2}, {Field::Year, 6, 4}};
+
+constexpr Style kStyles[kMaxStyle] = {
+    {"Gregorian (mm/dd/yy)", '/', 3, {kMdy2[0], kMdy2[1], kMdy2[2]}, 6, 8, false},
+    {"Gregorian (mm/dd/yyyy)", '/', 3, {kMdy4[0], kMdy4[1], kMdy4[2]}, 8, 10, false},
+    {"Julian (yyyy/ddd)", '/', 2, {{Field::Year, 0, 4}, {Field::DayOfYear, 5, 3}, {}}, 8, 8, false},
+    {"dBASE (yyyymmdd)",
+     0,
+     3,
+     {{Field::Year, 0, 4}, {Field::Month, 4, 2}, {Field::Day, 6, 2}},
+     0,
+     0,
+     true},
+    {"DMY (ddmmyy)",
+     0,
+     3,
+     {{Field::Day, 0, 2}, {Field::Month, 2, 2}, {Field::ShortYear, 4, 2}},
+     6,
+     6,
+     false},
+    {"German (dd.mm.yy)", '.', 3, {kDmy2[0], kDmy2[1], kDmy2[2]}, 6, 8, false},
+    {"German (dd.mm.yyyy)", '.', 3, {kDmy4[0], kDmy4[1], kDmy4[2]}, 8, 10, false},
+    {"British (dd/mm/yy)", '/', 3, {kDmy2[0], kDmy2[1], kDmy2[2]}, 6, 8, false},
+    {"British (dd/mm/yyyy)", '/', 3, {kDmy4[0], kDmy4[1], kDmy4[2]}, 8, 10, false},
+    {"French (dd/mm/yy)", '/', 3, {kDmy2[0], kDmy2[1], kDmy2[2]}, 6, 8, false},
+    {"French (dd/mm/yyyy)", '/', 3, {kDmy4[0], kDmy4[1], kDmy4[2]}, 8, 10, false},
+    {"Italian (dd-mm-yy)", '-', 3, {kDmy2[0], kDmy2[1], kDmy2[2]}, 6, 8, false},
+    {"Italian (dd-mm-yyyy)", '-', 3, {kDmy4[0], kDmy4[1], kDmy4[2]}, 8, 10, false},
+    {"ENSI (yy.mm.dd)",
+     '.',
+     3,
+     {{Field::ShortYear, 0, 2}, {Field::Month, 3, 2}, {Field::Day, 6, 2}},
+     6,
+     8,
+     false},
+    {"ENSI (yyyy.mm.dd)",
+     '.',
+     3,
+     {{Field::Year, 0, 4}, {Field::Month, 5, 2}, {Field::Day, 8, 2}},
+     8,
+     10,
+     false},
+};
+
+const Style* FindStyle(int style) {
+  if (style < kMinStyle || style > kMaxStyle) return nullptr;
+  return &kStyles[style - kMinStyle];
+}
+
+constexpr const char* kDayNames[] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
+                                     "Thursday", "Friday", "Saturday"};
+constexpr const char* kMonthNames[] = {"January",   "February", "March",    "April",
+                                       "May",       "June",     "July",     "August",
+                                       "September", "October",  "November", "December"};
+
+int YearLength(int year) {
+  return IsLeap(year) ? 366 : 365;
+}
+
+// Days in the first `years` whole years of the calendar (years 1..years).
+// Floor division keeps the count right for years <= 0 as well.
+int64_t DaysInWholeYears(int64_t years) {
+  auto floorDiv = [](int64_t a, int64_t b) { return a >= 0 ? a / b : -((-a + b - 1) / b); };
+  return 365 * years + floorDiv(years, 4) - floorDiv(years, 100) + floorDiv(years, 400);
+}
+
+// Writes `value` (>= 0) as exactly `width` digits, keeping the low ones.
+void WriteDigits(char* at, int value, int width) {
+  for (int i = width - 1; i >= 0; --i) {
+    at[i] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  }
+}
+
+// Reads a decimal number from [position, position + width) of `text`
+// (length `length`), stopping at the first non-digit or at the end.
+// Reads up to `width` digits at `position`; `*digits` receives how many.
+int ReadDigits(const char* text, size_t length, int position, int width, int* digits) {
+  int value = 0;
+  *digits = 0;
+  for (int i = position; i < position + width; ++i) {
+    if (static_cast<size_t>(i) >= length) break;
+    char c = text[i];
+    if (c < '0' || c > '9') break;
+    value = value * 10 + (c - '0');
+    ++*digits;
+  }
+  return value;
+}
+
+bool IsBlank(const char* text) {
+  for (const char* p = text; *p != '\0'; ++p) {
+    if (*p != ' ') return false;
+  }
+  return true;
+}
+
+// The stripped copy needs at most 10 characters once the length checks pass;
+// the buffer keeps a few more so that a longer copy is seen as longer.
+constexpr size_t kCopyBytes = 16;
+
+struct StrippedCopy {
+  char text[kCopyBytes] = {};
+  size_t kept = 0;         // characters held in `text`
+  size_t fullLength = 0;   // non-space characters of the whole text
+  size_t givenLength = 0;  // length of the whole text, spaces counted
+};
+
+StrippedCopy StripSpaces(const char* text, bool backslashIsSlash) {
+  StrippedCopy copy;
+  for (const char* p = text; *p != '\0'; ++p) {
+    ++copy.givenLength;
+    if (*p == ' ') continue;
+    ++copy.fullLength;
+    if (copy.kept + 1 < kCopyBytes) {
+      copy.text[copy.kept++] = (backslashIsSlash && *p == '\\') ? '/' : *p;
+    }
+  }
+  return copy;
+}
+
+// True when the stripped copy is exactly the style's separators, which is
+// how a blank date written with its separators comes back.
+bool IsSeparatorsOnly(const StrippedCopy& copy, const Style& style) {
+  if (style.separator == 0) return false;
+  size_t separators = static_cast<size_t>(style.fieldCount - 1);
+  if (copy.fullLength != separators) return false;
+  for (size_t i = 0; i < copy.kept; ++i) {
+    if (copy.text[i] != style.separator) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool IsLeap(int year) {
+  return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
+
+int DaysInMonth(int year, int month) {
+  static constexpr int kLengths[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  if (month < 1 || month > 12) return 0;
+  if (month == 2 && IsLeap(year)) return 29;
+  return kLengths[month - 1];
+}
+
+int StyleWidth(int style) {
+  const Style* s = FindStyle(style);
+  if (s == nullptr) return 0;
+  const FieldAt& last = s->fields[s->fieldCount - 1];
+  return last.position + last.width;
+}
+
+const char* StyleDescription(int style) {
+  const Style* s = FindStyle(style);
+  return s == nullptr ? nullptr : s->description;
+}
+
+int16_t CheckDate(Ymd date) {
+  if (date.year < 0 || date.year > 9999) return XB_E_DATE;
+  if (date.month < 1 || date.month > 12) return XB_E_DATE;
+  if (date.day < 1 || date.day > DaysInMonth(date.year, date.month)) return XB_E_DATE;
+  return XB_OK;
+}
+
+int DayOfYear(Ymd date) {
+  int days = date.day;
+  for (int month = 1; month < date.month; ++month) days += DaysInMonth(date.year, month);
+  return days;
+}
+
+int16_t Parse(const char* text, int style, Ymd* out, bool showLengthBox) {
+  if (text == nullptr || out == nullptr) return XB_E_NULL;
+  *out = Ymd{};
+  if (IsBlank(text)) return XB_EMPTY_DATE;
+  const Style* s = FindStyle(style);
+  if (s == nullptr) return XB_E_ARGUMENT;
+
+  StrippedCopy copy = StripSpaces(text, style >= 1 && style <= 3);
+  if (s->checkStrippedLength) {
+    if (copy.fullLength != kStrippedLength) {
+      if (showLengthBox) kvp::MessageBoxA(nullptr, "mauvaise Longueur", text, kvp::MB_OK);
+      return XB_E_DATE;
+    }
+  } else if (copy.givenLength < static_cast<size_t>(s->minLength) ||
+             copy.givenLength > static_cast<size_t>(s->maxLength)) {
+    return XB_E_DATE;
+  }
+  if (IsSeparatorsOnly(copy, *s)) return XB_EMPTY_DATE;
+
+  Ymd date;
+  int dayOfYear = 0;
+  int yearDigits = 0;
+  for (int i = 0; i < s->fieldCount; ++i) {
+    const FieldAt& f = s->fields[i];
+    int digits = 0;
+    int value = ReadDigits(copy.text, copy.kept, f.position, f.width, &digits);
+    switch (f.field) {
+      case Field::Year:
+      case Field::ShortYear:
+        date.year = value;
+        yearDigits = digits;
+        break;
+      case Field::Month:
+        date.month = value;
+        break;
+      case Field::Day:
+        date.day = value;
+        break;
+      case Field::DayOfYear:
+        dayOfYear = value;
+        break;
+    }
+  }
+  // Years written with two digits (or fewer) belong to the 1900s; a year
+  // written with four digits is taken as written, so "00010101" is the
+  // first of January of year 1, as every other reader of data files has it.
+  if (yearDigits <= 2 && date.year >= 0 && date.year <= 99) date.year += 1900;
+
+  if (style == 3) {
+    int month = 1;
+    while (month <= 12 && dayOfYear > DaysInMonth(date.year, month)) {
+      dayOfYear -= DaysInMonth(date.year, month);
+      ++month;
+    }
+    if (month > 12) return XB_E_DATE;
+    date.month = month;
+    date.day = dayOfYear;
+  }
+
+  if (CheckDate(date) != XB_OK) return XB_E_DATE;
+  *out = date;
+  return XB_OK;
+}
+
+int16_t ParseDate(const char* text, int style, Ymd* out, bool showLengthBox) {
+  int16_t status = Parse(text, style, out, showLengthBox);
+  return status == XB_EMPTY_DATE ? XB_E_DATE : status;
+}
+
+int16_t ParseDayNumber(const char* text, int style, int32_t* dayNumber, bool showLengthBox) {
+  if (dayNumber == nullptr) return XB_E_NULL;
+  Ymd date;
+  int16_t status = ParseDate(text, style, &date, showLengthBox);
+  if (status != XB_OK) return status;
+  return ToDayNumber(date, dayNumber);
+}
+
+int16_t Format(char* out, int style, Ymd date) {
+  if (out == nullptr) return XB_E_NULL;
+  if (CheckDate(date) != XB_OK) return XB_E_DATE;
+  const Style* s = FindStyle(style);
+  if (s == nullptr) return XB_E_ARGUMENT;
+
+  int width = StyleWidth(style);
+  std::memset(out, s->separator, static_cast<size_t>(width));
+  for (int i = 0; i < s->fieldCount; ++i) {
+    const FieldAt& f = s->fields[i];
+    int value = 0;
+    switch (f.field) {
+      case Field::Year:
+        value = date.year;
+        break;
+      case Field::ShortYear:
+        value = date.year % 100;
+        break;
+      case Field::Month:
+        value = date.month;
+        break;
+      case Field::Day:
+        value = date.day;
+        break;
+      case Field::DayOfYear:
+        value = DayOfYear(date);
+        break;
+    }
+    WriteDigits(out + f.position, value, f.width);
+  }
+  out[width] = '\0';
+  return XB_OK;
+}
+
+int16_t ToDayNumber(Ymd date, int32_t* dayNumber) {
+  if (dayNumber == nullptr) return XB_E_NULL;
+  if (CheckDate(date) != XB_OK) return XB_E_DATE;
+  int64_t days = DaysInWholeYears(date.year - 1) + DayOfYear(date);
+  *dayNumber = static_cast<int32_t>(days);
+  return XB_OK;
+}
+
+int16_t FromDayNumber(int32_t dayNumber, Ymd* out) {
+  if (out == nullptr) return XB_E_NULL;
+  if (dayNumber < 1 || dayNumber >= kDayNumberLimit) return XB_E_DATE;
+
+  // Estimate the whole years before the date, then walk to the right year:
+  // the estimate can be one year short or long at some year ends.
+  int year = static_cast<int>(dayNumber / 365.2425) + 1;
+  int64_t dayOfYear = dayNumber - DaysInWholeYears(year - 1);
+  while (dayOfYear < 1) {
+    --year;
+    dayOfYear += YearLength(year);
+  }
+  while (dayOfYear > YearLength(year)) {
+    dayOfYear -= YearLength(year);
+    ++year;
+  }
+
+  int month = 1;
+  while (month < 12 && dayOfYear > DaysInMonth(year, month)) {
+    dayOfYear -= DaysInMonth(year, month);
+    ++month;
+  }
+  *out = Ymd{year, month, static_cast<int>(dayOfYear)};
+  return XB_OK;
+}
+
+int16_t DayOfWeek(int32_t dayNumber, int* dayOfWeek) {
+  if (dayOfWeek == nullptr) return XB_E_NULL;
+  if (dayNumber < 1 || dayNumber >= kDayNumberLimit) return XB_E_DATE;
+  *dayOfWeek = dayNumber % 7;
+  return XB_OK;
+}
+
+const char* DayName(int dayOfWeek) {
+  return dayOfWeek >= 0 && dayOfWeek <= 6 ? kDayNames[dayOfWeek] : nullptr;
+}
+
+const char* MonthName(int month) {
+  return month >= 1 && month <= 12 ? kMonthNames[month - 1] : nullptr;
+}
+
+namespace {
+
+constexpr size_t kTimeBytes = 9;  // "hh:mm:ss" and its NUL
+
+// Writes the time in the style without checking the ranges.
+void WriteTime(char* out, int style, Hms time) {
+  WriteDigits(out, time.hour, 2);
+  if (style == 1) {
+    out[2] = ':';
+    WriteDigits(out + 3, time.minute, 2);
+    out[5] = ':';
+    WriteDigits(out + 6, time.second, 2);
+    out[8] = '\0';
+  } else {
+    WriteDigits(out + 2, time.minute, 2);
+    out[4] = '\0';
+  }
+}
+
+bool InRange(Hms time) {
+  return time.hour >= 0 && time.hour <= 23 && time.minute >= 0 && time.minute <= 59 &&
+         time.second >= 0 && time.second <= 59;
+}
+
+}  // namespace
+
+int16_t ParseTime(const char* text, int style, Hms* out) {
+  if (text == nullptr || out == nullptr) return XB_E_NULL;
+  *out = Hms{};
+  if (style != 1 && style != 2) return XB_E_ARGUMENT;
+
+  size_t expected = style == 1 ? 8 : 4;
+  if (strnlen(text, kTimeBytes) != expected) return XB_E_TIME;
+
+  Hms time;
+  int read = style == 1 ? std::sscanf(text, "%2d:%2d:%2d", &time.hour, &time.minute, &time.second)
+                        : std::sscanf(text, "%2d%2d", &time.hour, &time.minute);
+  if (read != (style == 1 ? 3 : 2)) return XB_E_TIME;
+  if (!InRange(time)) return XB_E_TIME;
+
+  // The text must be exactly what the numbers write back, so that stray
+  // signs, spaces or short fields are refused; only the hour's leading zero
+  // may be given as a space.
+  char written[kTimeBytes];
+  WriteTime(written, style, time);
+  for (size_t i = 0; i < expected; ++i) {
+    if (text[i] == written[i]) continue;
+    if (i == 0 && text[0] == ' ' && written[0] == '0') continue;
+    return XB_E_TIME;
+  }
+  *out = time;
+  return XB_OK;
+}
+
+int16_t FormatTime(char* out, int style, Hms time) {
+  if (out == nullptr) return XB_E_NULL;
+  if (!InRange(time)) return XB_E_TIME;
+  if (style != 1 && style != 2) return XB_E_ARGUMENT;
+  WriteTime(out, style, time);
+  return XB_OK;
+}
+
+}  // namespace kv::xb::date
