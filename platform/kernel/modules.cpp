@@ -4,10 +4,12 @@
 #include <stdlib.h>
 
 #include <cstring>
+#include <mutex>
 #include <string>
 #include <string_view>
 
 #include "platform/kernel/ascii.h"
+#include "platform/kernel/files.h"
 #include "platform/kernel/system.h"
 
 namespace kvp {
@@ -94,12 +96,62 @@ DWORD MapModuleName(const char* windowsName, char* buffer, DWORD size) {
   return static_cast<DWORD>(mapped.size());
 }
 
+namespace {
+
+std::mutex& DirectoryMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+
+std::string& DllDirectory() {
+  static std::string directory;
+  return directory;
+}
+
+// The directory this library was loaded from: the libraries are installed
+// side by side, as a Windows application keeps its DLLs beside it.
+std::string OwnDirectory() {
+  Dl_info info{};
+  if (::dladdr(reinterpret_cast<void*>(&MapModuleName), &info) == 0 || info.dli_fname == nullptr)
+    return {};
+  std::string path = info.dli_fname;
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+}  // namespace
+
+BOOL SetDllDirectoryA(const char* directory) {
+  std::lock_guard<std::mutex> guard(DirectoryMutex());
+  DllDirectory() = directory == nullptr ? "" : directory;
+  return TRUE_;
+}
+
 HMODULE LoadLibraryA(const char* name) {
   if (name == nullptr || *name == '\0') {
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
-  void* module = ::dlopen(MapName(name).c_str(), RTLD_NOW | RTLD_LOCAL);
+  const std::string mapped = MapName(name);
+  // A bare name is looked up as Windows does for an application: first in
+  // the directory set with SetDllDirectoryA, then beside the platform
+  // library, then along the system's search path. (Looking it up only along
+  // the search path would depend on which object calls dlopen: under the
+  // sanitizers that is their runtime, which has no run path of ours.)
+  if (mapped.find('/') == std::string::npos) {
+    std::string directory;
+    {
+      std::lock_guard<std::mutex> guard(DirectoryMutex());
+      directory = DllDirectory();
+    }
+    for (const std::string& dir : {directory, OwnDirectory()}) {
+      if (dir.empty()) continue;
+      const std::string candidate = dir + "/" + mapped;
+      if (GetFileAttributesA(candidate.c_str()) == INVALID_FILE_ATTRIBUTES) continue;
+      if (void* module = ::dlopen(candidate.c_str(), RTLD_NOW | RTLD_LOCAL)) return module;
+    }
+  }
+  void* module = ::dlopen(mapped.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (module == nullptr) SetLastError(ERROR_MOD_NOT_FOUND);
   return module;
 }

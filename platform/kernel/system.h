@@ -23,6 +23,9 @@ KVP_API DWORD GetCurrentProcessId();
 // searches as dlopen does); failures set ERROR_MOD_NOT_FOUND (126) and
 // ERROR_PROC_NOT_FOUND (127).
 KVP_API HMODULE LoadLibraryA(const char* name);
+// Adds a directory searched first for bare module names (null clears it).
+// Without one, a bare name is looked up beside libkvplatform.so first.
+KVP_API BOOL SetDllDirectoryA(const char* directory);
 KVP_API void* GetProcAddress(HMODULE module, const char* name);
 KVP_API BOOL FreeLibrary(HMODULE module);
 

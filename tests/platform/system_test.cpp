@@ -6,6 +6,8 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <dlfcn.h>
+
 #include <cmath>
 #include <string>
 
@@ -119,6 +121,21 @@ TEST_F(Modules, LoadsLibrariesAndFindsTheirFunctions) {
   EXPECT_EQ(GetLastError(), ERROR_MOD_NOT_FOUND);
   EXPECT_NE(GetModuleHandleA(nullptr), nullptr);
   EXPECT_FALSE(FreeLibrary(nullptr));
+}
+
+TEST_F(Modules, BareNamesAreLookedUpFirstInTheDllDirectory) {
+  // A library of the system stands in for one of ours, under our naming.
+  Dl_info info{};
+  ASSERT_NE(dladdr(reinterpret_cast<void*>(&::cos), &info), 0);
+  kvtest::TempDir dir;
+  ASSERT_EQ(symlink(info.dli_fname, dir.File("libstandin.so").c_str()), 0);
+  EXPECT_EQ(LoadLibraryA("standin.dll"), nullptr) << "not on any search path yet";
+  ASSERT_TRUE(SetDllDirectoryA(dir.path().c_str()));
+  HMODULE module = LoadLibraryA("standin.dll");
+  EXPECT_NE(module, nullptr);
+  EXPECT_NE(GetProcAddress(module, "cos"), nullptr);
+  FreeLibrary(module);
+  SetDllDirectoryA(nullptr);
 }
 
 TEST_F(Modules, OurOwnLibrariesAreFoundByTheirWindowsNames) {

@@ -1,7 +1,9 @@
-// A temporary directory removed with everything in it when the test ends.
+// A fresh directory under $TMPDIR (or /tmp), removed with everything in it
+// when the test ends.
 #pragma once
 #include <cstdlib>
 #include <filesystem>
+#include <stdexcept>
 #include <string>
 
 namespace kvtest {
@@ -10,8 +12,8 @@ class TempDir {
  public:
   TempDir() {
     std::string pattern = (std::filesystem::temp_directory_path() / "kvtest-XXXXXX").string();
-    char* made = mkdtemp(pattern.data());
-    path_ = made != nullptr ? made : "";
+    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
   }
   ~TempDir() {
     std::error_code ignored;

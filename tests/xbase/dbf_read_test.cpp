@@ -45,12 +45,12 @@ TEST_F(DbfRead, SingleByteAndBlockTerminatorsBothOpen) {
   ASSERT_EQ(OpenBytes(plain.Bytes()), 0);
   XBFILEINFO info;
   ASSERT_EQ(XBDDINFO(h_, &info), 0);
-  EXPECT_EQ(info.variant, 1);
+  EXPECT_EQ(+info.variant, 1);
   XBDDCLOSE(h_);
   auto block = Mixed().TerminatorBlock().Record({"a", "19960229", "   12.50", "T", "0.125"});
   ASSERT_EQ(OpenBytes(block.Bytes(), 3), 0);
   ASSERT_EQ(XBDDINFO(h_, &info), 0);
-  EXPECT_EQ(info.variant, 9);
+  EXPECT_EQ(+info.variant, 9);
   ASSERT_EQ(XBDDRGET(h_, 1), 0);
   char name[16];
   ASSERT_EQ(XBDDFGETS(h_, 0, name), 0);
@@ -73,8 +73,8 @@ TEST_F(DbfRead, CharacterFieldLengthTakesTheDecimalByteAsHighByte) {
   XBFIELDDEF def;
   uint16_t longest = 0;
   ASSERT_EQ(XBDDFINFO(h_, &longest, &def), 0);
-  EXPECT_EQ(def.length, 256);
-  EXPECT_EQ(def.decimals, 0);
+  EXPECT_EQ(+def.length, 256);
+  EXPECT_EQ(+def.decimals, 0);
   EXPECT_EQ(longest, 256);
   ASSERT_EQ(XBDDRGET(h_, 1), 0);
   std::vector<char> text(300, '#');
@@ -194,8 +194,8 @@ TEST_F(DbfRead, LowerCaseNamesAndTypesInTheFileAreTakenUpperCase) {
   uint16_t longest;
   ASSERT_EQ(XBDDFINFO(h_, &longest, &def), 0);
   EXPECT_STREQ(def.name, "PRICE");
-  EXPECT_EQ(def.type, 'N');
-  EXPECT_EQ(def.decimals, 1);
+  EXPECT_EQ(+def.type, 'N');
+  EXPECT_EQ(+def.decimals, 1);
   XBDDCLOSE(h_);
 }
 
@@ -338,8 +338,8 @@ TEST_F(DbfRead, MemoFieldsNeedTheirVersionByte) {
   ASSERT_EQ(OpenBytes(bytes, 1), 0);
   XBFILEINFO info;
   ASSERT_EQ(XBDDINFO(h_, &info), 0);
-  EXPECT_EQ(info.hasMemo, 1);
-  EXPECT_EQ(info.variant, 1);
+  EXPECT_EQ(+info.hasMemo, 1);
+  EXPECT_EQ(+info.variant, 1);
   XBDDCLOSE(h_);
   bytes[0] = 0x03;
   ExpectRefused(bytes, XB_E_FORMAT, 8);
@@ -361,10 +361,10 @@ TEST_F(DbfRead, ProductionFlagIsCheckedInVariantsTwoAndEight) {
   ASSERT_EQ(OpenBytes(bytes, 2 | XB_OPEN_SHARED_PROD), 0);
   XBFILEINFO info;
   ASSERT_EQ(XBDDINFO(h_, &info), 0);
-  EXPECT_EQ(info.production, 1);
-  EXPECT_EQ(info.flag14, 0x21);
-  EXPECT_EQ(info.flag15, 0x42);
-  EXPECT_EQ(info.openFlags, 2 | 4) << "0x800 opens shared with the production bit";
+  EXPECT_EQ(+info.production, 1);
+  EXPECT_EQ(+info.flag14, 0x21);
+  EXPECT_EQ(+info.flag15, 0x42);
+  EXPECT_EQ(+info.openFlags, 2 | 4) << "0x800 opens shared with the production bit";
   EXPECT_STREQ(info.path, path_.c_str());
   XBDDCLOSE(h_);
 }
@@ -458,8 +458,8 @@ TEST_F(DbfRead, RecordBufferIsReachableByAddressAndHandle) {
   XBRECINFOH byHandle;
   ASSERT_EQ(XBDDRINFO(h_, &byAddress), 0);
   ASSERT_EQ(XBDDRINFOH(h_, &byHandle), 0);
-  EXPECT_EQ(byAddress.recordLength, 1 + 10 + 8 + 8 + 1 + 10);
-  EXPECT_EQ(byAddress.fieldCount, 5);
+  EXPECT_EQ(+byAddress.recordLength, 1 + 10 + 8 + 8 + 1 + 10);
+  EXPECT_EQ(+byAddress.fieldCount, 5);
   EXPECT_EQ(std::memcmp(static_cast<char*>(byAddress.buffer), " abc ", 5), 0);
   void* locked = kvp::GlobalLock(byHandle.buffer);
   EXPECT_EQ(locked, byAddress.buffer);

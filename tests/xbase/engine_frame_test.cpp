@@ -178,7 +178,7 @@ TEST_F(EngineTest, QuickClosedHandleReopensWithItsSharedReadOnlyState) {
   EXPECT_STREQ(name, "beta      ");
   XBFILEINFO info;
   ASSERT_EQ(XBDDINFO(h, &info), 0);
-  EXPECT_EQ(info.openFlags & 3, 3) << "read-only and shared kept";
+  EXPECT_EQ(+info.openFlags & 3, 3) << "read-only and shared kept";
   // Reopened shared: a second shared open coexists.
   XBHANDLE second = 0;
   EXPECT_EQ(XBDDOPENX(&second, path.c_str(), XB_OPEN_SHARED | XB_OPEN_READONLY), 0);
