@@ -2,6 +2,7 @@
 #pragma once
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <mutex>
@@ -31,6 +32,13 @@ class FileObject : public KernelObject {
   // A regular file, as opposed to a device or pipe.
   bool isRegular() const { return isRegular_; }
 
+  // The file pointer of a regular file, kept here rather than in the
+  // kernel: reads and writes go to it with pread and pwrite, so that a seek
+  // followed by a read (the engine's way of reading a record) costs one
+  // system call, not two. Devices and pipes keep the kernel's position.
+  int64_t position() const { return position_.load(std::memory_order_relaxed); }
+  void setPosition(int64_t position) { position_.store(position, std::memory_order_relaxed); }
+
   // Byte ranges locked through this handle, by offset (value: length). The
   // ranges never overlap: a second lock over a held byte is refused, as on
   // Windows, which also keeps an unlock from releasing bytes of another
@@ -43,6 +51,7 @@ class FileObject : public KernelObject {
   const DWORD access_;
   const bool descriptorWritable_;
   const bool isRegular_;
+  std::atomic<int64_t> position_{0};
 };
 
 }  // namespace kvp::detail

@@ -165,17 +165,24 @@ BOOL ReadFile(HANDLE file, void* buffer, DWORD count, DWORD* done, void* overlap
   // A file read returns the whole count unless the end comes first, as on
   // Windows; a device or pipe returns what one read gives.
   auto* bytes = static_cast<char*>(buffer);
+  const bool regular = object->isRegular();
+  const int64_t start = regular ? object->position() : 0;
   DWORD total = 0;
   while (total < count) {
-    ssize_t got = RetryOnEintr([&] { return ::read(object->fd(), bytes + total, count - total); });
+    ssize_t got = RetryOnEintr([&] {
+      return regular ? ::pread(object->fd(), bytes + total, count - total, start + total)
+                     : ::read(object->fd(), bytes + total, count - total);
+    });
     if (got < 0) {
+      if (regular) object->setPosition(start + total);
       if (done != nullptr) *done = total;
       detail::SetLastErrorFromErrno(errno);
       return FALSE_;
     }
     total += static_cast<DWORD>(got);
-    if (got == 0 || !object->isRegular()) break;
+    if (got == 0 || !regular) break;
   }
+  if (regular) object->setPosition(start + total);
   if (done != nullptr) *done = total;
   return TRUE_;
 }
@@ -199,17 +206,24 @@ BOOL WriteFile(HANDLE file, const void* buffer, DWORD count, DWORD* done, void* 
   if (fault::ShouldFail(fault::Op::Write)) return FALSE_;
 
   const auto* bytes = static_cast<const char*>(buffer);
+  const bool regular = object->isRegular();
+  const int64_t start = regular ? object->position() : 0;
   DWORD total = 0;
   while (total < count) {
-    ssize_t put = RetryOnEintr([&] { return ::write(object->fd(), bytes + total, count - total); });
+    ssize_t put = RetryOnEintr([&] {
+      return regular ? ::pwrite(object->fd(), bytes + total, count - total, start + total)
+                     : ::write(object->fd(), bytes + total, count - total);
+    });
     if (put <= 0) {
       // A short write followed by no progress is the disk filling up.
+      if (regular) object->setPosition(start + total);
       if (done != nullptr) *done = total;
       detail::SetLastErrorFromErrno(put == 0 ? ENOSPC : errno);
       return FALSE_;
     }
     total += static_cast<DWORD>(put);
   }
+  if (regular) object->setPosition(start + total);
   if (done != nullptr) *done = total;
   return TRUE_;
 }
@@ -227,7 +241,7 @@ DWORD SetFilePointer(HANDLE file, LONG distance, LONG* distanceHigh, DWORD metho
           : int64_t{distance};
   int64_t base = 0;
   if (method == FILE_CURRENT) {
-    base = ::lseek(object->fd(), 0, SEEK_CUR);
+    base = object->isRegular() ? object->position() : ::lseek(object->fd(), 0, SEEK_CUR);
   } else if (method == FILE_END) {
     struct stat info {};
     base = ::fstat(object->fd(), &info) == 0 ? info.st_size : -1;
@@ -253,7 +267,9 @@ DWORD SetFilePointer(HANDLE file, LONG distance, LONG* distanceHigh, DWORD metho
     SetLastError(ERROR_INVALID_PARAMETER);  // the caller could not learn the position
     return INVALID_SET_FILE_POINTER;
   }
-  if (::lseek(object->fd(), target, SEEK_SET) < 0) {
+  if (object->isRegular()) {
+    object->setPosition(target);
+  } else if (::lseek(object->fd(), target, SEEK_SET) < 0) {
     detail::SetLastErrorFromErrno(errno);
     return INVALID_SET_FILE_POINTER;
   }
@@ -272,7 +288,8 @@ BOOL SetEndOfFile(HANDLE file) {
     return FALSE_;
   }
   if (fault::ShouldFail(fault::Op::Truncate)) return FALSE_;
-  off_t position = ::lseek(object->fd(), 0, SEEK_CUR);
+  const off_t position =
+      object->isRegular() ? object->position() : ::lseek(object->fd(), 0, SEEK_CUR);
   if (position < 0 || RetryOnEintr([&] { return ::ftruncate(object->fd(), position); }) != 0) {
     detail::SetLastErrorFromErrno(errno);
     return FALSE_;

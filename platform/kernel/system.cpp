@@ -2,7 +2,10 @@
 #include "platform/kernel/system.h"
 
 #include <time.h>
+#include <pthread.h>
 #include <unistd.h>
+
+#include <atomic>
 
 namespace kvp {
 
@@ -23,8 +26,29 @@ void GetLocalTime(SYSTEMTIME* time) {
   time->wMilliseconds = static_cast<WORD>(now.tv_nsec / 1000000);
 }
 
+namespace {
+
+// The engine looks its caller up by process identity at the start of every
+// exported call; a system call each time would cost more than the call's own
+// work. The identity is kept here and taken again in a forked child.
+std::atomic<DWORD> cachedProcessId{0};
+
+void ForgetProcessId() { cachedProcessId.store(0, std::memory_order_relaxed); }
+
+}  // namespace
+
 DWORD GetCurrentProcessId() {
-  return static_cast<DWORD>(::getpid());
+  DWORD id = cachedProcessId.load(std::memory_order_relaxed);
+  if (id == 0) {
+    static const bool registered = [] {
+      ::pthread_atfork(nullptr, nullptr, ForgetProcessId);
+      return true;
+    }();
+    (void)registered;
+    id = static_cast<DWORD>(::getpid());
+    cachedProcessId.store(id, std::memory_order_relaxed);
+  }
+  return id;
 }
 
 }  // namespace kvp
