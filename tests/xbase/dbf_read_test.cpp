@@ -460,9 +460,10 @@ TEST_F(DbfRead, RecordBufferIsReachableByAddressAndHandle) {
   ASSERT_EQ(XBDDRINFOH(h_, &byHandle), 0);
   EXPECT_EQ(+byAddress.recordLength, 1 + 10 + 8 + 8 + 1 + 10);
   EXPECT_EQ(+byAddress.fieldCount, 5);
-  EXPECT_EQ(std::memcmp(static_cast<char*>(byAddress.buffer), " abc ", 5), 0);
+  void* const buffer = byAddress.buffer;  // read out of the packed record
+  EXPECT_EQ(std::memcmp(static_cast<char*>(buffer), " abc ", 5), 0);
   void* locked = kvp::GlobalLock(byHandle.buffer);
-  EXPECT_EQ(locked, byAddress.buffer);
+  EXPECT_EQ(locked, buffer);
   kvp::GlobalUnlock(byHandle.buffer);
   XBDDCLOSE(h_);
 }
