@@ -8,6 +8,8 @@ packages=(
   # build
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
   libgtest-dev libgmock-dev libbenchmark-dev clang-format
+  # 32-bit compiles that check the layouts of the records shared with the host
+  g++-multilib
   # independent xBase oracles
   python3 python3-dbf python3-dbfread gdal-bin fp-compiler fp-units-db
   libdbd-xbase-perl

@@ -1,0 +1,24 @@
+// grDessine, grEffaceDessin, grImprime. A drawing starts by taking up the
+// settings changed since the last one; the pictures themselves come from
+// the chart types' drawing operations.
+#include "chart/functions/function_frame.h"
+
+using namespace kv::chart;
+
+int32_t KV_CALL GRAPH_bGrDessine(CallBlock* call) {
+  return RunChartFunction(call, GRAPH_bGrDessine, [](ChartCall& c) {
+    if (c.chart->settingsChanged()) c.chart->ClearDrawing();
+    c.chart->ApplySettings();
+    c.chart->Draw();
+  });
+}
+
+int32_t KV_CALL GRAPH_bGrEffaceDessin(CallBlock* call) {
+  return RunChartFunction(call, GRAPH_bGrEffaceDessin,
+                          [](ChartCall& c) { c.chart->ClearDrawing(); });
+}
+
+int32_t KV_CALL GRAPH_bGrImprime(CallBlock* call) {
+  // Printing draws with the settings as they stand and changes none of them.
+  return RunChartFunction(call, GRAPH_bGrImprime, [](ChartCall&) {});
+}
