@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "host/chart_demo.h"
 #include "host/dbf_dump.h"
 #include "host/xbase_binding.h"
 
@@ -18,7 +19,9 @@ namespace {
 void Usage() {
   std::fprintf(stderr,
                "usage:\n"
-               "  kvhost demo                      start the engine, show a sample file and dates\n"
+               "  kvhost demo                      the xBase engine and the chart library at work\n"
+               "  kvhost xbase demo                start the engine, show a sample file and dates\n"
+               "  kvhost chart demo                build a chart through kvchart's language functions\n"
                "  kvhost dbf dump FILE [options]   print a data file's structure and records\n"
                "options of dbf dump:\n"
                "  --variant N    open as format variant N (1..9; default 1)\n"
@@ -93,7 +96,7 @@ void ShowDates(const kvhost::XbaseBinding& xb) {
   xb.XBCDSTYLE(1);
 }
 
-int DemoCommand() {
+int XbaseDemoCommand() {
   kvhost::XbaseBinding xb;
   if (!StartEngine(xb)) return 1;
   const std::string sample = std::string(KV_SAMPLES_DIR) + "/customers.dbf";
@@ -108,10 +111,23 @@ int DemoCommand() {
   return status == 0 ? 0 : 1;
 }
 
+int RunChartDemoCommand() {
+  std::fflush(stdout);
+  return kvhost::RunChartDemo();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc >= 2 && std::strcmp(argv[1], "demo") == 0) return DemoCommand();
+  if (argc >= 2 && std::strcmp(argv[1], "demo") == 0) {
+    const int xbase = XbaseDemoCommand();
+    std::printf("\n");
+    return RunChartDemoCommand() != 0 ? 1 : xbase;
+  }
+  if (argc >= 3 && std::strcmp(argv[2], "demo") == 0) {
+    if (std::strcmp(argv[1], "xbase") == 0) return XbaseDemoCommand();
+    if (std::strcmp(argv[1], "chart") == 0) return RunChartDemoCommand();
+  }
   if (argc >= 3 && std::strcmp(argv[1], "dbf") == 0 && std::strcmp(argv[2], "dump") == 0)
     return DumpCommand(argc - 3, argv + 3);
   Usage();
