@@ -3,7 +3,7 @@
 # starting from the seed corpus in fuzz/corpus/<target>. Exits non-zero on the
 # first finding.
 set -euo pipefail
-build=${1:?build directory}
+build=$(cd "${1:?build directory}" && pwd)
 seconds=${2:-60}
 root=$(cd "$(dirname "$0")/.." && pwd)
 
