@@ -3,31 +3,31 @@
 #include <cstring>
 
 #include "platform/kernel/fault.h"
-#include "tests/support/dbf_file_builder.h"
+#include "tests/support/dbf_builder.h"
 #include "tests/support/engine_fixture.h"
 
 namespace {
 
-using kvtest::DbfFileBuilder;
+using kvtest::DbfBuilder;
 
 class DbfRead : public kvtest::EngineTest {
  protected:
   // Writes the bytes and opens them; returns the open status.
-  XBSTATUS OpenBytes(const std::vector<uint8_t>& bytes, uint16_t mode = 0) {
+  XBSTATUS OpenBytes(const std::string& bytes, uint16_t mode = 0) {
     path_ = File("t" + std::to_string(counter_++) + ".dbf");
-    kvtest::WriteBytes(path_, bytes);
+    DbfBuilder::WriteFile(path_, bytes);
     return XBDDOPENX(&h_, path_.c_str(), mode);
   }
   // Opens and expects a refusal that leaves nothing behind.
-  void ExpectRefused(const std::vector<uint8_t>& bytes, XBSTATUS code, uint16_t mode = 0) {
+  void ExpectRefused(const std::string& bytes, XBSTATUS code, uint16_t mode = 0) {
     const size_t blocks = kvp::GlobalLiveBlocks();
     EXPECT_EQ(OpenBytes(bytes, mode), code);
     EXPECT_EQ(h_, XB_NO_HANDLE);
     EXPECT_EQ(kvp::GlobalLiveBlocks(), blocks);
     XBESCODE(0);
   }
-  static DbfFileBuilder Mixed() {
-    DbfFileBuilder b;
+  static DbfBuilder Mixed() {
+    DbfBuilder b;
     b.Field("NAME", 'C', 10)
         .Field("BORN", 'D', 8)
         .Field("AMOUNT", 'N', 8, 2)
@@ -41,13 +41,13 @@ class DbfRead : public kvtest::EngineTest {
 };
 
 TEST_F(DbfRead, SingleByteAndBlockTerminatorsBothOpen) {
-  auto plain = Mixed().Record({"a", "19960229", "   12.50", "T", "    0.1250"});
+  auto plain = Mixed().Row({"a", "19960229", "   12.50", "T", "    0.1250"});
   ASSERT_EQ(OpenBytes(plain.Bytes()), 0);
   XBFILEINFO info;
   ASSERT_EQ(XBDDINFO(h_, &info), 0);
   EXPECT_EQ(+info.variant, 1);
   XBDDCLOSE(h_);
-  auto block = Mixed().TerminatorBlock().Record({"a", "19960229", "   12.50", "T", "0.125"});
+  auto block = Mixed().TerminatorBlock().Row({"a", "19960229", "   12.50", "T", "0.125"});
   ASSERT_EQ(OpenBytes(block.Bytes(), 3), 0);
   ASSERT_EQ(XBDDINFO(h_, &info), 0);
   EXPECT_EQ(+info.variant, 9);
@@ -60,15 +60,15 @@ TEST_F(DbfRead, SingleByteAndBlockTerminatorsBothOpen) {
 
 TEST_F(DbfRead, HeaderLengthMustBeNearAMultipleOf32) {
   auto bytes = Mixed().Bytes();
-  DbfFileBuilder::PutLE16(&bytes[8], 5 * 32 + 35);  // 32n + 3
+  kvtest::PutLe16(bytes, 8, 5 * 32 + 35);  // 32n + 3
   ExpectRefused(bytes, XB_E_HEADER_LENGTH);
-  DbfFileBuilder::PutLE16(&bytes[8], 16);  // shorter than the header itself
+  kvtest::PutLe16(bytes, 8, 16);  // shorter than the header itself
   ExpectRefused(bytes, XB_E_HEADER_LENGTH);
 }
 
 TEST_F(DbfRead, CharacterFieldLengthTakesTheDecimalByteAsHighByte) {
-  DbfFileBuilder b;
-  b.Field("LONG", 'C', 0, 1).Record({std::string(255, 'x') + "y"});
+  DbfBuilder b;
+  b.Field("LONG", 'C', 0, 1).Row({std::string(255, 'x') + "y"});
   ASSERT_EQ(OpenBytes(b.Bytes()), 0);
   XBFIELDDEF def;
   uint16_t longest = 0;
@@ -85,7 +85,7 @@ TEST_F(DbfRead, CharacterFieldLengthTakesTheDecimalByteAsHighByte) {
 }
 
 TEST_F(DbfRead, LengthMismatchIsOnlyAWarning) {
-  auto b = Mixed().Record({"a"}).Record({"b"});
+  auto b = Mixed().Row({"a"}).Row({"b"});
   auto bytes = b.Bytes();
   bytes.pop_back();  // no end byte: still exact
   ASSERT_EQ(OpenBytes(bytes), 0);
@@ -97,7 +97,7 @@ TEST_F(DbfRead, LengthMismatchIsOnlyAWarning) {
   XBESCODE(0);
   XBDDCLOSE(h_);
   auto longer = b.Bytes();
-  longer.resize(longer.size() - 1 + b.RecordLength(), 0x1A);  // a whole record of end bytes
+  longer.resize(longer.size() - 1 + b.NaturalRecordLength(), 0x1A);  // a whole record of end bytes
   EXPECT_EQ(OpenBytes(longer), 0);
   XBDDCLOSE(h_);
   longer.push_back(0);  // trailing garbage
@@ -106,9 +106,9 @@ TEST_F(DbfRead, LengthMismatchIsOnlyAWarning) {
 }
 
 TEST_F(DbfRead, HeaderCountLowerThanTheRecordsPresentLimitsReads) {
-  auto b = Mixed().Record({"one"}).Record({"two"}).Record({"three"});
+  auto b = Mixed().Row({"one"}).Row({"two"}).Row({"three"});
   auto bytes = b.Bytes();
-  DbfFileBuilder::PutLE32(&bytes[4], 2);
+  kvtest::PutLe32(bytes, 4, 2);
   EXPECT_EQ(OpenBytes(bytes), XB_BAD_LENGTH);
   uint32_t count = 0;
   ASSERT_EQ(XBDDSIZE(h_, &count), 0);
@@ -117,7 +117,7 @@ TEST_F(DbfRead, HeaderCountLowerThanTheRecordsPresentLimitsReads) {
   EXPECT_EQ(XBDDRGET(h_, 3), XB_E_SEEK);
   XBESCODE(0);
   // Rereading the header count takes a new value written by another program.
-  DbfFileBuilder::PutLE32(&bytes[4], 3);
+  kvtest::PutLe32(bytes, 4, 3);
   std::FILE* f = std::fopen(path_.c_str(), "r+b");
   std::fseek(f, 4, SEEK_SET);
   std::fwrite(&bytes[4], 1, 4, f);
@@ -130,9 +130,9 @@ TEST_F(DbfRead, HeaderCountLowerThanTheRecordsPresentLimitsReads) {
 }
 
 TEST_F(DbfRead, RecordNumbersOutsideTheFileGiveMinus4) {
-  DbfFileBuilder b;
+  DbfBuilder b;
   b.Field("N", 'N', 3);
-  for (int i = 1; i <= 10; ++i) b.Record({std::to_string(100 + i)});
+  for (int i = 1; i <= 10; ++i) b.Row({std::to_string(100 + i)});
   ASSERT_EQ(OpenBytes(b.Bytes()), 0);
   EXPECT_EQ(XBDDRGET(h_, 10), 0);
   double v = 0;
@@ -151,10 +151,10 @@ TEST_F(DbfRead, RecordNumbersOutsideTheFileGiveMinus4) {
 }
 
 TEST_F(DbfRead, OffsetsBeyondThe32BitLayoutGiveMinus4) {
-  DbfFileBuilder b;
+  DbfBuilder b;
   b.Field("A", 'C', 254, 255);  // 65534 bytes and the flag: the longest record
   auto bytes = b.Bytes();
-  DbfFileBuilder::PutLE32(&bytes[4], 0xFFFFFFFFu);
+  kvtest::PutLe32(bytes, 4, 0xFFFFFFFFu);
   EXPECT_EQ(OpenBytes(bytes), XB_BAD_LENGTH);
   // Record 70000 starts past 4 GiB: no wrap-around to a low offset.
   EXPECT_EQ(XBDDRGET(h_, 70000), XB_E_SEEK);
@@ -165,7 +165,7 @@ TEST_F(DbfRead, OffsetsBeyondThe32BitLayoutGiveMinus4) {
 }
 
 TEST_F(DbfRead, FieldNamesCompareWithoutCase) {
-  ASSERT_EQ(OpenBytes(Mixed().Record({"zed"}).Bytes()), 0);
+  ASSERT_EQ(OpenBytes(Mixed().Row({"zed"}).Bytes()), 0);
   uint16_t n = 99;
   ASSERT_EQ(XBDDFNAM2NO(h_, &n, "amount"), 0);
   EXPECT_EQ(n, 2);
@@ -187,8 +187,8 @@ TEST_F(DbfRead, FieldNamesCompareWithoutCase) {
 }
 
 TEST_F(DbfRead, LowerCaseNamesAndTypesInTheFileAreTakenUpperCase) {
-  DbfFileBuilder b;
-  b.Field("price", 'n', 5, 1).Record({"  2.5"});
+  DbfBuilder b;
+  b.Field("price", 'n', 5, 1).Row({"  2.5"});
   ASSERT_EQ(OpenBytes(b.Bytes()), 0);
   XBFIELDDEF def;
   uint16_t longest;
@@ -200,9 +200,9 @@ TEST_F(DbfRead, LowerCaseNamesAndTypesInTheFileAreTakenUpperCase) {
 }
 
 TEST_F(DbfRead, LogicalValues) {
-  DbfFileBuilder b;
+  DbfBuilder b;
   b.Field("L", 'L', 1);
-  for (const char* v : {"T", "y", "F", "n", "?", " ", "x"}) b.Record({v});
+  for (const char* v : {"T", "y", "F", "n", "?", " ", "x"}) b.Row({v});
   ASSERT_EQ(OpenBytes(b.Bytes()), 0);
   const unsigned char expected[] = {1, 1, 0, 0, 0xEE, '?', 0xEE};
   for (uint32_t r = 1; r <= 7; ++r) {
@@ -215,7 +215,7 @@ TEST_F(DbfRead, LogicalValues) {
 }
 
 TEST_F(DbfRead, BlankDatesAreAsWideAsTheStyle) {
-  auto b = Mixed().Record({"a", "        "}).Record({"b", "20041231"});
+  auto b = Mixed().Row({"a", "        "}).Row({"b", "20041231"});
   ASSERT_EQ(OpenBytes(b.Bytes()), 0);
   ASSERT_EQ(XBDDRGET(h_, 1), 0);
   const std::pair<int16_t, const char*> cases[] = {
@@ -240,7 +240,7 @@ TEST_F(DbfRead, BlankDatesAreAsWideAsTheStyle) {
 }
 
 TEST_F(DbfRead, AStoredDateThatDoesNotReadIsAnError) {
-  auto b = Mixed().Record({"a", "20040231"});
+  auto b = Mixed().Row({"a", "20040231"});
   ASSERT_EQ(OpenBytes(b.Bytes()), 0);
   ASSERT_EQ(XBDDRGET(h_, 1), 0);
   char out[16];
@@ -253,12 +253,12 @@ TEST_F(DbfRead, AStoredDateThatDoesNotReadIsAnError) {
 }
 
 TEST_F(DbfRead, NumbersReadAsDoubles) {
-  DbfFileBuilder b;
+  DbfBuilder b;
   b.Field("N", 'N', 10, 3).Field("M", 'M', 10);
-  b.Record({"   -12.500", "        42"});
-  b.Record({"          ", "          "});
-  b.Record({"**********", "   7  "});
-  b.Record({"  1.5e3   ", "-3"});
+  b.Row({"   -12.500", "        42"});
+  b.Row({"          ", "          "});
+  b.Row({"**********", "   7  "});
+  b.Row({"  1.5e3   ", "-3"});
   auto bytes = b.Bytes();
   bytes[0] = 0x83;
   ASSERT_EQ(OpenBytes(bytes), 0);
@@ -277,7 +277,7 @@ TEST_F(DbfRead, NumbersReadAsDoubles) {
 }
 
 TEST_F(DbfRead, UnpackedRecordLayout) {
-  auto b = Mixed().Record({"Zoe", "19960229", "  -12.50", "T", "    0.1250"}, true);
+  auto b = Mixed().Row({"Zoe", "19960229", "  -12.50", "T", "    0.1250"}, true);
   auto bytes = b.Bytes();
   ASSERT_EQ(OpenBytes(bytes), 0);
   std::vector<uint8_t> out(1 + 11 + 9 + 8 + 1 + 8 + 16, 0xEE);
@@ -317,7 +317,7 @@ TEST_F(DbfRead, VersionBytesEachVariantAccepts) {
       {0x03, 0, 0},
   };
   for (const auto& c : cases) {
-    auto bytes = Mixed().Record({"a"}).Bytes();
+    auto bytes = Mixed().Row({"a"}).Bytes();
     bytes[0] = c.version;
     if (c.expected == 0) {
       EXPECT_EQ(OpenBytes(bytes, c.variant), 0) << std::hex << int{c.version} << " " << c.variant;
@@ -330,8 +330,8 @@ TEST_F(DbfRead, VersionBytesEachVariantAccepts) {
 }
 
 TEST_F(DbfRead, MemoFieldsNeedTheirVersionByte) {
-  DbfFileBuilder b;
-  b.Field("NOTES", 'M', 10).Record({"         1"});
+  DbfBuilder b;
+  b.Field("NOTES", 'M', 10).Row({"         1"});
   auto bytes = b.Bytes();
   ExpectRefused(bytes, XB_E_FORMAT, 1);  // 0x03 with a memo field
   bytes[0] = 0x83;
@@ -370,7 +370,7 @@ TEST_F(DbfRead, ProductionFlagIsCheckedInVariantsTwoAndEight) {
 }
 
 TEST_F(DbfRead, DescriptorsThatDoNotAddUpAreRefused) {
-  auto bytes = Mixed().Record({"a"}).Bytes();
+  auto bytes = Mixed().Row({"a"}).Bytes();
   bytes[10] += 1;  // record length one more than the fields
   ExpectRefused(bytes, XB_E_RECORD_LENGTH);
   bytes[10] = 0;
@@ -385,8 +385,8 @@ TEST_F(DbfRead, DescriptorsThatDoNotAddUpAreRefused) {
 }
 
 TEST_F(DbfRead, ElevenCharacterNamesAndReservedGarbageAreFine) {
-  DbfFileBuilder b;
-  b.Field("ABCDEFGHIJK", 'C', 3).Field("B", 'N', 2).Record({"xyz", "42"});
+  DbfBuilder b;
+  b.Field("ABCDEFGHIJK", 'C', 3).Field("B", 'N', 2).Row({"xyz", "42"});
   auto bytes = b.Bytes();
   for (int i = 12; i < 16; ++i) bytes[32 + i] = 0xA5;  // reserved bytes
   for (int i = 18; i < 32; ++i) bytes[64 + i] = 0x5A;
@@ -401,11 +401,11 @@ TEST_F(DbfRead, ElevenCharacterNamesAndReservedGarbageAreFine) {
 }
 
 TEST_F(DbfRead, TruncatedFilesGiveAReadFailure) {
-  auto bytes = Mixed().Record({"a"}).Bytes();
-  ExpectRefused(std::vector<uint8_t>(bytes.begin(), bytes.begin() + 20), XB_E_READ);
-  ExpectRefused(std::vector<uint8_t>(bytes.begin(), bytes.begin() + 100), XB_E_READ);
+  auto bytes = Mixed().Row({"a"}).Bytes();
+  ExpectRefused(bytes.substr(0, 20), XB_E_READ);
+  ExpectRefused(bytes.substr(0, 100), XB_E_READ);
   // A header length far beyond the file: 2046 descriptors promised.
-  DbfFileBuilder::PutLE16(&bytes[8], 0xFFE1);
+  kvtest::PutLe16(bytes, 8, 0xFFE1);
   ExpectRefused(bytes, XB_E_READ);
   ExpectRefused({}, XB_E_READ);
 }
@@ -422,7 +422,7 @@ TEST_F(DbfRead, NullArgumentsAndWrongHandles) {
   XBESCODE(0);
   EXPECT_EQ(XBDDRGET(500, 1), XB_E_HANDLE);
   XBESCODE(0);
-  ASSERT_EQ(OpenBytes(Mixed().Record({"a"}).Bytes()), 0);
+  ASSERT_EQ(OpenBytes(Mixed().Row({"a"}).Bytes()), 0);
   EXPECT_EQ(XBDDFGET(h_, 0, nullptr), XB_E_NULL);
   XBESCODE(0);
   EXPECT_EQ(XBDDCLOSE(h_), 0);
@@ -431,7 +431,7 @@ TEST_F(DbfRead, NullArgumentsAndWrongHandles) {
 }
 
 TEST_F(DbfRead, EveryAllocationFailureDuringOpenLeavesNothingBehind) {
-  const auto bytes = Mixed().Record({"a"}).Bytes();
+  const auto bytes = Mixed().Row({"a"}).Bytes();
   for (unsigned nth = 1; nth <= 6; ++nth) {
     kvp::fault::Reset();
     kvp::fault::Arm(kvp::fault::Op::Alloc, nth, kvp::ERROR_NOT_ENOUGH_MEMORY);
@@ -452,7 +452,7 @@ TEST_F(DbfRead, EveryAllocationFailureDuringOpenLeavesNothingBehind) {
 }
 
 TEST_F(DbfRead, RecordBufferIsReachableByAddressAndHandle) {
-  ASSERT_EQ(OpenBytes(Mixed().Record({"abc"}).Bytes()), 0);
+  ASSERT_EQ(OpenBytes(Mixed().Row({"abc"}).Bytes()), 0);
   ASSERT_EQ(XBDDRGET(h_, 1), 0);
   XBRECINFO byAddress;
   XBRECINFOH byHandle;

@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <fstream>
 #include <regex>
 #include <sstream>
@@ -11,19 +12,19 @@
 #include "platform/kernel/fault.h"
 #include "platform/kernel/files.h"
 #include "platform/kernel/profile.h"
-#include "tests/support/dbf_file_builder.h"
+#include "tests/support/dbf_builder.h"
 #include "tests/support/engine_fixture.h"
 
 namespace {
 
-using kvtest::DbfFileBuilder;
+using kvtest::DbfBuilder;
 using kvtest::EngineTest;
 
 std::string SmallFile(const kvtest::TempDir& dir, const std::string& name = "small.dbf") {
-  DbfFileBuilder b;
-  b.Field("NAME", 'C', 10).Record({"alpha"}).Record({"beta"});
+  DbfBuilder b;
+  b.Field("NAME", 'C', 10).Row({"alpha"}).Row({"beta"});
   const std::string path = dir.File(name);
-  kvtest::WriteBytes(path, b.Bytes());
+  DbfBuilder::WriteFile(path, b.Bytes());
   return path;
 }
 

@@ -3,7 +3,7 @@
 #include "xbase/dbf/read_ahead.h"
 
 #include "platform/kernel/fault.h"
-#include "tests/support/dbf_file_builder.h"
+#include "tests/support/dbf_builder.h"
 #include "tests/support/engine_fixture.h"
 #include "xbase/frame/engine.h"
 #include "xbase/frame/file_layer.h"
@@ -15,12 +15,12 @@ using kv::xb::dbf::DataFile;
 class ReadAhead : public kvtest::EngineTest {
  protected:
   DataFile& Open(size_t fieldLength, int records) {
-    kvtest::DbfFileBuilder b;
+    kvtest::DbfBuilder b;
     // 'C' lengths above 255 use the decimal byte as the high byte.
     b.Field("T", 'C', static_cast<uint8_t>(fieldLength & 0xFF),
             static_cast<uint8_t>(fieldLength >> 8));
-    for (int r = 1; r <= records; ++r) b.Record({std::to_string(r)});
-    kvtest::WriteBytes(File("ra.dbf"), b.Bytes());
+    for (int r = 1; r <= records; ++r) b.Row({std::to_string(r)});
+    kvtest::DbfBuilder::WriteFile(File("ra.dbf"), b.Bytes());
     EXPECT_EQ(XBDDOPENX(&h_, File("ra.dbf").c_str(), 0), 0);
     kv::xb::MakeCurrent(kv::xb::FindContext());
     return *static_cast<DataFile*>(kv::xb::Current().handles.Get(h_)->block.get());
@@ -87,7 +87,7 @@ TEST_F(ReadAhead, EraseOfAMissingFileIsAWarningAndRenameReportsNotFound) {
   EXPECT_EQ(kv::xb::os::Rename(File("b").c_str(), File("nothing").c_str()),
             XB_E_RENAME_NOT_FOUND);
   XBESCODE(0);
-  kvtest::WriteBytes(File("a"), {1, 2, 3});
+  kvtest::DbfBuilder::WriteFile(File("a"), {1, 2, 3});
   EXPECT_FALSE(kv::xb::os::Exists(File("b").c_str()));
   EXPECT_EQ(kv::xb::os::Rename(File("b").c_str(), File("a").c_str()), 0);
   EXPECT_TRUE(kv::xb::os::Exists(File("b").c_str()));

@@ -6,7 +6,8 @@
 #include <cstring>
 #include <string>
 
-#include "tests/xbase_oracle/dbf_builder.h"
+#include "tests/support/dbf_builder.h"
+#include "tests/support/temp_dir.h"
 #include "tests/xbase_oracle/engine_session.h"
 
 namespace kvtest {
@@ -28,10 +29,10 @@ DbfBuilder Sample() {
 class HeaderQuirks : public ::testing::Test {
  protected:
   EngineSession engine_{4};
-  ScratchDir dir_;
+  TempDir dir_;
 
   std::filesystem::path Write(const std::string& bytes, const char* name = "q.dbf") {
-    const auto path = dir_ / name;
+    const std::filesystem::path path = dir_.File(name);
     DbfBuilder::WriteFile(path, bytes);
     return path;
   }

@@ -8,7 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/xbase_oracle/dbf_builder.h"
+#include "tests/support/dbf_builder.h"
+#include "tests/support/temp_dir.h"
 #include "tests/xbase_oracle/engine_session.h"
 
 namespace kvtest {
@@ -33,10 +34,10 @@ DbfBuilder ThreeRecords() {
 class RealWorldQuirks : public ::testing::Test {
  protected:
   EngineSession engine_{4};
-  ScratchDir dir_;
+  TempDir dir_;
 
   XBHANDLE Open(const std::string& bytes, XBSTATUS status) {
-    const auto path = dir_ / "real.dbf";
+    const std::filesystem::path path = dir_.File("real.dbf");
     DbfBuilder::WriteFile(path, bytes);
     XBHANDLE handle = XB_NO_HANDLE;
     EXPECT_EQ(XBDDOPENX(&handle, path.c_str(), 1), status);

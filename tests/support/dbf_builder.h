@@ -1,17 +1,13 @@
-// Builds data files byte by byte for the tests of damaged and unusual
-// headers: every number is written little-endian by hand, and every part of
-// the layout can be overridden to produce what real tools and damaged disks
-// leave behind.
+// Builds data files byte by byte for tests: every number is written
+// little-endian by hand, and every part of the layout can be overridden to
+// produce what real tools and damaged disks leave behind.
 #pragma once
-#include <unistd.h>
-
 #include <array>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
 #include <string>
-#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -60,6 +56,21 @@ class DbfBuilder {
   DbfBuilder& Record(std::string body, char flag = ' ') {
     records_.push_back(flag + std::move(body));
     return *this;
+  }
+  // One record from each field's stored text, padded with blanks to the
+  // field's length (missing values are blank).
+  DbfBuilder& Row(const std::vector<std::string>& values, bool deleted = false) {
+    std::string body;
+    for (size_t i = 0; i < fields_.size(); ++i) {
+      std::string v = i < values.size() ? values[i] : std::string();
+      v.resize(static_cast<size_t>(fields_[i].StoredLength()), ' ');
+      body += v;
+    }
+    return Record(std::move(body), deleted ? '*' : ' ');
+  }
+  // The date of the last update (years since 1900, month, day).
+  DbfBuilder& Date(uint8_t yearsSince1900, uint8_t month, uint8_t day) {
+    return HeaderByte(1, yearsSince1900).HeaderByte(2, month).HeaderByte(3, day);
   }
   DbfBuilder& RecordCount(uint32_t count) {
     count_ = count;
@@ -164,28 +175,6 @@ class DbfBuilder {
   bool endByte_ = true;
   std::string tail_;
   std::vector<std::pair<size_t, uint8_t>> headerBytes_;
-};
-
-// A directory of its own for one test's files, removed with everything in it.
-class ScratchDir {
- public:
-  ScratchDir() {
-    path_ = std::filesystem::temp_directory_path() /
-            ("kv-dbf-quirks-" + std::to_string(::getpid()) + "-" + std::to_string(++serial_));
-    std::filesystem::remove_all(path_);
-    std::filesystem::create_directories(path_);
-  }
-  ~ScratchDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  ScratchDir(const ScratchDir&) = delete;
-  ScratchDir& operator=(const ScratchDir&) = delete;
-  std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
-
- private:
-  std::filesystem::path path_;
-  static inline int serial_ = 0;
 };
 
 }  // namespace kvtest
