@@ -193,6 +193,61 @@ KV_API XBSTATUS KV_CALL XBCTIGET(int16_t* hour, int16_t* minute, int16_t* second
                                  int16_t* hundredths);
 KV_API XBSTATUS KV_CALL XBCTSGET(char* text, int16_t style);
 
+/* ---- Key expressions --------------------------------------------------- */
+
+#define XB_E_EXPRESSION (-7)
+#define XB_TABLE_EMPTY 2
+#define XB_LIST_END 3
+#define XB_NAME_NOT_FOUND 4
+#define XB_NAME_EXISTS 11
+
+#pragma pack(push, 1)
+
+/* The evaluator's state, handed to a named host function. The function finds
+ * the cursor just after its name; it must leave the value of its term in
+ * valueBlock/value/type/length and the cursor after the term (its closing
+ * parenthesis included). XBDXPROC evaluates the term at the cursor into this
+ * state and replaces the value block, freeing the one it held: copy what is
+ * needed first. A block a function puts here belongs to the engine.
+ * Lengths: 'C' characters + 1, 'D' 11, 'F' and 'N' 8 (a double), 'M' 4,
+ * 'L' 1. */
+typedef struct XBEVALSTATE {
+  KVHGLOBAL valueBlock;
+  void* value;     /* locked address of valueBlock */
+  uint16_t type;   /* 'C', 'D', 'F', 'L', 'M' or 'N' */
+  uint16_t length;
+  char* cursor;    /* position in the expression text */
+} XBEVALSTATE;
+
+/* The result of XBDXEVAL. The value is an engine block the caller frees with
+ * XBMFREE. 'C': the characters and a NUL, length without the NUL; 'D': the
+ * date text in the current style; 'F', 'N': a double; type ' ' and length 0
+ * for an empty expression. */
+typedef struct XBEVALRESULT {
+  void* value;
+  uint16_t type;
+  uint16_t length;
+} XBEVALRESULT;
+
+#pragma pack(pop)
+
+#if defined(__cplusplus) && (defined(__i386__) || defined(_M_IX86))
+/* The layouts the host relies on, checked where pointers are 32 bits wide. */
+static_assert(sizeof(XBEVALSTATE) == 16, "XBEVALSTATE");
+static_assert(sizeof(XBEVALRESULT) == 8, "XBEVALRESULT");
+#endif
+
+/* A named host function: its result becomes the status of its term. */
+typedef XBSTATUS(KV_CALL* XBEXPRFUNC)(XBEVALSTATE* state);
+
+KV_API XBSTATUS KV_CALL XBDXEVAL(XBHANDLE handle, char* expression, XBEVALRESULT* result);
+KV_API XBSTATUS KV_CALL XBDXPROC(void);
+KV_API XBSTATUS KV_CALL XBDXVGET(int16_t* value);
+KV_API XBSTATUS KV_CALL XBDXADD(char* name, XBEXPRFUNC function);
+KV_API XBSTATUS KV_CALL XBDXDEL(const char* name);
+KV_API XBSTATUS KV_CALL XBDXLIST(char* name, uint16_t index);
+KV_API XBSTATUS KV_CALL XBDXINFO(uint16_t* count, uint16_t* longest);
+
 #ifdef __cplusplus
 }
 #endif

@@ -1,6 +1,7 @@
 // Starting and ending the engine, the status code and the log settings.
 #include <cstring>
 
+#include "xbase/expr/function_table.h"
 #include "xbase/frame/engine.h"
 #include "xbase/frame/families.h"
 #include "xbase/frame/file_layer.h"
@@ -31,8 +32,8 @@ KV_API XBSTATUS KV_CALL XBDTERM(void) {
     if (type != SlotType::Free) CloseByType(type, static_cast<XBHANDLE>(i));
   }
   table.Release();
-  // The expression table's name blocks go with the family that fills them.
-  context->expressions = ExpressionTable{};
+  // The named functions' table and their name blocks.
+  expr::ReleaseFunctionTable(context->expressions);
   RemoveContext(context);
   if (holdsFileTable) {
     os::ReleaseTable();
