@@ -7,7 +7,9 @@
 #include <string>
 
 #include "host/chart_demo.h"
+#include "host/cp1252.h"
 #include "host/dbf_dump.h"
+#include "host/ndx_demo.h"
 #include "host/xbase_binding.h"
 
 #ifndef KV_SAMPLES_DIR
@@ -96,6 +98,43 @@ void ShowDates(const kvhost::XbaseBinding& xb) {
   xb.XBCDSTYLE(1);
 }
 
+// Evaluates key expressions on one record of the sample, as an index would.
+void ShowExpressions(const kvhost::XbaseBinding& xb, const std::string& sample) {
+  XBHANDLE h = XB_NO_HANDLE;
+  if (xb.XBDDOPENX(&h, sample.c_str(), XB_OPEN_READONLY | XB_OPEN_SHARED | 1) < 0 ||
+      xb.XBDDRGET(h, 4) < 0) {
+    xb.XBESCODE(0);
+    return;
+  }
+  std::printf("Key expressions on record 4:\n");
+  const char* const expressions[] = {"NAME",         "DTOS(SINCE)+STR(CUSTNO,5)",
+                                     "LEFT(CITY,3)+SUBSTR(COUNTRY,1,3)",
+                                     "SUBSTR(NAME,6,8)+DTOC(SINCE)", "BALANCE+100",
+                                     "STR(BALANCE,8,2)"};
+  for (const char* text : expressions) {
+    char expression[64];
+    std::snprintf(expression, sizeof expression, "%s", text);
+    XBEVALRESULT result{};
+    const XBSTATUS s = xb.XBDXEVAL(h, expression, &result);
+    if (s < 0) {
+      std::printf("  %-32s refused (status %d)\n", text, s);
+      xb.XBESCODE(0);
+      continue;
+    }
+    void* const value = result.value;
+    if (result.type == 'N' || result.type == 'F') {
+      double number = 0;
+      std::memcpy(&number, value, sizeof number);
+      std::printf("  %-32s %c  %g\n", text, static_cast<char>(result.type), number);
+    } else {
+      std::printf("  %-32s %c  \"%s\"\n", text, static_cast<char>(result.type),
+                  kvhost::Cp1252ToUtf8(static_cast<const char*>(value)).c_str());
+    }
+    xb.XBMFREE(value);
+  }
+  xb.XBDDCLOSE(h);
+}
+
 int XbaseDemoCommand() {
   kvhost::XbaseBinding xb;
   if (!StartEngine(xb)) return 1;
@@ -104,6 +143,10 @@ int XbaseDemoCommand() {
   kvhost::DumpOptions options;
   options.dateStyle = 11;  // French (dd/mm/yyyy)
   const int status = kvhost::DumpDbf(xb, sample.c_str(), options, stdout);
+  std::printf("\n");
+  ShowExpressions(xb, sample);
+  std::printf("\n");
+  kvhost::ShowIndex(xb, sample);
   std::printf("\n");
   ShowDates(xb);
   xb.XBDTERM();

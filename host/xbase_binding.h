@@ -27,6 +27,18 @@ struct XbaseBinding {
   decltype(&::XBCDS2S) XBCDS2S = nullptr;
   decltype(&::XBCDS2LX) XBCDS2LX = nullptr;
   decltype(&::XBCDS2DAY) XBCDS2DAY = nullptr;
+  decltype(&::XBDXEVAL) XBDXEVAL = nullptr;
+  decltype(&::XBMFREE) XBMFREE = nullptr;
+  decltype(&::XBDNCREATE) XBDNCREATE = nullptr;
+  decltype(&::XBDNOPENX) XBDNOPENX = nullptr;
+  decltype(&::XBDNCLOSE) XBDNCLOSE = nullptr;
+  decltype(&::XBDNKMAKE) XBDNKMAKE = nullptr;
+  decltype(&::XBDNKADD) XBDNKADD = nullptr;
+  decltype(&::XBDNKFIND) XBDNKFIND = nullptr;
+  decltype(&::XBDNKTOP) XBDNKTOP = nullptr;
+  decltype(&::XBDNKBOT) XBDNKBOT = nullptr;
+  decltype(&::XBDNKNEXT) XBDNKNEXT = nullptr;
+  decltype(&::XBDNKPREV) XBDNKPREV = nullptr;
 
   // Loads the library and every entry point; on failure `error` says which.
   bool Load(std::string& error);

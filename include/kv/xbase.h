@@ -248,6 +248,73 @@ KV_API XBSTATUS KV_CALL XBDXDEL(const char* name);
 KV_API XBSTATUS KV_CALL XBDXLIST(char* name, uint16_t index);
 KV_API XBSTATUS KV_CALL XBDXINFO(uint16_t* count, uint16_t* longest);
 
+/* ---- NDX index ---------------------------------------------------------- */
+
+/* States of key operations. */
+#define XB_INDEX_EMPTY 2
+#define XB_KEY_EDGE 3
+#define XB_KEY_NOT_FOUND 4
+#define XB_E_COMPACT (-6)
+#define XB_E_NO_PAGE_SLOT (-9)
+#define XB_E_PAGE_NOT_CACHED (-10)
+#define XB_E_KEY_TYPE (-22)
+#define XB_E_KEY_LENGTH (-23)
+#define XB_E_ENTRY_SIZE (-24)
+#define XB_E_ROOT (-25)
+#define XB_E_KEYS_PER_PAGE (-26)
+
+/* Search flags of XBDNKFIND: exact on key and record number; '?' in a
+ * character key matches any byte. Other values search by key prefix. */
+#define XB_FIND_EXACT 2
+#define XB_FIND_WILDCARD 4
+
+/* Type letter of XBDNCREATE: 'C', 'N' or 'D', with this bit for a unique
+ * index. */
+#define XB_NDX_UNIQUE 0x80
+
+#pragma pack(push, 1)
+
+/* Index information as XBDNINFO returns it (373 bytes). */
+typedef struct XBNDXINFO {
+  char fileName[261];
+  uint16_t openFlags;        /* bit 0 read-only, bits 1 and 2 from the open */
+  uint16_t keyLength;
+  uint16_t keyType;          /* 'C' or 'N' */
+  uint16_t unique;           /* 128 for a unique index */
+  uint16_t lockState;        /* 0 after open */
+  uint16_t expressionLength;
+  char expression[100];      /* NUL-terminated, cut to 99 characters */
+} XBNDXINFO;
+
+#pragma pack(pop)
+
+KV_API XBSTATUS KV_CALL XBDNCREATE(const char* name, uint16_t typeLetter, const char* expression,
+                                   uint16_t keyLength);
+KV_API XBSTATUS KV_CALL XBDNOPENX(XBHANDLE* handle, const char* name, uint16_t mode);
+KV_API XBSTATUS KV_CALL XBDNCLOSE(XBHANDLE handle);
+KV_API XBSTATUS KV_CALL XBDNEXPR(XBHANDLE handle, char* text);
+KV_API XBSTATUS KV_CALL XBDNINFO(XBHANDLE handle, XBNDXINFO* info);
+KV_API XBSTATUS KV_CALL XBDNHGET(XBHANDLE handle);
+/* Character keys are texts of up to the key length (padded with blanks);
+ * numeric and date keys are 8 bytes. Keys returned are the key length and a
+ * NUL (character) or 8 bytes (numeric). */
+KV_API XBSTATUS KV_CALL XBDNKADD(XBHANDLE handle, const void* key, uint32_t record);
+KV_API XBSTATUS KV_CALL XBDNKDEL(XBHANDLE handle, const void* key, uint32_t record);
+KV_API XBSTATUS KV_CALL XBDNKFIND(XBHANDLE handle, void* key, uint32_t* record, uint16_t flags);
+KV_API XBSTATUS KV_CALL XBDNKTOP(XBHANDLE handle, void* key, uint32_t* record);
+KV_API XBSTATUS KV_CALL XBDNKBOT(XBHANDLE handle, void* key, uint32_t* record);
+KV_API XBSTATUS KV_CALL XBDNKNEXT(XBHANDLE handle, void* key, uint32_t* record);
+KV_API XBSTATUS KV_CALL XBDNKPREV(XBHANDLE handle, void* key, uint32_t* record);
+KV_API XBSTATUS KV_CALL XBDNKCUR(XBHANDLE handle, void* key, uint32_t* record);
+/* The key of the data file's current record: an engine block the caller
+ * frees (XBMFREE for the address, _XBMFREE for the handle). */
+KV_API XBSTATUS KV_CALL XBDNKMAKE(XBHANDLE dataHandle, XBHANDLE indexHandle, void** key);
+KV_API XBSTATUS KV_CALL XBDNKMAKEH(XBHANDLE dataHandle, XBHANDLE indexHandle, KVHGLOBAL* key);
+KV_API XBSTATUS KV_CALL XBDNKNUM(void* key, double value);
+KV_API XBSTATUS KV_CALL XBDNKDATE(void* key, const char* text, int16_t style);
+/* Compares two keys of the given comparison type over `length` bytes. */
+KV_API int16_t KV_CALL _XBDNKCMP(const void* a, const void* b, int16_t type, int16_t length);
+
 #ifdef __cplusplus
 }
 #endif

@@ -7,6 +7,9 @@ void CloseByType(SlotType type, XBHANDLE handle) {
     case SlotType::Data:
       XBDDCLOSE(handle);
       break;
+    case SlotType::Ndx:
+      XBDNCLOSE(handle);
+      break;
     default:
       // Families whose close is not part of this build: the handle table
       // is freed with the context, and the file layer closes what is left.
