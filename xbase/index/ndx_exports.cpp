@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "xbase/frame/engine.h"
+#include "xbase/frame/text.h"
 #include "xbase/index/ndx_tree.h"
 #include "xbase/index/operation_frame.h"
 
@@ -138,7 +139,8 @@ KV_API XBSTATUS KV_CALL XBDNINFO(XBHANDLE handle, XBNDXINFO* info) {
   NdxIndex* ix = SelectIndex(handle);
   if (ix == nullptr) return Status();
   std::memset(info, 0, sizeof *info);
-  std::strncpy(info->fileName, ix->fileName, sizeof info->fileName - 1);
+  // Both areas hold 260 characters and a NUL; the record was zero-filled.
+  std::memcpy(info->fileName, ix->fileName, BoundedLength(ix->fileName, sizeof info->fileName - 1));
   info->openFlags =
       static_cast<uint16_t>((ix->readOnly() ? 1 : 0) | (ix->state & (kStateBit1 | kStateShared)));
   info->keyLength = ix->keyLength;
@@ -147,7 +149,8 @@ KV_API XBSTATUS KV_CALL XBDNINFO(XBHANDLE handle, XBNDXINFO* info) {
   info->lockState = ix->lockState;
   const size_t length = std::strlen(ix->expression());
   info->expressionLength = static_cast<uint16_t>(length);
-  std::strncpy(info->expression, ix->expression(), sizeof info->expression - 1);
+  std::memcpy(info->expression, ix->expression(),
+              length < sizeof info->expression - 1 ? length : sizeof info->expression - 1);
   return Status();
 }
 
