@@ -16,13 +16,20 @@ TEST_F(NdxProcesses, WriterAndReaderShareTheFile) {
   const std::string path = File("shared.ndx");
   ASSERT_EQ(XBDNCREATE(path.c_str(), 'C', "name", 12), 0);
   constexpr int kKeys = 1500;
+  // The writer starts adding only once the reader is in its loop, so that
+  // the two really overlap however fast the machine is.
+  int go[2];
+  ASSERT_EQ(pipe(go), 0);
   const pid_t child = fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
+    close(go[1]);
     int failed = 0;
     if (XBDINIT(100, 4) != 0) _exit(2);
     XBHANDLE h = XB_NO_HANDLE;
     if (XBDNOPENX(&h, path.c_str(), XB_OPEN_SHARED) != 0) _exit(3);
+    char start = 0;
+    if (read(go[0], &start, 1) != 1) _exit(4);
     for (int i = 0; i < kKeys; ++i) {
       char k[16];
       std::snprintf(k, sizeof k, "W%06d", (i * 7919) % kKeys);
@@ -32,12 +39,20 @@ TEST_F(NdxProcesses, WriterAndReaderShareTheFile) {
     XBDTERM();
     _exit(failed);
   }
+  close(go[0]);
   XBHANDLE h = XB_NO_HANDLE;
-  ASSERT_EQ(XBDNOPENX(&h, path.c_str(), XB_OPEN_SHARED), 0);
+  const XBSTATUS opened = XBDNOPENX(&h, path.c_str(), XB_OPEN_SHARED);
+  // The writer is released whatever happens here, so it never waits forever.
+  const bool signalled = write(go[1], "g", 1) == 1;
+  close(go[1]);
+  ASSERT_EQ(opened, 0);
+  ASSERT_TRUE(signalled);
   int status = 0;
   int rounds = 0;
   int found = 0;
-  while (waitpid(child, &status, WNOHANG) == 0) {
+  bool running = true;
+  while (running) {
+    running = waitpid(child, &status, WNOHANG) == 0;
     char key[16];
     std::snprintf(key, sizeof key, "W%06d", (rounds * 31) % kKeys);
     uint32_t r = 0;
