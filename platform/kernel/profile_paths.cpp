@@ -50,7 +50,7 @@ std::string WindowsDirectory() {
   if (auto configured = NonEmptyEnvironment("KV_WINDIR")) {
     return WithoutTrailingSlashes(*configured);
   }
-  // The base directory specification asks to ignore a relative value.
+  // The XDG base-directory rules ignore a relative value.
   auto config = NonEmptyEnvironment("XDG_CONFIG_HOME");
   if (config && config->front() == '/') return WithoutTrailingSlashes(*config) + "/kv";
   return WithoutTrailingSlashes(HomeDirectory()) + "/.config/kv";

@@ -16,7 +16,7 @@ uses
   SysUtils, Classes, DB, dbf, dbf_fields;
 
 type
-  TTableSpec = record
+  TTableDef = record
     Name: string;
     Level: Integer;
     WithMemo: Boolean;
@@ -26,7 +26,7 @@ type
   end;
 
 const
-  Specs: array[0..8] of TTableSpec = (
+  Specs: array[0..8] of TTableDef = (
     (Name: 'tdbf_l3'; Level: 3; WithMemo: False; Version: $03; MemoKind: 'none'; AfterVersion: 0),
     (Name: 'tdbf_l3_memo'; Level: 3; WithMemo: True; Version: $83; MemoKind: 'dbt3'; AfterVersion: 0),
     (Name: 'tdbf_l4'; Level: 4; WithMemo: False; Version: $03; MemoKind: 'none'; AfterVersion: 0),
@@ -116,7 +116,7 @@ begin
   Def.Precision := Decimals;
 end;
 
-procedure WriteTable(const Dir: string; const Spec: TTableSpec);
+procedure WriteTable(const Dir: string; const Table: TTableDef);
 var
   T: TDbf;
   Long: AnsiString;
@@ -125,8 +125,8 @@ begin
   T := TDbf.Create(nil);
   try
     T.FilePathFull := Dir;
-    T.TableName := Spec.Name + '.dbf';
-    T.TableLevel := Spec.Level;
+    T.TableName := Table.Name + '.dbf';
+    T.TableLevel := Table.Level;
     T.Exclusive := True;
     T.FieldDefs.Add('NAME', ftString, 20);
     AddFloat(T, 'AMOUNT', 10, 2);
@@ -134,7 +134,7 @@ begin
     AddFloat(T, 'RATE', 12, 4);
     T.FieldDefs.Add('BORN', ftDate);
     T.FieldDefs.Add('ACTIVE', ftBoolean);
-    if Spec.WithMemo then
+    if Table.WithMemo then
       T.FieldDefs.Add('NOTES', ftMemo);
     T.CreateTable;
     T.Open;
@@ -178,7 +178,7 @@ begin
   end;
 end;
 
-procedure DescribeTable(const Dir, Tool: string; const Spec: TTableSpec);
+procedure DescribeTable(const Dir, Tool: string; const Table: TTableDef);
 var
   T: TDbf;
   Lines: TStringList;
@@ -186,18 +186,18 @@ var
   Def: TDbfFieldDef;
   Row, Decimals: string;
 begin
-  CheckVersion(IncludeTrailingPathDelimiter(Dir) + Spec.Name + '.dbf', Spec.Version);
+  CheckVersion(IncludeTrailingPathDelimiter(Dir) + Table.Name + '.dbf', Table.Version);
   Lines := TStringList.Create;
   T := TDbf.Create(nil);
   try
     Lines.Add('kv-oracle-expect'#9'1');
-    Lines.Add('file'#9 + Spec.Name + '.dbf');
+    Lines.Add('file'#9 + Table.Name + '.dbf');
     Lines.Add('tool'#9 + Tool);
-    Lines.Add('memo'#9 + Spec.MemoKind);
-    Lines.Add('version'#9'0x' + IntToHex(Spec.Version, 2));
-    Lines.Add('after_version'#9 + IntToStr(Spec.AfterVersion));
+    Lines.Add('memo'#9 + Table.MemoKind);
+    Lines.Add('version'#9'0x' + IntToHex(Table.Version, 2));
+    Lines.Add('after_version'#9 + IntToStr(Table.AfterVersion));
     T.FilePathFull := Dir;
-    T.TableName := Spec.Name + '.dbf';
+    T.TableName := Table.Name + '.dbf';
     T.ReadOnly := True;
     T.ShowDeleted := True;
     T.Open;
@@ -212,7 +212,7 @@ begin
         IntToStr(Def.Size) + #9 + Decimals);
     end;
     { Tables the engine refuses carry no records to compare. }
-    if Spec.Version in [$03, $83, $8B, $F5] then
+    if Table.Version in [$03, $83, $8B, $F5] then
     begin
       Lines.Add('count'#9 + IntToStr(T.PhysicalRecordCount));
       Lines.Add('reader'#9'tdbf');
@@ -229,7 +229,7 @@ begin
     Lines.Add('end');
     T.Close;
     Lines.LineBreak := #10;
-    Lines.SaveToFile(IncludeTrailingPathDelimiter(Dir) + Spec.Name + '.expect');
+    Lines.SaveToFile(IncludeTrailingPathDelimiter(Dir) + Table.Name + '.expect');
   finally
     T.Free;
     Lines.Free;
