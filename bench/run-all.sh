@@ -8,7 +8,9 @@
 # Writes the data file once into BUILD_DIR/bench-data, prints the table and
 # replaces the section "Sequential read of a 1,000,000-record data file" in
 # docs/benchmarks.md. KV_BENCH_RECORDS=N runs the same on N records for a
-# quick try; such a run leaves docs/benchmarks.md alone.
+# quick try; such a run leaves docs/benchmarks.md alone. Then runs
+# bench/run-ndx.sh (NDX adds and finds, against TDbf), which keeps its own
+# section.
 set -euo pipefail
 
 if [ $# -ne 1 ]; then
@@ -158,6 +160,16 @@ targets=$(
 )
 echo
 echo "$targets"
+
+# --- NDX adds and finds ---------------------------------------------------
+# bench/run-ndx.sh keeps its own section of docs/benchmarks.md; a quick try
+# with KV_BENCH_RECORDS runs it on that many keys and finds.
+echo
+if [ "$records" -eq 1000000 ]; then
+  "$repo/bench/run-ndx.sh" "$build"
+else
+  KV_NDX_BENCH_SIZES=$records KV_NDX_BENCH_FINDS=$records "$repo/bench/run-ndx.sh" "$build"
+fi
 
 # --- docs/benchmarks.md --------------------------------------------------
 if [ "$records" -ne 1000000 ]; then
