@@ -18,12 +18,19 @@ namespace {
 using namespace kvp;
 
 TEST(LocalTime, MatchesTheClock) {
-  // Retried when a second boundary falls between the two readings.
+  // Retried when a second boundary falls between the two readings. The
+  // readings use the same clock as GetLocalTime: time() may read a coarser
+  // clock that turns over a tick later.
+  auto seconds = [] {
+    struct timespec t {};
+    clock_gettime(CLOCK_REALTIME, &t);
+    return t.tv_sec;
+  };
   for (int attempt = 0; attempt < 5; ++attempt) {
-    time_t before = time(nullptr);
+    time_t before = seconds();
     SYSTEMTIME now{};
     GetLocalTime(&now);
-    time_t after = time(nullptr);
+    time_t after = seconds();
     if (before != after) continue;
     struct tm local {};
     localtime_r(&before, &local);

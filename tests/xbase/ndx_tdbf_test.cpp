@@ -206,8 +206,8 @@ TEST_F(NdxTdbf, OurEngineReadsTdbfFilesInTdbfOrder) {
     XBNDXINFO info{};
     ASSERT_EQ(XBDNINFO(h, &info), 0);
     EXPECT_STREQ(info.expression, c.expression);
-    EXPECT_EQ(info.keyType, c.typeLetter == 'C' ? 'C' : 'N');
-    EXPECT_EQ(info.unique, c.unique ? 128 : 0);
+    EXPECT_EQ(+info.keyType, c.typeLetter == 'C' ? 'C' : 'N');
+    EXPECT_EQ(+info.unique, c.unique ? 128 : 0);
 
     XBSTATUS last = 0;
     const auto forward = WalkForward(h, KeyBytes(c), &last);
