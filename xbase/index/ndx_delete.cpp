@@ -10,10 +10,6 @@
 #include "xbase/index/ndx_tree.h"
 
 namespace kv::xb::ndx {
-namespace {
-constexpr const char* kModule = "NKDEL";
-}  // namespace
-
 XBSTATUS Tree::UpdateBound(int leafLevel, const Page& leaf) {
   auto& path = ix_.path;
   Page ancestor;

@@ -8,10 +8,6 @@
 #include "xbase/index/operation_frame.h"
 
 namespace kv::xb::ndx {
-namespace {
-constexpr const char* kModule = "NKADD";
-}  // namespace
-
 void Tree::InsertInto(Page& page, int at, const Item& item) const {
   const int count = NdxIndex::Count(page);
   // Entries at..count-1 and the trailing child field move up one entry.
