@@ -8,32 +8,13 @@
 #include <string>
 #include <vector>
 
+#include "fuzz/engine_fuzz_support.h"
 #include "kv/xbase.h"
-#include "platform/ui/message_box.h"
 
-namespace {
-
-int SilentBox(kvp::HWND, const char*, const char*, kvp::UINT, void*) { return kvp::IDOK; }
-
-std::string& FilePath() {
-  static std::string path = [] {
-    char name[] = "/tmp/kvfuzz-dbf-XXXXXX";
-    int fd = mkstemp(name);
-    if (fd >= 0) close(fd);
-    return std::string(name);
-  }();
-  return path;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  kvp::SetMessageBoxHook(SilentBox, nullptr);
-  XBDINIT(100, 4);
-  std::atexit([] {
-    XBDTERM();
-    std::remove(FilePath().c_str());
-  });
+  kvfuzz::StartEngine("dbf");
   return 0;
 }
 
@@ -43,15 +24,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // file.
   const uint16_t variant = static_cast<uint16_t>(data[0] % 10);
   const int16_t style = static_cast<int16_t>(1 + (data[0] >> 4) % 15);
-  std::FILE* f = std::fopen(FilePath().c_str(), "wb");
-  if (f == nullptr) return 0;
-  std::fwrite(data + 1, 1, size - 1, f);
-  std::fclose(f);
+  if (!kvfuzz::WriteScratch(data + 1, size - 1)) return 0;
 
   XBESCODE(0);
   XBCDSTYLE(style);
   XBHANDLE h = XB_NO_HANDLE;
-  if (XBDDOPENX(&h, FilePath().c_str(), static_cast<uint16_t>(variant | XB_OPEN_READONLY)) < 0) {
+  if (XBDDOPENX(&h, kvfuzz::ScratchFile().c_str(),
+                static_cast<uint16_t>(variant | XB_OPEN_READONLY)) < 0) {
     XBESCODE(0);
     return 0;
   }

@@ -11,27 +11,13 @@
 #include <string>
 #include <vector>
 
+#include "fuzz/engine_fuzz_support.h"
 #include "kv/xbase.h"
 #include "platform/kernel/memory.h"
-#include "platform/ui/message_box.h"
 
 namespace {
 
-int SilentBox(kvp::HWND, const char*, const char*, kvp::UINT, void*) {
-  return kvp::IDOK;
-}
-
 XBHANDLE handle = XB_NO_HANDLE;
-
-std::string& FilePath() {
-  static std::string path = [] {
-    char name[] = "/tmp/kvfuzz-expr-XXXXXX";
-    int fd = mkstemp(name);
-    if (fd >= 0) close(fd);
-    return std::string(name);
-  }();
-  return path;
-}
 
 void PutLE16(std::vector<uint8_t>& b, size_t at, uint16_t v) {
   b[at] = static_cast<uint8_t>(v);
@@ -113,21 +99,14 @@ XBSTATUS KV_CALL Pad(XBEVALSTATE* state) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  kvp::SetMessageBoxHook(SilentBox, nullptr);
-  XBDINIT(100, 4);
+  kvfuzz::StartEngine("expr");
   const std::vector<uint8_t> bytes = FixedFile();
-  std::FILE* f = std::fopen(FilePath().c_str(), "wb");
-  if (f == nullptr) std::abort();
-  std::fwrite(bytes.data(), 1, bytes.size(), f);
-  std::fclose(f);
-  if (XBDDOPENX(&handle, FilePath().c_str(), 0) != 0 || XBDDRGET(handle, 1) != 0) std::abort();
+  if (!kvfuzz::WriteScratch(bytes.data(), bytes.size())) std::abort();
+  if (XBDDOPENX(&handle, kvfuzz::ScratchFile().c_str(), 0) != 0 || XBDDRGET(handle, 1) != 0)
+    std::abort();
   char upper[] = "UPPER(";
   char pad[] = "PAD(";
   if (XBDXADD(upper, Upper) != 0 || XBDXADD(pad, Pad) != 0) std::abort();
-  std::atexit([] {
-    XBDTERM();
-    std::remove(FilePath().c_str());
-  });
   return 0;
 }
 

@@ -9,24 +9,10 @@
 #include <cstring>
 #include <string>
 
+#include "fuzz/engine_fuzz_support.h"
 #include "kv/xbase.h"
-#include "platform/ui/message_box.h"
 
 namespace {
-
-int SilentBox(kvp::HWND, const char*, const char*, kvp::UINT, void*) {
-  return kvp::IDOK;
-}
-
-std::string& FilePath() {
-  static std::string path = [] {
-    char name[] = "/tmp/kvfuzz-ndx-XXXXXX";
-    int fd = mkstemp(name);
-    if (fd >= 0) close(fd);
-    return std::string(name);
-  }();
-  return path;
-}
 
 void Reset() {
   if (XBECODE() < 0) XBESCODE(0);
@@ -35,12 +21,7 @@ void Reset() {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  kvp::SetMessageBoxHook(SilentBox, nullptr);
-  XBDINIT(100, 4);
-  std::atexit([] {
-    XBDTERM();
-    std::remove(FilePath().c_str());
-  });
+  kvfuzz::StartEngine("ndx");
   return 0;
 }
 
@@ -49,14 +30,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // The first byte chooses the search flags and whether keys are added and
   // deleted; the rest is the file.
   const uint8_t control = data[0];
-  std::FILE* f = std::fopen(FilePath().c_str(), "wb");
-  if (f == nullptr) return 0;
-  if (size > 1) std::fwrite(data + 1, 1, size - 1, f);
-  std::fclose(f);
+  if (!kvfuzz::WriteScratch(data + 1, size - 1)) return 0;
 
   XBESCODE(0);
   XBHANDLE h = XB_NO_HANDLE;
-  if (XBDNOPENX(&h, FilePath().c_str(), 0) < 0) {
+  if (XBDNOPENX(&h, kvfuzz::ScratchFile().c_str(), 0) < 0) {
     XBESCODE(0);
     return 0;
   }
