@@ -12,6 +12,7 @@
 # bench/run-ndx.sh (NDX adds and finds, against TDbf), which keeps its own
 # section.
 set -euo pipefail
+. "$(dirname "$0")/doc_section.sh"
 
 if [ $# -ne 1 ]; then
   echo "usage: $0 BUILD_DIR" >&2
@@ -221,18 +222,6 @@ body=$(
   echo "  does not run: the CSV driver refuses an existing /dev/null.)"
   echo "- \`cat\` only copies the bytes: the floor for reading the file at all."
 )
-if [ -f "$doc" ]; then
-  # Keeps every other section; replaces this one (up to the next "## ").
-  awk -v heading="## $section" -v body_file=<(echo "$body") '
-    function emit(  line) { while ((getline line < body_file) > 0) print line; printed = 1 }
-    $0 == heading { skipping = 1; emit(); next }
-    skipping && /^## / { skipping = 0; print "" }
-    !skipping { print }
-    END { if (!printed) { print ""; emit() } }
-  ' "$doc" >"$doc.tmp"
-  mv "$doc.tmp" "$doc"
-else
-  { echo "# Benchmarks"; echo; echo "$body"; } >"$doc"
-fi
+replace_doc_section "$doc" "$section" "$body"
 echo
 echo "written: $doc"

@@ -11,6 +11,7 @@
 # KV_NDX_BENCH_FINDS=M run other sizes for a quick try; such a run leaves
 # docs/benchmarks.md alone.
 set -euo pipefail
+. "$(dirname "$0")/doc_section.sh"
 
 if [ $# -ne 1 ]; then
   echo "usage: $0 BUILD_DIR" >&2
@@ -118,17 +119,5 @@ body=$(
   echo "  file may be shared with other processes)."
   echo "- \"TDbf time / ours\" above 1 means our engine is faster."
 )
-if [ -f "$doc" ]; then
-  # Keeps every other section; replaces this one (up to the next "## ").
-  awk -v heading="## $section" -v body_file=<(echo "$body") '
-    function emit(  line) { while ((getline line < body_file) > 0) print line; printed = 1 }
-    $0 == heading { skipping = 1; emit(); next }
-    skipping && /^## / { skipping = 0; print "" }
-    !skipping { print }
-    END { if (!printed) { print ""; emit() } }
-  ' "$doc" >"$doc.tmp"
-  mv "$doc.tmp" "$doc"
-else
-  { echo "# Benchmarks"; echo; echo "$body"; } >"$doc"
-fi
+replace_doc_section "$doc" "$section" "$body"
 echo "written: $doc"
