@@ -315,6 +315,16 @@ KV_API XBSTATUS KV_CALL XBDNKDATE(void* key, const char* text, int16_t style);
 /* Compares two keys of the given comparison type over `length` bytes. */
 KV_API int16_t KV_CALL _XBDNKCMP(const void* a, const void* b, int16_t type, int16_t length);
 
+/* ---- Data files: writing ----------------------------------------------- */
+
+/* ---- Data files: locking ----------------------------------------------- */
+
+/* ---- IDX index ---------------------------------------------------------- */
+
+/* ---- MDX multiple index ------------------------------------------------- */
+
+/* ---- NTX index ---------------------------------------------------------- */
+
 #ifdef __cplusplus
 }
 #endif
