@@ -333,12 +333,12 @@ TEST_F(NdxEdge, UniqueIndexTakesDuplicatesSilently) {
 TEST_F(NdxEdge, TermClosesAndCompactsOpenIndexes) {
   XBHANDLE h = Create("term.ndx", 'C', 100);
   for (int i = 0; i < 40; ++i) {
-    char k[8];
+    char k[16];
     std::snprintf(k, sizeof k, "%03d", i);
     ASSERT_EQ(XBDNKADD(h, k, static_cast<uint32_t>(i + 1)), 0);
   }
   for (int i = 0; i < 30; ++i) {
-    char k[8];
+    char k[16];
     std::snprintf(k, sizeof k, "%03d", i);
     ASSERT_EQ(XBDNKDEL(h, k, static_cast<uint32_t>(i + 1)), 0);
   }

@@ -22,7 +22,7 @@ class NdxHostile : public EngineTest {
     XBHANDLE h = XB_NO_HANDLE;
     ASSERT_EQ(XBDNOPENX(&h, path_.c_str(), 0), 0);
     for (int i = 0; i < 40; ++i) {
-      char k[8];
+      char k[16];
       std::snprintf(k, sizeof k, "%03d", i);
       ASSERT_EQ(XBDNKADD(h, k, static_cast<uint32_t>(i + 1)), 0);
     }
