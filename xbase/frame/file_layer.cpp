@@ -260,27 +260,39 @@ XBSTATUS SetLength(int fileNo, uint32_t length) {
   return 0;
 }
 
-XBSTATUS Lock(int fileNo, bool unlock, uint32_t offset, uint32_t length) {
-  constexpr const char* kModule = "Hlock";
-  if (fileNo == 0) return XB_FAIL(XB_E_NULL);
+namespace {
+// The status of one lock or unlock call, without touching the status code.
+XBSTATUS LockCall(int fileNo, bool unlock, uint32_t offset, uint32_t length) {
+  if (fileNo == 0) return XB_E_NULL;
   kvp::HANDLE h = HandleOf(fileNo);
-  if (h == nullptr) return XB_FAIL(XB_E_HANDLE);
-  const bool ok = unlock ? kvp::UnlockFile(h, offset, 0, length, 0)
-                         : kvp::LockFile(h, offset, 0, length, 0);
+  if (h == nullptr) return XB_E_HANDLE;
+  const bool ok =
+      unlock ? kvp::UnlockFile(h, offset, 0, length, 0) : kvp::LockFile(h, offset, 0, length, 0);
   if (ok) return 0;
   NoteError();
   switch (kvp::GetLastError()) {
     case kvp::ERROR_INVALID_FUNCTION:
-      return XB_FAIL(XB_E_ARGUMENT);
+      return XB_E_ARGUMENT;
     case kvp::ERROR_INVALID_HANDLE:
-      return XB_FAIL(XB_E_HANDLE);
+      return XB_E_HANDLE;
     case kvp::ERROR_LOCK_VIOLATION:
-      return XB_FAIL(XB_E_LOCKED);
+      return XB_E_LOCKED;
     case kvp::ERROR_SHARING_BUFFER_EXCEEDED:
-      return XB_FAIL(XB_E_LOCK_TABLE);
+      return XB_E_LOCK_TABLE;
     default:
-      return XB_FAIL(WithRuntimeBits(kvp::GetLastError()));
+      return WithRuntimeBits(kvp::GetLastError());
   }
+}
+}  // namespace
+
+XBSTATUS Lock(int fileNo, bool unlock, uint32_t offset, uint32_t length) {
+  constexpr const char* kModule = "Hlock";
+  const XBSTATUS s = LockCall(fileNo, unlock, offset, length);
+  return s == 0 ? 0 : XB_FAIL(s);
+}
+
+XBSTATUS TryLock(int fileNo, uint32_t offset, uint32_t length) {
+  return LockCall(fileNo, false, offset, length);
 }
 
 XBSTATUS Erase(const char* path) {

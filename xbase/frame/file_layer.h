@@ -54,6 +54,10 @@ XBSTATUS Length(int fileNo, uint64_t* length);
 XBSTATUS AtEnd(int fileNo, bool* atEnd);
 XBSTATUS SetLength(int fileNo, uint32_t length);
 XBSTATUS Lock(int fileNo, bool unlock, uint32_t offset, uint32_t length);
+// Locks like Lock but leaves the status code and the log alone: for callers
+// that probe several ranges or report a refusal themselves. Returns 0 or the
+// code Lock would have set.
+XBSTATUS TryLock(int fileNo, uint32_t offset, uint32_t length);
 XBSTATUS Erase(const char* path);
 XBSTATUS Rename(const char* newPath, const char* oldPath);
 bool Exists(const char* path);
