@@ -7,12 +7,13 @@
 
 namespace kv::xb::index {
 
-XBSTATUS PageCache::Allocate(uint32_t pageSize) {
+XBSTATUS PageCache::Allocate(uint32_t pageSize, int buffers) {
+  if (buffers < 1 || buffers > kMaxBuffered) return XB_E_ARGUMENT;
   pageSize_ = pageSize;
   inUse_ = 0;
   buffered_ = 0;
   for (int i = 0; i < kSlots; ++i) slots_[i] = Slot{};
-  for (int i = 0; i < kBuffered; ++i) {
+  for (int i = 0; i < buffers; ++i) {
     const XBSTATUS s = buffers_[i].Allocate(pageSize + kSlack);
     if (s != 0) {
       Release();
@@ -38,7 +39,7 @@ void PageCache::MoveToFront(int position) {
 }
 
 XBSTATUS PageCache::WriteSlot(PageFile& file, const Slot& slot) {
-  XBSTATUS s = os::Seek(file.fileNo, uint64_t{slot.page} * file.pageSize);
+  XBSTATUS s = os::Seek(file.fileNo, file.OffsetOf(slot.page));
   if (s == 0) s = os::Write(file.fileNo, slot.buffer->data(), file.pageSize, file.flush);
   return s;
 }
@@ -84,7 +85,7 @@ XBSTATUS PageCache::Read(PageFile& file, uint32_t page, uint8_t** data) {
   if (position < 0) return s;
   Slot& slot = slots_[position];
   uint8_t* buffer = slot.buffer->data();
-  s = os::Seek(file.fileNo, uint64_t{page} * file.pageSize);
+  s = os::Seek(file.fileNo, file.OffsetOf(page));
   if (s == 0) s = os::Read(file.fileNo, buffer, file.pageSize);
   if (s != 0) {
     // The slot stays in the list but names no page.

@@ -20,14 +20,24 @@ struct PageFile {
   int fileNo = 0;
   bool readOnly = false;
   bool flush = true;     // passed to every write
-  uint32_t endPage = 0;  // pages 1..endPage-1 may be read and written
+  uint32_t endPage = 0;  // pages firstPage..endPage-1 may be read and written
   uint32_t pageSize = 512;
+  // Files addressed in units smaller than a page (MDX: 512-byte block
+  // numbers, pages of B units) set the unit and the first page number that
+  // can hold a page; 0 means the unit is the page.
+  uint32_t unitSize = 0;
+  uint32_t firstPage = 1;
+  uint64_t OffsetOf(uint32_t page) const {
+    return uint64_t{page} * (unitSize != 0 ? unitSize : pageSize);
+  }
 };
 
 class PageCache {
  public:
   static constexpr int kSlots = 10;
   static constexpr int kBuffered = 3;
+  // The most buffers a family may ask for (the IDX family keeps four).
+  static constexpr int kMaxBuffered = 4;
   // Bytes after every buffer beyond the page, always zero after a read: an
   // entry table that ends exactly at the page's end may read its trailing
   // child field there without leaving the buffer.
@@ -37,7 +47,7 @@ class PageCache {
   PageCache(const char* readModule, const char* writeModule)
       : readModule_(readModule), writeModule_(writeModule) {}
 
-  XBSTATUS Allocate(uint32_t pageSize);
+  XBSTATUS Allocate(uint32_t pageSize, int buffers = kBuffered);
   void Release();
 
   // Page `page` in the cache, moved to the front; `*data` stays valid until
@@ -69,12 +79,12 @@ class PageCache {
   void MoveToFront(int position);
   XBSTATUS WriteSlot(PageFile& file, const Slot& slot);
   bool InRange(const PageFile& file, uint32_t page) const {
-    return page >= 1 && page < file.endPage;
+    return page >= file.firstPage && page < file.endPage;
   }
 
   const char* readModule_;
   const char* writeModule_;
-  MemoryBlock buffers_[kBuffered];
+  MemoryBlock buffers_[kMaxBuffered];
   Slot slots_[kSlots];
   int inUse_ = 0;
   int buffered_ = 0;

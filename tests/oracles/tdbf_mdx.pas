@@ -1,0 +1,210 @@
+{ MDX files through Free Pascal's TDbf (fp-units-db), an independent reader
+  and writer of the dBASE IV multiple index layout.
+
+  usage: tdbf_mdx write OUTDIR
+         tdbf_mdx read DBF TAG KIND FIELD OUTFILE
+
+  write: creates OUTDIR/tdbf_mdx.dbf (dBASE IV, 20,000 records) with TDbf
+  keeping its production index OUTDIR/tdbf_mdx.mdx current while the
+  records are appended. Tags:
+    NAME     NAME (C 10), duplicates allowed
+    NAMEDESC NAME, descending
+    QTY      QTY (numeric, every value distinct), unique
+    AMOUNT   AMOUNT (N 12,2), duplicates allowed
+    AMOUNTD  AMOUNT, descending
+    DTOS     DTOS(BORN)
+  and beside the file each tag's walk in TDbf's order as TAG.walk. (TDbf
+  refuses a tag on a plain date field: "Invalid index type: can only be
+  string or float"; the date is indexed through DTOS.)
+
+  read: opens DBF read-only (its production index comes with it) with the
+  tag TAG active and writes the walk to OUTFILE. KIND says how the key is
+  shown: C (character field FIELD), N (numeric field FIELD), S (DTOS of the
+  date field FIELD), D (the date field FIELD as yyyymmdd).
+
+  Walk lines: "KEY<TAB>RECORD", KEY in hex for character keys (the field
+  padded with blanks to its width, dates as 8 digits) and as a decimal
+  number for numeric keys. The last line is "END<TAB>COUNT". }
+program tdbf_mdx;
+
+{$mode objfpc}{$H+}
+
+uses
+  SysUtils, Classes, DB, dbf;
+
+const
+  RecordCount = 20000;
+  NameWidth = 10;
+
+var
+  Fmt: TFormatSettings;
+  Seed: LongWord = 54321;
+
+{ A small linear congruential generator: the same data on every run. }
+function NextRandom: LongWord;
+begin
+  Seed := LongWord(QWord(Seed) * 1103515245 + 12345) and $7FFFFFFF;
+  Result := Seed shr 4;
+end;
+
+function HexOf(const S: AnsiString): string;
+var
+  I: Integer;
+begin
+  Result := '';
+  for I := 1 to Length(S) do
+    Result := Result + LowerCase(IntToHex(Ord(S[I]), 2));
+end;
+
+function PadTo(const S: AnsiString; Width: Integer): AnsiString;
+begin
+  Result := S;
+  while Length(Result) < Width do
+    Result := Result + ' ';
+end;
+
+function KeyText(T: TDbf; Kind: Char; const FieldName: string): string;
+var
+  F: TField;
+begin
+  F := T.FieldByName(FieldName);
+  case Kind of
+    'C': Result := HexOf(PadTo(F.AsString, F.Size));
+    'N': Result := FloatToStrF(F.AsFloat, ffGeneral, 15, 0, Fmt);
+    'S', 'D': if F.IsNull then
+        Result := HexOf('        ')
+      else
+        Result := HexOf(FormatDateTime('yyyymmdd', F.AsDateTime));
+  else
+    raise Exception.Create('unknown key kind ' + Kind);
+  end;
+end;
+
+procedure WriteWalk(T: TDbf; Kind: Char; const FieldName, FileName: string);
+var
+  Lines: TStringList;
+  Count: Integer;
+begin
+  Lines := TStringList.Create;
+  try
+    Count := 0;
+    T.First;
+    while not T.EOF do
+    begin
+      Lines.Add(KeyText(T, Kind, FieldName) + #9 + IntToStr(T.PhysicalRecNo));
+      Inc(Count);
+      T.Next;
+    end;
+    Lines.Add('END' + #9 + IntToStr(Count));
+    Lines.SaveToFile(FileName);
+  finally
+    Lines.Free;
+  end;
+end;
+
+function RandomName: AnsiString;
+var
+  X, I: LongWord;
+begin
+  { About 6,000 distinct names among 20,000 records: many duplicates. }
+  X := NextRandom mod 6000;
+  Result := Chr(Ord('A') + X mod 26);
+  X := X div 26;
+  for I := 1 to 3 do
+  begin
+    Result := Result + Chr(Ord('0') + X mod 10);
+    X := X div 10;
+  end;
+  if NextRandom mod 4 = 0 then
+    Result := Result + 'Z';
+end;
+
+procedure Walk(T: TDbf; const Dir, Tag: string; Kind: Char; const FieldName: string);
+begin
+  T.IndexName := Tag;
+  WriteWalk(T, Kind, FieldName, IncludeTrailingPathDelimiter(Dir) + Tag + '.walk');
+end;
+
+procedure WriteAll(const Dir: string);
+var
+  T: TDbf;
+  Def: TFieldDef;
+  I: Integer;
+begin
+  T := TDbf.Create(nil);
+  try
+    T.FilePathFull := IncludeTrailingPathDelimiter(ExpandFileName(Dir));
+    T.TableName := 'tdbf_mdx.dbf';
+    T.TableLevel := 4;
+    T.Exclusive := True;
+    T.FieldDefs.Add('NAME', ftString, NameWidth);
+    T.FieldDefs.Add('QTY', ftInteger);
+    Def := T.FieldDefs.AddFieldDef;
+    Def.Name := 'AMOUNT';
+    Def.DataType := ftFloat;
+    Def.Size := 12;
+    Def.Precision := 2;
+    T.FieldDefs.Add('BORN', ftDate);
+    T.CreateTable;
+    T.Open;
+    T.AddIndex('NAME', 'NAME', []);
+    T.AddIndex('NAMEDESC', 'NAME', [ixDescending]);
+    T.AddIndex('QTY', 'QTY', [ixUnique]);
+    T.AddIndex('AMOUNT', 'AMOUNT', []);
+    T.AddIndex('AMOUNTD', 'AMOUNT', [ixDescending]);
+    T.AddIndex('DTOS', 'DTOS(BORN)', [ixExpression]);
+    for I := 1 to RecordCount do
+    begin
+      T.Append;
+      T.FieldByName('NAME').AsString := RandomName;
+      { 7919 * I mod 20011 (a prime) is distinct for I = 1 .. 20010. }
+      T.FieldByName('QTY').AsInteger := Integer((Int64(I) * 7919) mod 20011) - 10000;
+      { Quarters are exact in binary and in two decimals. }
+      T.FieldByName('AMOUNT').AsFloat := (Integer(NextRandom mod 8001) - 4000) / 4;
+      T.FieldByName('BORN').AsDateTime := EncodeDate(1990, 1, 1) + NextRandom mod 4000;
+      T.Post;
+    end;
+    Walk(T, Dir, 'NAME', 'C', 'NAME');
+    Walk(T, Dir, 'NAMEDESC', 'C', 'NAME');
+    Walk(T, Dir, 'QTY', 'N', 'QTY');
+    Walk(T, Dir, 'AMOUNT', 'N', 'AMOUNT');
+    Walk(T, Dir, 'AMOUNTD', 'N', 'AMOUNT');
+    Walk(T, Dir, 'DTOS', 'S', 'BORN');
+    T.Close;
+  finally
+    T.Free;
+  end;
+end;
+
+procedure ReadOne(const DbfPath, Tag: string; Kind: Char; const FieldName, OutFile: string);
+var
+  T: TDbf;
+begin
+  T := TDbf.Create(nil);
+  try
+    T.FilePathFull := ExtractFilePath(ExpandFileName(DbfPath));
+    T.TableName := ExtractFileName(DbfPath);
+    T.ReadOnly := True;
+    T.Open;
+    T.IndexName := Tag;
+    WriteWalk(T, Kind, FieldName, OutFile);
+    T.Close;
+  finally
+    T.Free;
+  end;
+end;
+
+begin
+  Fmt := DefaultFormatSettings;
+  Fmt.DecimalSeparator := '.';
+  Fmt.ThousandSeparator := #0;
+  if (ParamCount = 2) and (ParamStr(1) = 'write') then
+    WriteAll(ParamStr(2))
+  else if (ParamCount = 6) and (ParamStr(1) = 'read') and (Length(ParamStr(4)) = 1) then
+    ReadOne(ParamStr(2), ParamStr(3), ParamStr(4)[1], ParamStr(5), ParamStr(6))
+  else
+  begin
+    WriteLn(StdErr, 'usage: tdbf_mdx write OUTDIR | tdbf_mdx read DBF TAG KIND FIELD OUTFILE');
+    Halt(2);
+  end;
+end.

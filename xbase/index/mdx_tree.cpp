@@ -1,0 +1,317 @@
+// Search and the walks from entry to entry of a tag's tree.
+#include "xbase/index/mdx_tree.h"
+
+#include <cstring>
+
+#include "xbase/frame/engine.h"
+#include "xbase/index/key_compare.h"
+#include "xbase/index/mdx_numeric.h"
+#include "xbase/index/operation_frame.h"
+
+namespace kv::xb::mdx {
+namespace {
+constexpr const char* kModule = "MPGET";
+// Marks a level whose index is to be set from its node: the last entry of a
+// leaf, the last child of an interior node.
+constexpr int32_t kFromEnd = INT32_MIN;
+}  // namespace
+
+int KeyCompareType(const TagTree& tree) {
+  switch (tree.keyType) {
+    case 'N':
+      return kCompareDecimal;
+    case 'D':
+      return index::kCompareDouble;
+    default:
+      return index::kCompareCharacter;
+  }
+}
+
+int CompareTagKeys(const TagTree& tree, const uint8_t* a, const uint8_t* b, int type,
+                   size_t length) {
+  const int c =
+      type == kCompareDecimal ? CompareDecimalKeys(a, b) : index::CompareKeys(a, b, type, length);
+  return tree.descending() ? -c : c;
+}
+
+void MakeSearchKey(const TagTree& tree, const void* key, uint16_t flags, uint32_t record,
+                   SearchKey* out) {
+  const uint8_t* k = static_cast<const uint8_t*>(key);
+  const size_t L = tree.keyLength;
+  out->type = KeyCompareType(tree);
+  if (tree.keyType == 'C') {
+    size_t n = 0;
+    while (n < L && k[n] != 0) ++n;
+    std::memcpy(out->bytes, k, n);
+    std::memset(out->bytes + n, ' ', L - n);
+    out->length = n;
+    if (flags == kFindWildcard && std::memchr(out->bytes, '?', n) != nullptr) {
+      out->type = index::kCompareWildcard;
+    }
+  } else {
+    std::memcpy(out->bytes, k, L);
+    out->length = L;
+  }
+  out->exact = flags == kFindExact;
+  out->record = record;
+  if (out->exact) out->length = L;
+}
+
+void MakeEntryKey(const TagTree& tree, const void* key, uint32_t record, SearchKey* out) {
+  MakeSearchKey(tree, key, tree.unique() ? 0 : kFindExact, record, out);
+  out->length = tree.keyLength;
+  out->type = KeyCompareType(tree);
+  out->record = record;
+}
+
+XBSTATUS Tree::Corrupt() {
+  return XB_FAIL(XB_E_FORMAT);
+}
+
+XBSTATUS Tree::Begin() {
+  XBSTATUS s = RereadFileHeader(file_);
+  if (s != 0) return s;
+  const uint32_t at = entry_.headerBlock;
+  if (at < kFirstTreeBlock || at >= file_.nextBlock()) return XB_FAIL(XB_E_SEEK);
+  uint32_t root = 0;
+  s = index::ReadHeaderWords(file_.fileNo, at * kUnit + kTagRoot, &root, 1);
+  if (s != 0) return s == XB_E_READ ? XB_FAIL(XB_E_READ) : s;
+  t_.root = root;
+  PutLE32(t_.header + kTagRoot, root);
+  return 0;
+}
+
+XBSTATUS Tree::Load(uint32_t block, Node* out) {
+  uint8_t* data = nullptr;
+  const XBSTATUS s = t_.cache.Read(file_.pages, block, &data);
+  if (s != 0) return s;
+  std::memcpy(out->bytes, data, file_.blockBytes + index::PageCache::kSlack);
+  // A count above K (damage, or a block of another kind) never reaches the
+  // tree code.
+  if (CountOf(*out) > t_.keysPerBlock) return Corrupt();
+  return 0;
+}
+
+XBSTATUS Tree::Store(uint32_t block, const Node& in) {
+  uint8_t* data = nullptr;
+  XBSTATUS s = t_.cache.Fresh(file_.pages, block, &data);
+  if (s != 0) return s;
+  std::memcpy(data, in.bytes, file_.blockBytes);
+  return t_.cache.Write(file_.pages, block);
+}
+
+int Tree::Compare(const SearchKey& key, const uint8_t* entryKey) const {
+  return CompareTagKeys(t_, key.bytes, entryKey, key.type, key.length);
+}
+
+bool Tree::CountWalkStep() {
+  // A walk over a sound tree enters every node at most twice; more means
+  // nodes shared between parents or a loop.
+  if (walkBudget_ == 0) return false;
+  --walkBudget_;
+  return true;
+}
+
+XBSTATUS Tree::WalkForward(int level, bool fallBack, XBSTATUS* code) {
+  auto& path = t_.path;
+  walkBudget_ = 2ull * file_.nextBlock() + 2ull * path.capacity() + 8;
+  Node node;
+  for (;;) {
+    if (!CountWalkStep()) return Corrupt();
+    XBSTATUS s = Load(path[level].page, &node);
+    if (s != 0) return s;
+    const bool leaf = IsLeaf(t_, node);
+    const int count = CountOf(node);
+    const int last = leaf ? count - 1 : count;
+    const int32_t at = path[level].index;
+    if (at >= 0 && at <= last) {
+      if (leaf) {
+        path.set_depth(level);
+        *code = index::kKeyFound;
+        return 0;
+      }
+      if (!path.CanDescend(level)) return Corrupt();
+      const uint32_t child = Pointer(t_, node, at);
+      ++level;
+      path[level] = {child, 0};
+      continue;
+    }
+    if (--level < 0) {
+      if (!fallBack) {
+        *code = index::kIndexEmpty;
+        return 0;
+      }
+      XBSTATUS edge = 0;
+      if ((s = Bottom(&edge)) != 0) return s;
+      *code = edge == index::kKeyFound ? index::kPastEdge : edge;
+      return 0;
+    }
+    ++path[level].index;
+  }
+}
+
+XBSTATUS Tree::WalkBackward(int level, bool fallBack, XBSTATUS* code) {
+  auto& path = t_.path;
+  walkBudget_ = 2ull * file_.nextBlock() + 2ull * path.capacity() + 8;
+  Node node;
+  for (;;) {
+    if (!CountWalkStep()) return Corrupt();
+    XBSTATUS s = Load(path[level].page, &node);
+    if (s != 0) return s;
+    const bool leaf = IsLeaf(t_, node);
+    const int count = CountOf(node);
+    const int last = leaf ? count - 1 : count;
+    if (path[level].index == kFromEnd) path[level].index = last;
+    const int32_t at = path[level].index;
+    if (at >= 0 && at <= last) {
+      if (leaf) {
+        path.set_depth(level);
+        *code = index::kKeyFound;
+        return 0;
+      }
+      if (!path.CanDescend(level)) return Corrupt();
+      const uint32_t child = Pointer(t_, node, at);
+      ++level;
+      path[level] = {child, kFromEnd};
+      continue;
+    }
+    if (--level < 0) {
+      if (!fallBack) {
+        *code = index::kIndexEmpty;
+        return 0;
+      }
+      XBSTATUS edge = 0;
+      if ((s = Top(&edge)) != 0) return s;
+      *code = edge == index::kKeyFound ? index::kPastEdge : edge;
+      return 0;
+    }
+    --path[level].index;
+  }
+}
+
+XBSTATUS Tree::Top(XBSTATUS* code) {
+  t_.path[0] = {t_.root, 0};
+  t_.path.set_depth(0);
+  return WalkForward(0, false, code);
+}
+
+XBSTATUS Tree::Bottom(XBSTATUS* code) {
+  t_.path[0] = {t_.root, kFromEnd};
+  t_.path.set_depth(0);
+  return WalkBackward(0, false, code);
+}
+
+XBSTATUS Tree::Next(XBSTATUS* code) {
+  auto& path = t_.path;
+  if (path.depth() < 0) return Top(code);
+  const int level = path.depth();
+  ++path[level].index;
+  return WalkForward(level, true, code);
+}
+
+XBSTATUS Tree::Previous(XBSTATUS* code) {
+  auto& path = t_.path;
+  if (path.depth() < 0) return Top(code);
+  const int level = path.depth();
+  --path[level].index;
+  return WalkBackward(level, true, code);
+}
+
+XBSTATUS Tree::EntryAt(uint8_t* key, uint32_t* record) {
+  auto& path = t_.path;
+  const int level = path.depth();
+  if (level < 0) return Corrupt();
+  Node node;
+  const XBSTATUS s = Load(path[level].page, &node);
+  if (s != 0) return s;
+  const int at = path[level].index;
+  if (at < 0 || at >= CountOf(node)) return Corrupt();
+  std::memcpy(key, KeyOf(t_, node, at), t_.keyLength);
+  *record = Pointer(t_, node, at);
+  return 0;
+}
+
+XBSTATUS Tree::Search(const SearchKey& key, XBSTATUS* code) {
+  auto& path = t_.path;
+  int level = 0;
+  path[0] = {t_.root, 0};
+  path.set_depth(0);
+  Node node;
+  XBSTATUS s = Load(t_.root, &node);
+  if (s != 0) return s;
+  if (CountOf(node) == 0) {
+    // An empty root; an interior one without keys here is damage.
+    if (!IsLeaf(t_, node)) return Corrupt();
+    *code = index::kIndexEmpty;
+    return 0;
+  }
+  // Each further leaf the search steps to lies after the last one; a sound
+  // tree has fewer leaves than blocks.
+  uint32_t stepsLeft = file_.nextBlock() + 1;
+  for (;;) {
+    const bool leaf = IsLeaf(t_, node);
+    const int count = CountOf(node);
+    int lo = 0;
+    int hi = count - 1;
+    while (lo <= hi) {
+      const int mid = (lo + hi) / 2;
+      int c = Compare(key, KeyOf(t_, node, mid));
+      if (c == 0) {
+        if (!leaf) {
+          c = -1;  // equal keys may lie further left
+        } else if (key.exact) {
+          const uint32_t r = Pointer(t_, node, mid);
+          c = key.record < r ? -1 : (key.record > r ? 1 : 0);
+        } else if (mid != lo) {
+          hi = mid;  // keep the leftmost equal entry in range
+          continue;
+        }
+      }
+      if (c == 0) {
+        path[level].index = mid;
+        path.set_depth(level);
+        *code = index::kKeyFound;
+        return 0;
+      }
+      if (c < 0) {
+        hi = mid - 1;
+      } else {
+        lo = mid + 1;
+      }
+    }
+    if (!leaf) {
+      path[level].index = lo;
+      if (!path.CanDescend(level)) return Corrupt();
+      const uint32_t child = Pointer(t_, node, lo);
+      ++level;
+      path[level] = {child, 0};
+      path.set_depth(level);
+      if ((s = Load(child, &node)) != 0) return s;
+      continue;
+    }
+    path.set_depth(level);
+    if (lo < count && hi >= 0) {
+      path[level].index = hi;
+      *code = index::kKeyNotFound;
+      return 0;
+    }
+    XBSTATUS edge = 0;
+    if (lo < count) {
+      path[level].index = 0;
+      if ((s = Previous(&edge)) != 0) return s;
+      *code = edge == index::kPastEdge ? index::kPastEdge : index::kKeyNotFound;
+      return 0;
+    }
+    path[level].index = count - 1;
+    if ((s = Next(&edge)) != 0) return s;
+    if (edge != index::kKeyFound) {
+      *code = index::kKeyNotFound;
+      return 0;
+    }
+    if (stepsLeft-- == 0) return Corrupt();
+    level = path.depth();
+    if ((s = Load(path[level].page, &node)) != 0) return s;
+  }
+}
+
+}  // namespace kv::xb::mdx
