@@ -1,0 +1,141 @@
+// Keys of the IDX family built by the engine: from a record through the
+// index's expression, from a number, from a date text. Numeric and date keys
+// are big-endian doubles made to sort under an unsigned byte comparison:
+// a positive number gets its sign bit set, a negative one is inverted whole.
+#include <cstring>
+
+#include "platform/kernel/memory.h"
+#include "xbase/dbf/data_file.h"
+#include "xbase/expr/evaluator.h"
+#include "xbase/frame/engine.h"
+#include "xbase/index/idx_index.h"
+#include "xbase/index/numeric_keys.h"
+
+using namespace kv::xb;
+using namespace kv::xb::idx;
+
+namespace {
+
+constexpr const char* kModule = "Ikmake";
+constexpr int kKeyBytes = 8;
+
+void PutOrderedDouble(uint8_t* key, double value) {
+  uint64_t bits = 0;
+  std::memcpy(&bits, &value, sizeof bits);
+  for (int i = 0; i < kKeyBytes; ++i) key[i] = static_cast<uint8_t>(bits >> (8 * (7 - i)));
+  if (key[0] & 0x80) {
+    for (int i = 0; i < kKeyBytes; ++i) key[i] = static_cast<uint8_t>(~key[i]);
+  } else {
+    key[0] |= 0x80;
+  }
+}
+
+// An empty date sorts before every real one.
+void PutDateKey(uint8_t* key, bool blank, double day) {
+  if (blank) {
+    std::memset(key, 0, kKeyBytes);
+    key[0] = 0x80;
+    return;
+  }
+  PutOrderedDouble(key, day);
+}
+
+// Builds the key of the data file's current record into a new engine block
+// (left locked); `*block` and `*address` receive it.
+XBSTATUS MakeKey(XBHANDLE dataHandle, XBHANDLE indexHandle, KVHGLOBAL* block, void** address) {
+  dbf::DataFile* data = dbf::SelectData(dataHandle);
+  if (data == nullptr) return Status();
+  IdxIndex* ix = SelectIndex(indexHandle);
+  if (ix == nullptr) return Status();
+  expr::KeyValue value;
+  XBSTATUS s = expr::EvaluateKey(*data, ix->expression, &value);
+  if (s != 0) return s;
+  size_t size = 0;
+  uint8_t binary[kKeyBytes] = {};
+  switch (value.type) {
+    case 'C':
+      size = value.text.size() + 1;
+      break;
+    case 'D': {
+      const bool blank = value.date.year == 0 && value.date.month == 0 && value.date.day == 0;
+      PutDateKey(binary, blank, blank ? 0.0 : index::DateKeyDay(value.date));
+      size = kKeyBytes;
+      break;
+    }
+    case 'N':
+    case 'F':
+      PutOrderedDouble(binary, value.number);
+      size = kKeyBytes;
+      break;
+    case 'L':
+      binary[0] = value.text.empty() ? 0 : static_cast<uint8_t>(value.text[0]);
+      size = 1;
+      break;
+    default:
+      return XB_FAIL(XB_E_EXPRESSION);
+  }
+  const KVHGLOBAL h = kvp::GlobalAlloc(kvp::GHND, size + kSpareBytes);
+  if (h == 0) return XB_FAIL(XB_E_MEMORY);
+  auto* p = static_cast<uint8_t*>(kvp::GlobalLock(h));
+  if (p == nullptr) {
+    kvp::GlobalFree(h);
+    return XB_FAIL(XB_E_LOCK_MEMORY);
+  }
+  if (value.type == 'C') {
+    std::memcpy(p, value.text.data(), value.text.size());
+    p[value.text.size()] = 0;
+  } else {
+    std::memcpy(p, binary, size);
+  }
+  *block = h;
+  *address = p;
+  return 0;
+}
+
+}  // namespace
+
+KV_API XBSTATUS KV_CALL XBDIKMAKE(XBHANDLE dataHandle, XBHANDLE indexHandle, void** key) {
+  XB_ENTER();
+  if (key == nullptr) return XB_FAIL(XB_E_NULL);
+  KVHGLOBAL block = 0;
+  void* address = nullptr;
+  const XBSTATUS s = MakeKey(dataHandle, indexHandle, &block, &address);
+  if (s != 0) return s;
+  *key = address;
+  return Status();
+}
+
+KV_API XBSTATUS KV_CALL XBDIKMAKEH(XBHANDLE dataHandle, XBHANDLE indexHandle, KVHGLOBAL* key) {
+  XB_ENTER();
+  if (key == nullptr) return XB_FAIL(XB_E_NULL);
+  *key = static_cast<KVHGLOBAL>(-1);
+  KVHGLOBAL block = 0;
+  void* address = nullptr;
+  const XBSTATUS s = MakeKey(dataHandle, indexHandle, &block, &address);
+  if (s != 0) return s;
+  // The host locks the block itself when it wants the bytes.
+  kvp::GlobalUnlock(block);
+  *key = block;
+  return Status();
+}
+
+KV_API XBSTATUS KV_CALL XBDIKNUM(void* key, double value) {
+  constexpr const char* kNumModule = "IKNUM";
+  const char* kModule = kNumModule;
+  XB_ENTER();
+  if (key == nullptr) return XB_FAIL(XB_E_NULL);
+  PutOrderedDouble(static_cast<uint8_t*>(key), value);
+  return Status();
+}
+
+KV_API XBSTATUS KV_CALL XBDIKDATE(void* key, const char* text, int16_t style) {
+  constexpr const char* kDateModule = "IKDATE";
+  const char* kModule = kDateModule;
+  XB_ENTER();
+  if (key == nullptr || text == nullptr) return XB_FAIL(XB_E_NULL);
+  double day = 0;
+  const XBSTATUS s = index::DateKeyFromText(text, style, &day);
+  if (s != 0) return XB_FAIL(s);
+  PutDateKey(static_cast<uint8_t*>(key), day == index::kBlankDateKey, day);
+  return Status();
+}
