@@ -1,0 +1,115 @@
+// Keys built by the engine: from a record through the index's expression,
+// from a number, from a date text. Every NTX key is text.
+#include <algorithm>
+#include <cstring>
+
+#include "platform/kernel/memory.h"
+#include "xbase/date/date_core.h"
+#include "xbase/dbf/data_file.h"
+#include "xbase/expr/evaluator.h"
+#include "xbase/frame/engine.h"
+#include "xbase/frame/memory_block.h"
+#include "xbase/index/ntx_index.h"
+#include "xbase/index/ntx_key_forms.h"
+
+using namespace kv::xb;
+using namespace kv::xb::ntx;
+
+namespace {
+
+constexpr const char* kModule = "Ckmake";
+
+// Builds the key of the data file's current record into a new engine block
+// (left locked); `*block` and `*address` receive it.
+XBSTATUS MakeKey(XBHANDLE dataHandle, XBHANDLE indexHandle, KVHGLOBAL* block, void** address) {
+  dbf::DataFile* data = dbf::SelectData(dataHandle);
+  if (data == nullptr) return Status();
+  NtxIndex* ix = SelectIndex(indexHandle);
+  if (ix == nullptr) return Status();
+  expr::KeyValue value;
+  XBSTATUS s = expr::EvaluateKey(*data, ix->expression, &value);
+  if (s != 0) return s;
+  std::string key;
+  switch (value.type) {
+    case 'C':
+      key = value.text;
+      break;
+    case 'D': {
+      const bool blank = value.date.year == 0 && value.date.month == 0 && value.date.day == 0;
+      char text[16] = "        ";
+      if (!blank && date::Format(text, 4, value.date) != 0) return XB_FAIL(XB_E_DATE);
+      key.assign(text, 8);
+      break;
+    }
+    case 'N':
+    case 'F': {
+      char text[kMaxKeyLength + 1];
+      const size_t n = NumericKeyText(value.number, ix->keyLength, ix->decimals, text);
+      key.assign(text, n);
+      break;
+    }
+    default:
+      return XB_FAIL(XB_E_EXPRESSION);
+  }
+  const size_t size = std::max<size_t>(key.size(), ix->keyLength) + 1;
+  const KVHGLOBAL h = kvp::GlobalAlloc(kvp::GHND, size + kSpareBytes);
+  if (h == 0) return XB_FAIL(XB_E_MEMORY);
+  auto* p = static_cast<uint8_t*>(kvp::GlobalLock(h));
+  if (p == nullptr) {
+    kvp::GlobalFree(h);
+    return XB_FAIL(XB_E_LOCK_MEMORY);
+  }
+  std::memcpy(p, key.data(), key.size());
+  p[key.size()] = 0;
+  *block = h;
+  *address = p;
+  return 0;
+}
+
+}  // namespace
+
+KV_API XBSTATUS KV_CALL XBDCKMAKE(XBHANDLE dataHandle, XBHANDLE indexHandle, void** key) {
+  XB_ENTER();
+  if (key == nullptr) return XB_FAIL(XB_E_NULL);
+  KVHGLOBAL block = 0;
+  void* address = nullptr;
+  const XBSTATUS s = MakeKey(dataHandle, indexHandle, &block, &address);
+  if (s != 0) return s;
+  *key = address;
+  return Status();
+}
+
+KV_API XBSTATUS KV_CALL XBDCKMAKEH(XBHANDLE dataHandle, XBHANDLE indexHandle, KVHGLOBAL* key) {
+  XB_ENTER();
+  if (key == nullptr) return XB_FAIL(XB_E_NULL);
+  *key = static_cast<KVHGLOBAL>(-1);
+  KVHGLOBAL block = 0;
+  void* address = nullptr;
+  const XBSTATUS s = MakeKey(dataHandle, indexHandle, &block, &address);
+  if (s != 0) return s;
+  // The host locks the block itself when it wants the bytes.
+  kvp::GlobalUnlock(block);
+  *key = block;
+  return Status();
+}
+
+KV_API XBSTATUS KV_CALL XBDCKNUM(XBHANDLE handle, void* key, double value) {
+  constexpr const char* kNumModule = "CKNUM";
+  const char* kModule = kNumModule;
+  XB_ENTER();
+  if (key == nullptr) return XB_FAIL(XB_E_NULL);
+  NtxIndex* ix = SelectIndex(handle);
+  if (ix == nullptr) return Status();
+  NumericKeyText(value, ix->keyLength, ix->decimals, static_cast<char*>(key));
+  return Status();
+}
+
+KV_API XBSTATUS KV_CALL XBDCKDATE(void* key, const char* text, int16_t style) {
+  constexpr const char* kDateModule = "CKDATE";
+  const char* kModule = kDateModule;
+  XB_ENTER();
+  if (key == nullptr || text == nullptr) return XB_FAIL(XB_E_NULL);
+  const XBSTATUS s = DateKeyText(text, style, static_cast<char*>(key));
+  if (s != 0) return XB_FAIL(s);
+  return Status();
+}
