@@ -9,8 +9,11 @@
 # replaces the section "Sequential read of a 1,000,000-record data file" in
 # docs/benchmarks.md. KV_BENCH_RECORDS=N runs the same on N records for a
 # quick try; such a run leaves docs/benchmarks.md alone. Then runs
-# bench/run-ndx.sh (NDX adds and finds, against TDbf), which keeps its own
-# section.
+# bench/run-ndx.sh (NDX adds and finds, against TDbf), bench/run-lock.sh
+# (record lock round trips against a bare fcntl lock), bench/run-idx.sh
+# (IDX adds, finds and file sizes against NDX), bench/run-mdx.sh (MDX adds
+# and finds against NDX) and bench/run-ntx.sh (NTX adds, finds and file size
+# against NDX), which keep their own sections.
 set -euo pipefail
 . "$(dirname "$0")/doc_section.sh"
 
@@ -170,6 +173,56 @@ if [ "$records" -eq 1000000 ]; then
   "$repo/bench/run-ndx.sh" "$build"
 else
   KV_NDX_BENCH_SIZES=$records KV_NDX_BENCH_FINDS=$records "$repo/bench/run-ndx.sh" "$build"
+fi
+
+# --- Record locks ----------------------------------------------------------
+# bench/run-lock.sh keeps its own section; a quick try runs that many round
+# trips.
+echo
+if [ "$records" -eq 1000000 ]; then
+  "$repo/bench/run-lock.sh" "$build"
+else
+  KV_LOCK_BENCH_N=$records "$repo/bench/run-lock.sh" "$build"
+fi
+
+# --- IDX adds, finds and file sizes ----------------------------------------
+# bench/run-idx.sh keeps its own section; a quick try runs that many keys and
+# finds.
+echo
+if [ "$records" -eq 1000000 ]; then
+  "$repo/bench/run-idx.sh" "$build"
+else
+  KV_IDX_BENCH_N=$records KV_IDX_BENCH_FINDS=$records "$repo/bench/run-idx.sh" "$build"
+fi
+
+# --- Data file writing --------------------------------------------------------
+# bench/run-dbf-write.sh keeps its own section; a quick try appends that many
+# records and updates a tenth of them.
+echo
+if [ "$records" -eq 1000000 ]; then
+  "$repo/bench/run-dbf-write.sh" "$build"
+else
+  KV_WRITE_BENCH_N=$records KV_WRITE_BENCH_U=$(((records + 9) / 10)) "$repo/bench/run-dbf-write.sh" "$build"
+fi
+
+# --- MDX adds and finds against NDX ---------------------------------------
+# bench/run-mdx.sh keeps its own section; a quick try runs that many keys and
+# finds.
+echo
+if [ "$records" -eq 1000000 ]; then
+  "$repo/bench/run-mdx.sh" "$build"
+else
+  KV_MDX_BENCH_N=$records KV_MDX_BENCH_FINDS=$records "$repo/bench/run-mdx.sh" "$build"
+fi
+
+# --- NTX adds, finds and file size against NDX -----------------------------
+# bench/run-ntx.sh keeps its own section; a quick try runs that many keys and
+# finds.
+echo
+if [ "$records" -eq 1000000 ]; then
+  "$repo/bench/run-ntx.sh" "$build"
+else
+  KV_NTX_BENCH_N=$records KV_NTX_BENCH_FINDS=$records "$repo/bench/run-ntx.sh" "$build"
 fi
 
 # --- docs/benchmarks.md --------------------------------------------------

@@ -9,6 +9,8 @@
 #include "host/chart_demo.h"
 #include "host/cp1252.h"
 #include "host/dbf_dump.h"
+#include "host/lock_demo.h"
+#include "host/dbf_write_demo.h"
 #include "host/ndx_demo.h"
 #include "host/xbase_binding.h"
 
@@ -149,9 +151,13 @@ int XbaseDemoCommand() {
   kvhost::ShowIndex(xb, sample);
   std::printf("\n");
   ShowDates(xb);
+  std::printf("\n");
+  const int locks = kvhost::ShowRecordLocks(xb, sample);
+  std::printf("\n");
+  const int writing = kvhost::ShowDataFileWriting(xb);
   xb.XBDTERM();
   xb.Unload();
-  return status == 0 ? 0 : 1;
+  return status == 0 && locks == 0 && writing == 0 ? 0 : 1;
 }
 
 int RunChartDemoCommand() {

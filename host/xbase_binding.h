@@ -39,6 +39,12 @@ struct XbaseBinding {
   decltype(&::XBDNKBOT) XBDNKBOT = nullptr;
   decltype(&::XBDNKNEXT) XBDNKNEXT = nullptr;
   decltype(&::XBDNKPREV) XBDNKPREV = nullptr;
+  decltype(&::XBDDRLOCK) XBDDRLOCK = nullptr;
+  decltype(&::XBDDCREATE) XBDDCREATE = nullptr;
+  decltype(&::XBDDFPUT) XBDDFPUT = nullptr;
+  decltype(&::XBDDRPUT) XBDDRPUT = nullptr;
+  decltype(&::XBDDRDEL) XBDDRDEL = nullptr;
+  decltype(&::XBDDPACK) XBDDPACK = nullptr;
 
   // Loads the library and every entry point; on failure `error` says which.
   bool Load(std::string& error);

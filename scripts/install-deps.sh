@@ -13,6 +13,8 @@ packages=(
   # independent xBase oracles
   python3 python3-dbf python3-dbfread gdal-bin fp-compiler fp-units-db
   libdbd-xbase-perl
+  # GDAL's Python binding (the data-file writing benchmark's updates)
+  python3-gdal
 )
 
 missing=()

@@ -317,13 +317,242 @@ KV_API int16_t KV_CALL _XBDNKCMP(const void* a, const void* b, int16_t type, int
 
 /* ---- Data files: writing ----------------------------------------------- */
 
+/* Variant bit of XBDDCREATE: the header's production-index flag. */
+#define XB_CREATE_PRODUCTION 0x0200
+
+/* Modes of XBDDRPUTX and XBDDRPUT. */
+#define XB_PUT_APPEND 0x0000
+#define XB_PUT_UPDATE 0x0100
+
+/* Creates the file and closes it. Names and types of `fields` are put in
+ * upper case and fixed lengths and decimals are filled in. */
+KV_API XBSTATUS KV_CALL XBDDCREATE(const char* path, int16_t fieldCount, XBFIELDDEF* fields,
+                                   uint16_t variant);
+/* Values as in the unpacked record: a NUL-terminated string for 'C' and 'D',
+ * a double for 'F' and 'N', one byte for 'L', a 32-bit block number for 'M'. */
+KV_API XBSTATUS KV_CALL XBDDFPUT(XBHANDLE handle, uint16_t fieldNo, const void* value);
+KV_API XBSTATUS KV_CALL XBDDFPUTS(XBHANDLE handle, uint16_t fieldNo, const char* text);
+KV_API XBSTATUS KV_CALL XBDDFNPUT(XBHANDLE handle, const char* name, const void* value);
+KV_API XBSTATUS KV_CALL XBDDFNPUTS(XBHANDLE handle, const char* name, const char* text);
+KV_API XBSTATUS KV_CALL XBDDRPUTX(XBHANDLE handle, const void* record, uint32_t* recordNo,
+                                  uint16_t mode);
+KV_API XBSTATUS KV_CALL XBDDRPUT(XBHANDLE handle, uint32_t* recordNo, uint16_t mode);
+KV_API XBSTATUS KV_CALL XBDDRDEL(XBHANDLE handle, uint32_t recordNo);
+KV_API XBSTATUS KV_CALL XBDDRUNDEL(XBHANDLE handle, uint32_t recordNo);
+KV_API XBSTATUS KV_CALL XBDDRCLEAR(XBHANDLE handle);
+/* The handle may change: the packed file is reopened. */
+KV_API XBSTATUS KV_CALL XBDDPACK(XBHANDLE* handle);
+KV_API XBSTATUS KV_CALL XBDDFLUSH(XBHANDLE handle);
+
 /* ---- Data files: locking ----------------------------------------------- */
+
+/* Lock status of the lock calls: 0 obtained, 100 refused. A refusal is a
+ * state, not an error: the status code is 0, so test the lock status. */
+#define XB_LOCK_REFUSED 100
+
+/* File lock modes of XBDDLOCK and XBDDUNLOCK. */
+#define XB_LOCK_BYTE 1        /* one byte: a lock that excludes only itself */
+#define XB_LOCK_FILE 2        /* the whole file: records, shared slots, mode 1 */
+#define XB_LOCK_RECORDS 3     /* as 2 without the mode-1 byte */
+#define XB_LOCK_SHARED 4      /* one of 62 shared slots, once no record is locked */
+#define XB_LOCK_TEST_SHARED 5 /* obtained when nobody holds a shared slot */
+
+/* Record lock modes of XBDDRLOCK. */
+#define XB_RLOCK_TEST 5   /* obtained when the record is free or ours */
+#define XB_RLOCK_UNLOCK 6 /* record 0: every record this handle holds */
+#define XB_RLOCK_LOCK 7
+
+/* lockStatus may be null. Modes 1..3 and 4 reread the record count once the
+ * lock is obtained. */
+KV_API XBSTATUS KV_CALL XBDDLOCK(XBHANDLE handle, uint16_t mode, int16_t* lockStatus);
+KV_API XBSTATUS KV_CALL XBDDUNLOCK(XBHANDLE handle, uint16_t mode, int16_t* lockStatus);
+KV_API XBSTATUS KV_CALL XBDDRLOCK(XBHANDLE handle, uint32_t record, uint16_t mode,
+                                 int16_t* lockStatus);
+/* Does nothing; returns 0. */
+KV_API XBSTATUS KV_CALL XBDDHLOCK(XBHANDLE handle);
 
 /* ---- IDX index ---------------------------------------------------------- */
 
+/* Type word of XBDICREATE: the type letter ('C', 'D', 'L' or 'N') in the low
+ * byte, with XB_NDX_UNIQUE for a unique index; this bit for the compact form,
+ * and with it XB_IDX_DESCENDING for descending order. */
+#define XB_IDX_COMPACT 0x0400
+#define XB_IDX_DESCENDING 0x0100
+
+#pragma pack(push, 1)
+
+/* Index information as XBDIINFO returns it (375 bytes). */
+typedef struct XBIDXINFO {
+  char fileName[261];
+  uint16_t openFlags;        /* bit 0 read-only, bits 1 and 2 from the open */
+  uint16_t keyLength;
+  uint16_t keyType;          /* the letter given to XBDIKTYPE, '?' before */
+  uint8_t unique;            /* 128 for a unique index */
+  uint8_t form;              /* 4 compact form; 1 descending (compact only) */
+  uint16_t formCode;         /* 8 compact form, 3 standard form */
+  uint16_t lockState;        /* 0 after open */
+  uint16_t expressionLength;
+  char expression[100];      /* NUL-terminated, cut to 99 characters */
+} XBIDXINFO;
+
+#pragma pack(pop)
+
+KV_API XBSTATUS KV_CALL XBDICREATE(const char* name, uint16_t typeWord, const char* expression,
+                                   uint16_t keyLength);
+KV_API XBSTATUS KV_CALL XBDIOPENX(XBHANDLE* handle, const char* name, uint16_t mode);
+KV_API XBSTATUS KV_CALL XBDICLOSE(XBHANDLE handle);
+KV_API XBSTATUS KV_CALL XBDIEXPR(XBHANDLE handle, char* text);
+KV_API XBSTATUS KV_CALL XBDIINFO(XBHANDLE handle, XBIDXINFO* info);
+KV_API XBSTATUS KV_CALL XBDIHGET(XBHANDLE handle);
+/* Declares the key type ('C', 'D', 'L' or 'N'), which the file does not
+ * record: it decides the pad byte (blank for 'C', NUL otherwise) and whether
+ * keys are texts (character, or undeclared) or key-length bytes. */
+KV_API XBSTATUS KV_CALL XBDIKTYPE(XBHANDLE handle, uint16_t typeLetter);
+KV_API XBSTATUS KV_CALL XBDIKADD(XBHANDLE handle, const void* key, uint32_t record);
+KV_API XBSTATUS KV_CALL XBDIKDEL(XBHANDLE handle, const void* key, uint32_t record);
+KV_API XBSTATUS KV_CALL XBDIKFIND(XBHANDLE handle, void* key, uint32_t* record, uint16_t flags);
+KV_API XBSTATUS KV_CALL XBDIKTOP(XBHANDLE handle, void* key, uint32_t* record);
+KV_API XBSTATUS KV_CALL XBDIKBOT(XBHANDLE handle, void* key, uint32_t* record);
+KV_API XBSTATUS KV_CALL XBDIKNEXT(XBHANDLE handle, void* key, uint32_t* record);
+KV_API XBSTATUS KV_CALL XBDIKPREV(XBHANDLE handle, void* key, uint32_t* record);
+KV_API XBSTATUS KV_CALL XBDIKCUR(XBHANDLE handle, void* key, uint32_t* record);
+KV_API XBSTATUS KV_CALL XBDIKMAKE(XBHANDLE dataHandle, XBHANDLE indexHandle, void** key);
+KV_API XBSTATUS KV_CALL XBDIKMAKEH(XBHANDLE dataHandle, XBHANDLE indexHandle, KVHGLOBAL* key);
+/* Numeric and date keys in the IDX form: 8 bytes, big-endian, ordered by an
+ * unsigned byte comparison. */
+KV_API XBSTATUS KV_CALL XBDIKNUM(void* key, double value);
+KV_API XBSTATUS KV_CALL XBDIKDATE(void* key, const char* text, int16_t style);
+
 /* ---- MDX multiple index ------------------------------------------------- */
 
+/* A tag handle: the MDX file handle in the low 16 bits, the tag's slot (1 to
+ * 47) in the high 16 bits. */
+typedef uint32_t XBTAGHANDLE;
+#define XB_TAG_HANDLE(file, slot) ((XBTAGHANDLE)(((uint32_t)(slot) << 16) | (uint16_t)(file)))
+
+#define XB_E_TAG_SLOT (-48)
+#define XB_E_BLOCK_UNITS (-49)
+#define XB_E_TAG_NAME (-50)
+#define XB_E_BLOCK_BYTES (-51)
+#define XB_E_MAX_TAGS (-52)
+#define XB_E_SLOT_LENGTH (-53)
+#define XB_E_TAG_COUNT (-54)
+#define XB_E_KEY_FLAGS (-55)
+#define XB_E_TAG_IN_USE (-57)
+
+/* Type letter bits of XBDMTNEW: 'C', 'N' or 'D' with these. */
+#define XB_MDX_UNIQUE 0x80
+#define XB_MDX_DESCENDING 0x100
+
+#pragma pack(push, 1)
+
+/* File information as XBDMINFO returns it (267 bytes). */
+typedef struct XBMDXINFO {
+  uint16_t tagCount;
+  uint16_t openFlags; /* bit 0 read-only */
+  char fileName[261];
+  uint16_t lockState;
+} XBMDXINFO;
+
+/* Tag information as XBDMTINFO returns it (120 bytes). */
+typedef struct XBMDXTAGINFO {
+  char name[10];
+  uint16_t reserved; /* 0 */
+  uint16_t keyLength;
+  uint16_t keyType;  /* 'C', 'N' or 'D' */
+  uint8_t unique;    /* 128 for a unique tag */
+  uint8_t order;     /* bit 0: descending */
+  uint16_t expressionLength;
+  char expression[100]; /* NUL-terminated, cut to 99 characters */
+} XBMDXTAGINFO;
+
+#pragma pack(pop)
+
+/* Blocks are `units` x 512 bytes, 1 to 32 units. */
+KV_API XBSTATUS KV_CALL XBDMCREATEX(const char* name, uint16_t units, uint16_t mode);
+KV_API XBSTATUS KV_CALL XBDMCREATE(const char* name, uint16_t units);
+KV_API XBSTATUS KV_CALL XBDMOPENX(XBHANDLE* handle, const char* name, uint16_t mode);
+KV_API XBSTATUS KV_CALL XBDMCLOSE(XBHANDLE handle);
+KV_API XBSTATUS KV_CALL XBDMINFO(XBHANDLE handle, XBMDXINFO* info);
+KV_API XBSTATUS KV_CALL XBDMTNEW(XBHANDLE handle, const char* tag, uint16_t typeLetter,
+                                 const char* expression, uint16_t keyLength);
+KV_API XBSTATUS KV_CALL XBDMTUSE(XBTAGHANDLE* tagHandle, XBHANDLE handle, const char* tag);
+KV_API XBSTATUS KV_CALL XBDMTUSEX(XBTAGHANDLE* tagHandle, XBHANDLE handle, uint16_t slot);
+KV_API XBSTATUS KV_CALL XBDMTCLOSE(XBTAGHANDLE tag);
+KV_API XBSTATUS KV_CALL XBDMTERASE(XBHANDLE handle, const char* tag);
+KV_API XBSTATUS KV_CALL XBDMTHGET(XBTAGHANDLE tag);
+KV_API XBSTATUS KV_CALL XBDMTINFO(XBTAGHANDLE tag, XBMDXTAGINFO* info);
+KV_API XBSTATUS KV_CALL XBDMTEXPR(XBTAGHANDLE tag, char* text);
+/* Keys: character tags take texts of up to the key length; numeric tags
+ * the 12 bytes of XBDMKNUM; date tags the 8 bytes of XBDMKDATE. */
+KV_API XBSTATUS KV_CALL XBDMKADD(XBTAGHANDLE tag, const void* key, uint32_t record);
+KV_API XBSTATUS KV_CALL XBDMKDEL(XBTAGHANDLE tag, const void* key, uint32_t record);
+KV_API XBSTATUS KV_CALL XBDMKFIND(XBTAGHANDLE tag, void* key, uint32_t* record, uint16_t flags);
+KV_API XBSTATUS KV_CALL XBDMKTOP(XBTAGHANDLE tag, void* key, uint32_t* record);
+KV_API XBSTATUS KV_CALL XBDMKBOT(XBTAGHANDLE tag, void* key, uint32_t* record);
+KV_API XBSTATUS KV_CALL XBDMKNEXT(XBTAGHANDLE tag, void* key, uint32_t* record);
+KV_API XBSTATUS KV_CALL XBDMKPREV(XBTAGHANDLE tag, void* key, uint32_t* record);
+KV_API XBSTATUS KV_CALL XBDMKCUR(XBTAGHANDLE tag, void* key, uint32_t* record);
+KV_API XBSTATUS KV_CALL XBDMKMAKE(XBHANDLE dataHandle, XBTAGHANDLE tag, void** key);
+KV_API XBSTATUS KV_CALL XBDMKMAKEH(XBHANDLE dataHandle, XBTAGHANDLE tag, KVHGLOBAL* key);
+KV_API XBSTATUS KV_CALL XBDMKNUM(void* key, double value);
+KV_API XBSTATUS KV_CALL XBDMKDATE(void* key, const char* text, int16_t style);
+
 /* ---- NTX index ---------------------------------------------------------- */
+
+/* Header check code of XBDCOPENX: the half page is not M / 2. */
+#define XB_E_HALF_PAGE (-44)
+
+/* Type letter of XBDCCREATE: 'C', 'N' or 'D', with this bit for a unique
+ * index. */
+#define XB_NTX_UNIQUE 0x80
+
+#pragma pack(push, 1)
+
+/* Index information as XBDCINFO returns it (375 bytes). */
+typedef struct XBNTXINFO {
+  char fileName[261];
+  uint16_t openFlags;        /* bit 0 read-only, bits 1 and 2 from the open */
+  uint16_t keyLength;
+  uint16_t keyType;          /* always '?': the header does not tell */
+  uint8_t unique;            /* 128 for a unique index */
+  uint8_t descending;        /* bit 0: the expression begins with DESCEND */
+  uint16_t decimals;
+  uint16_t lockState;        /* 0 after open */
+  uint16_t expressionLength;
+  char expression[100];      /* NUL-terminated, cut to 99 characters */
+} XBNTXINFO;
+
+#pragma pack(pop)
+
+KV_API XBSTATUS KV_CALL XBDCCREATE(const char* name, uint16_t typeLetter, const char* expression,
+                                   uint16_t keyLength, uint16_t decimals);
+KV_API XBSTATUS KV_CALL XBDCOPENX(XBHANDLE* handle, const char* name, uint16_t mode);
+KV_API XBSTATUS KV_CALL XBDCCLOSE(XBHANDLE handle);
+/* The expression text: up to 256 characters and a NUL. */
+KV_API XBSTATUS KV_CALL XBDCEXPR(XBHANDLE handle, char* text);
+KV_API XBSTATUS KV_CALL XBDCINFO(XBHANDLE handle, XBNTXINFO* info);
+KV_API XBSTATUS KV_CALL XBDCHGET(XBHANDLE handle);
+/* Every key is text: up to the key length (padded with blanks on add and
+ * delete; a shorter one is a prefix on find). Keys returned are the key
+ * length and a NUL. Numeric and date keys come from XBDCKNUM and XBDCKDATE. */
+KV_API XBSTATUS KV_CALL XBDCKADD(XBHANDLE handle, const void* key, uint32_t record);
+KV_API XBSTATUS KV_CALL XBDCKDEL(XBHANDLE handle, const void* key, uint32_t record);
+KV_API XBSTATUS KV_CALL XBDCKFIND(XBHANDLE handle, void* key, uint32_t* record, uint16_t flags);
+KV_API XBSTATUS KV_CALL XBDCKTOP(XBHANDLE handle, void* key, uint32_t* record);
+KV_API XBSTATUS KV_CALL XBDCKBOT(XBHANDLE handle, void* key, uint32_t* record);
+KV_API XBSTATUS KV_CALL XBDCKNEXT(XBHANDLE handle, void* key, uint32_t* record);
+KV_API XBSTATUS KV_CALL XBDCKPREV(XBHANDLE handle, void* key, uint32_t* record);
+KV_API XBSTATUS KV_CALL XBDCKCUR(XBHANDLE handle, void* key, uint32_t* record);
+/* The key of the data file's current record: an engine block the caller
+ * frees (XBMFREE for the address, _XBMFREE for the handle). */
+KV_API XBSTATUS KV_CALL XBDCKMAKE(XBHANDLE dataHandle, XBHANDLE indexHandle, void** key);
+KV_API XBSTATUS KV_CALL XBDCKMAKEH(XBHANDLE dataHandle, XBHANDLE indexHandle, KVHGLOBAL* key);
+/* Numeric key of the index's key length and decimals (key length + 1 bytes
+ * out). */
+KV_API XBSTATUS KV_CALL XBDCKNUM(XBHANDLE handle, void* key, double value);
+/* Date key yyyymmdd from a date text in a date style (9 bytes out). */
+KV_API XBSTATUS KV_CALL XBDCKDATE(void* key, const char* text, int16_t style);
 
 #ifdef __cplusplus
 }

@@ -10,6 +10,15 @@ void CloseByType(SlotType type, XBHANDLE handle) {
     case SlotType::Ndx:
       XBDNCLOSE(handle);
       break;
+    case SlotType::Ntx:
+      XBDCCLOSE(handle);
+      break;
+    case SlotType::Idx:
+      XBDICLOSE(handle);
+      break;
+    case SlotType::Mdx:
+      XBDMCLOSE(handle);
+      break;
     default:
       // Families whose close is not part of this build: the handle table
       // is freed with the context, and the file layer closes what is left.
