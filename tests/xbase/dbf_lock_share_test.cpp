@@ -3,6 +3,7 @@
 // process appends becoming visible once a lock is obtained.
 #include <gtest/gtest.h>
 
+#include "platform/kernel/fault.h"
 #include "tests/xbase/dbf_lock_fixture.h"
 
 namespace kvtest {
@@ -178,6 +179,28 @@ TEST_F(LockSharing, EngineAppendsVisibleToAnotherProcessAfterALock) {
   ASSERT_EQ(XBDDFGETS(h, 0, name), 0);
   EXPECT_STREQ(name, "new5      ");
   EXPECT_EQ(Unlock(h, 4), kObtained);
+  EXPECT_EQ(XBDDCLOSE(h), 0);
+}
+
+// A lock whose record-count reread fails is reported as failed, so it must
+// not stay held: another process takes the same lock afterwards.
+TEST_F(LockSharing, LockWhoseCountRereadFailsIsReleased) {
+  auto peer = StartPeer();
+  const XBHANDLE h = OpenShared();
+  for (uint16_t mode : {1, 2, 3, 4}) {
+    kvp::fault::Reset();
+    kvp::fault::Arm(kvp::fault::Op::Read, 1, 5 /* ERROR_ACCESS_DENIED */, false);
+    const LockResult failed = Lock(h, mode);
+    kvp::fault::Reset();
+    EXPECT_LT(failed.status, 0) << "mode " << mode;
+    XBESCODE(0);
+    // Mode 5 proves that no shared slot is held.
+    const uint16_t probe = mode == 4 ? 5 : mode;
+    EXPECT_EQ(Result(peer->Lock(probe)), kObtained) << "mode " << mode;
+    if (probe != 5) {
+      EXPECT_EQ(Result(peer->Unlock(probe)), kObtained) << "mode " << mode;
+    }
+  }
   EXPECT_EQ(XBDDCLOSE(h), 0);
 }
 

@@ -69,7 +69,15 @@ KV_API XBSTATUS KV_CALL XBDDLOCK(XBHANDLE handle, uint16_t mode, int16_t* lockSt
   }
   if (mode != 5) {
     s = RereadRecordCount(*file);
-    if (s != 0) return s;
+    if (s != 0) {
+      // The caller is told the lock failed, so it must not stay held: an
+      // index build or pack would otherwise leave the file locked for good.
+      const XBSTATUS failure = Status() < 0 ? Status() : s;
+      Current().status = 0;
+      Release(*file, mode == 4 ? Region{SlotByte(file->slotCounter), 1} : FileModeRegion(mode));
+      Current().status = failure;
+      return failure;
+    }
   }
   return Status();
 }
