@@ -7,10 +7,20 @@
 #include <string>
 #include <vector>
 
+#include "host/index_check/mdx_invariants.h"
 #include "kv/xbase.h"
-#include "tests/xbase/mdx_invariants.h"
 
 namespace kvtest {
+
+// The invariant checker lives with the host's index tools; the tests name it
+// as their own.
+using kvcheck::CheckMdxFile;
+using kvcheck::CompareMdxKeys;
+using kvcheck::DecodeMdxNumber;
+using kvcheck::MdxCheckOptions;
+using kvcheck::MdxCheckResult;
+using kvcheck::MdxEntry;
+using kvcheck::MdxTagReport;
 
 inline std::string MdxNumber(double d) {
   std::string k(12, '\0');

@@ -6,12 +6,20 @@
 #include <string>
 #include <vector>
 
+#include "host/index_check/ndx_invariants.h"
 #include "kv/xbase.h"
-#include "tests/xbase/ndx_invariants.h"
 #include "xbase/frame/engine.h"
 #include "xbase/index/ndx_index.h"
 
 namespace kvtest {
+
+// The invariant checker lives with the host's index tools; the tests name it
+// as their own.
+using kvcheck::CheckNdxFile;
+using kvcheck::CompareStoredKeys;
+using kvcheck::NdxCheckOptions;
+using kvcheck::NdxCheckResult;
+using kvcheck::NdxEntry;
 
 // The control block of an open NDX handle (for the in-memory free chain).
 inline kv::xb::ndx::NdxIndex* OpenIndex(XBHANDLE h) {

@@ -1,4 +1,4 @@
-#include "tests/xbase/ndx_invariants.h"
+#include "host/index_check/ndx_invariants.h"
 
 #include <cstring>
 #include <fstream>
@@ -6,7 +6,7 @@
 #include <set>
 #include <sstream>
 
-namespace kvtest {
+namespace kvcheck {
 namespace {
 
 // The collating order written out once more, from the published table, so
@@ -195,4 +195,4 @@ NdxCheckResult CheckNdxFile(const std::string& path, const NdxCheckOptions& opti
   return result;
 }
 
-}  // namespace kvtest
+}  // namespace kvcheck

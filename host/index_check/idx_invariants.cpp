@@ -1,4 +1,4 @@
-#include "tests/xbase/idx_invariants.h"
+#include "host/index_check/idx_invariants.h"
 
 #include <algorithm>
 #include <cstring>
@@ -8,7 +8,7 @@
 #include <set>
 #include <sstream>
 
-namespace kvtest {
+namespace kvcheck {
 namespace {
 
 constexpr uint32_t kNode = 512;
@@ -283,4 +283,4 @@ IdxCheckResult CheckIdxFile(const std::string& path, const IdxCheckOptions& opti
   return result;
 }
 
-}  // namespace kvtest
+}  // namespace kvcheck

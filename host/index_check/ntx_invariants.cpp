@@ -1,10 +1,10 @@
-#include "tests/xbase/ntx_invariants.h"
+#include "host/index_check/ntx_invariants.h"
 
 #include <cstring>
 #include <fstream>
 #include <set>
 
-namespace kvtest {
+namespace kvcheck {
 namespace {
 
 constexpr uint32_t kPage = 1024;
@@ -89,12 +89,15 @@ class Checker {
     if (options_.checkOrder && !out_.entries.empty()) {
       const NtxEntry& before = out_.entries.back();
       const int c = std::memcmp(before.key.data(), entry.key.data(), L_);
-      // Keys of a unique index are strictly increasing; equal keys of any
-      // other index come by ascending record number (unless the file is
-      // from a writer that does not keep them so).
+      // Keys of a unique index are strictly increasing (unless duplicates
+      // are allowed there); equal keys of any other index come by ascending
+      // record number (unless the file is from a writer that does not keep
+      // them so).
       bool inOrder = c < 0;
       if (c == 0 && !out_.unique) {
         inOrder = !options_.equalKeysByRecord || before.record < entry.record;
+      } else if (c == 0) {
+        inOrder = !options_.uniqueKeysDistinct;
       }
       if (!inOrder) {
         return Fail("keys out of order at entry " + std::to_string(out_.entries.size()));
@@ -179,4 +182,4 @@ NtxCheckResult CheckNtxFile(const std::string& path, const NtxCheckOptions& opti
   return result;
 }
 
-}  // namespace kvtest
+}  // namespace kvcheck

@@ -1,4 +1,6 @@
-// An independent reader of MDX files that checks their invariants from the
+// An independent reader of MDX files, written apart from the engine's own
+// code: `kvhost index check` reports with it, and the engine's tests check
+// every MDX file they write with it. It checks their invariants from the
 // bytes on disk: the header and the tag table (slots 1..n filled, the rest
 // empty), every tag header, every node block inside the file and reached
 // once, counts within K, every leaf at the same depth, keys in order inside
@@ -11,7 +13,7 @@
 #include <string>
 #include <vector>
 
-namespace kvtest {
+namespace kvcheck {
 
 struct MdxEntry {
   std::string key;  // L bytes as stored
@@ -55,4 +57,4 @@ int CompareMdxKeys(const std::string& a, const std::string& b, char type, bool d
 // The value of a 12-byte numeric key, decoded digit by digit.
 long double DecodeMdxNumber(const std::string& key);
 
-}  // namespace kvtest
+}  // namespace kvcheck

@@ -1,4 +1,6 @@
-// An independent reader of NTX files that checks the B-tree's invariants
+// An independent reader of NTX files, written apart from the engine's own
+// code: `kvhost index check` reports with it, and the engine's tests check
+// every NTX file they write with it. It checks the B-tree's invariants
 // from the bytes on disk: header sizes consistent with the key length, every
 // page inside the file and reached once, each page's offset table a
 // permutation of the item places a page has, counts within M and at least
@@ -13,7 +15,7 @@
 #include <string>
 #include <vector>
 
-namespace kvtest {
+namespace kvcheck {
 
 struct NtxEntry {
   std::string key;  // L bytes as stored
@@ -25,6 +27,10 @@ struct NtxCheckOptions {
   // or may not be in byte order at all (national collations).
   bool checkOrder = true;
   bool equalKeysByRecord = true;  // equal keys in ascending record order
+  // A unique index holds each key once. The engine's adds do not refuse a
+  // duplicate, so a unique index it kept may hold equal keys (in any record
+  // order, since its searches go by key alone).
+  bool uniqueKeysDistinct = true;
   bool checkFill = true;        // at least half a page below the root
   bool checkLayout = true;      // offset tables permute the fresh item places
   bool checkAccounting = true;  // tree + free chain = every page
@@ -46,4 +52,4 @@ struct NtxCheckResult {
 
 NtxCheckResult CheckNtxFile(const std::string& path, const NtxCheckOptions& options = {});
 
-}  // namespace kvtest
+}  // namespace kvcheck

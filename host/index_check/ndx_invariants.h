@@ -1,4 +1,6 @@
-// An independent reader of NDX files that checks the B+-tree's invariants
+// An independent reader of NDX files, written apart from the engine's own
+// code: `kvhost index check` reports with it, and the engine's tests check
+// every NDX file they write with it. It checks the B+-tree's invariants
 // from the bytes on disk: every page within the file and reached once, counts
 // within K, every leaf at the same depth, no empty page below the root, keys
 // in order inside and across pages (equal keys by ascending record number
@@ -10,7 +12,7 @@
 #include <string>
 #include <vector>
 
-namespace kvtest {
+namespace kvcheck {
 
 struct NdxEntry {
   std::string key;  // L bytes as stored
@@ -42,4 +44,4 @@ NdxCheckResult CheckNdxFile(const std::string& path, const NdxCheckOptions& opti
 // for character keys, the doubles' values for numeric ones.
 int CompareStoredKeys(const std::string& a, const std::string& b, int keyType, int asciiSort);
 
-}  // namespace kvtest
+}  // namespace kvcheck

@@ -1,4 +1,4 @@
-#include "tests/xbase/mdx_invariants.h"
+#include "host/index_check/mdx_invariants.h"
 
 #include <cmath>
 #include <cstring>
@@ -7,7 +7,7 @@
 #include <set>
 #include <sstream>
 
-namespace kvtest {
+namespace kvcheck {
 namespace {
 
 uint16_t U16(const std::string& b, size_t at) {
@@ -263,4 +263,4 @@ MdxCheckResult CheckMdxFile(const std::string& path, const MdxCheckOptions& opti
   return result;
 }
 
-}  // namespace kvtest
+}  // namespace kvcheck

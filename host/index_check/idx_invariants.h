@@ -1,4 +1,6 @@
-// An independent reader of IDX files (standard and compact) that checks the
+// An independent reader of IDX files (standard and compact), written apart
+// from the engine's own code: `kvhost index check` reports with it, and the
+// engine's tests check every IDX file they write with it. It checks the
 // tree's invariants from the bytes on disk: every node offset a multiple of
 // 512 inside the file and reached once, counts within a node, every leaf at
 // the same depth, the root flag on the root alone, no empty node below the
@@ -13,7 +15,7 @@
 #include <string>
 #include <vector>
 
-namespace kvtest {
+namespace kvcheck {
 
 struct IdxEntry {
   std::string key;  // L bytes as stored (compact keys expanded)
@@ -41,4 +43,4 @@ struct IdxCheckResult {
 
 IdxCheckResult CheckIdxFile(const std::string& path, const IdxCheckOptions& options = {});
 
-}  // namespace kvtest
+}  // namespace kvcheck
