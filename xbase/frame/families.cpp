@@ -19,6 +19,12 @@ void CloseByType(SlotType type, XBHANDLE handle) {
     case SlotType::Mdx:
       XBDMCLOSE(handle);
       break;
+    case SlotType::DbtMemo:
+      XBDTCLOSE(handle);
+      break;
+    case SlotType::FptMemo:
+      XBDWCLOSE(handle);
+      break;
     default:
       // Families whose close is not part of this build: the handle table
       // is freed with the context, and the file layer closes what is left.

@@ -23,6 +23,15 @@ class MemoryBlock {
   // Resizes, keeping the contents; added bytes are zero.
   XBSTATUS Resize(size_t size);
   void Free();
+  // Gives the block up without freeing it, still locked: for blocks handed
+  // to the host, which frees them with XBMFREE or _XBMFREE.
+  KVHGLOBAL Detach() {
+    const KVHGLOBAL h = handle_;
+    handle_ = 0;
+    data_ = nullptr;
+    size_ = 0;
+    return h;
+  }
 
   uint8_t* data() const { return data_; }
   size_t size() const { return size_; }
