@@ -102,6 +102,25 @@ XBSTATUS Create(int* fileNo, const char* path) {
   return 0;
 }
 
+XBSTATUS TryCreateNew(int* fileNo, const char* path) {
+  if (fileNo == nullptr || path == nullptr || path[0] == '\0') {
+    lastError = kvp::ERROR_INVALID_PARAMETER;
+    return XB_E_OPEN;
+  }
+  kvp::HANDLE h = OpenHandle(path, kvp::GENERIC_READ | kvp::GENERIC_WRITE,
+                             kvp::FILE_SHARE_READ | kvp::FILE_SHARE_WRITE, kvp::CREATE_NEW);
+  if (h == kvp::INVALID_HANDLE_VALUE) return XB_E_OPEN;
+  int n = TakeNumber(h);
+  if (n == 0) {
+    kvp::CloseHandle(h);
+    kvp::DeleteFileA(path);
+    lastError = kvp::ERROR_TOO_MANY_OPEN_FILES;
+    return XB_E_OPEN;
+  }
+  *fileNo = n;
+  return 0;
+}
+
 XBSTATUS Open(int* fileNo, const char* path, uint16_t mode, uint16_t* state) {
   if (fileNo == nullptr || path == nullptr || state == nullptr) return XB_FAIL(XB_E_NULL);
   if (path[0] == '\0') return XB_FAIL(XB_E_EMPTY_NAME);

@@ -29,6 +29,12 @@ void ReleaseTable();
 // Creates or truncates a file for reading and writing, shared.
 XBSTATUS Create(int* fileNo, const char* path);
 
+// Creates a file only when no file has that name yet (exclusive create), for
+// reading and writing, shared. Leaves the status and the log alone, so that
+// a caller can try several names: 0, or -46 with LastError() telling why
+// (ERROR_FILE_EXISTS when the name is taken).
+XBSTATUS TryCreateNew(int* fileNo, const char* path);
+
 // Opens an existing file; `state` receives the read-only (bit 0) and shared
 // (bit 2) bits of the open actually made (a failed read-write open is retried
 // read-only and shared).

@@ -2,6 +2,8 @@
 // index's expression, from a number, from a date text. Numeric and date keys
 // are big-endian doubles made to sort under an unsigned byte comparison:
 // a positive number gets its sign bit set, a negative one is inverted whole.
+#include "xbase/index/idx_keys.h"
+
 #include <cstring>
 
 #include "platform/kernel/memory.h"
@@ -40,18 +42,13 @@ void PutDateKey(uint8_t* key, bool blank, double day) {
   PutOrderedDouble(key, day);
 }
 
-// Builds the key of the data file's current record into a new engine block
-// (left locked); `*block` and `*address` receive it.
-XBSTATUS MakeKey(XBHANDLE dataHandle, XBHANDLE indexHandle, KVHGLOBAL* block, void** address) {
-  dbf::DataFile* data = dbf::SelectData(dataHandle);
-  if (data == nullptr) return Status();
-  IdxIndex* ix = SelectIndex(indexHandle);
-  if (ix == nullptr) return Status();
-  expr::KeyValue value;
-  XBSTATUS s = expr::EvaluateKey(*data, ix->expression, &value);
+// The key value of the current record: the text of a character key, or the
+// binary form of the other types in `binary`, and its size.
+XBSTATUS EvaluateRecordKey(dbf::DataFile& data, const IdxIndex& ix, expr::KeyValue& value,
+                           uint8_t* binary, size_t* keySize) {
+  XBSTATUS s = expr::EvaluateKey(data, ix.expression, &value);
   if (s != 0) return s;
   size_t size = 0;
-  uint8_t binary[kKeyBytes] = {};
   switch (value.type) {
     case 'C':
       size = value.text.size() + 1;
@@ -74,6 +71,22 @@ XBSTATUS MakeKey(XBHANDLE dataHandle, XBHANDLE indexHandle, KVHGLOBAL* block, vo
     default:
       return XB_FAIL(XB_E_EXPRESSION);
   }
+  *keySize = size;
+  return 0;
+}
+
+// Builds the key of the data file's current record into a new engine block
+// (left locked); `*block` and `*address` receive it.
+XBSTATUS MakeKey(XBHANDLE dataHandle, XBHANDLE indexHandle, KVHGLOBAL* block, void** address) {
+  dbf::DataFile* data = dbf::SelectData(dataHandle);
+  if (data == nullptr) return Status();
+  IdxIndex* ix = SelectIndex(indexHandle);
+  if (ix == nullptr) return Status();
+  expr::KeyValue value;
+  uint8_t binary[kKeyBytes] = {};
+  size_t size = 0;
+  const XBSTATUS s = EvaluateRecordKey(*data, *ix, value, binary, &size);
+  if (s != 0) return s;
   const KVHGLOBAL h = kvp::GlobalAlloc(kvp::GHND, size + kSpareBytes);
   if (h == 0) return XB_FAIL(XB_E_MEMORY);
   auto* p = static_cast<uint8_t*>(kvp::GlobalLock(h));
@@ -93,6 +106,46 @@ XBSTATUS MakeKey(XBHANDLE dataHandle, XBHANDLE indexHandle, KVHGLOBAL* block, vo
 }
 
 }  // namespace
+
+namespace kv::xb::idx {
+
+void PutNumberKey(uint8_t* key, double value) {
+  PutOrderedDouble(key, value);
+}
+void PutDayKey(uint8_t* key, bool blank, double day) {
+  PutDateKey(key, blank, day);
+}
+
+XBSTATUS RecordKey(dbf::DataFile& data, const IdxIndex& ix, uint8_t* out) {
+  expr::KeyValue value;
+  uint8_t binary[kKeyBytes] = {};
+  size_t size = 0;
+  const XBSTATUS s = EvaluateRecordKey(data, ix, value, binary, &size);
+  if (s != 0) return s;
+  const uint8_t* bytes =
+      value.type == 'C' ? reinterpret_cast<const uint8_t*>(value.text.data()) : binary;
+  const size_t given = value.type == 'C' ? value.text.size() : size;
+  FitEntryKey(ix, bytes, given, out);
+  return 0;
+}
+
+void FitEntryKey(const IdxIndex& ix, const uint8_t* key, size_t size, uint8_t* out) {
+  const size_t L = ix.keyLength;
+  size_t n = size < L ? size : L;
+  // As XBDIKADD takes a key: a text ends at its first NUL and is padded;
+  // binary keys are L bytes (zeros where the caller gave fewer).
+  if (ix.textKeys()) {
+    const void* nul = std::memchr(key, 0, n);
+    if (nul != nullptr) n = static_cast<size_t>(static_cast<const uint8_t*>(nul) - key);
+    std::memcpy(out, key, n);
+    std::memset(out + n, ix.pad, L - n);
+    return;
+  }
+  std::memcpy(out, key, n);
+  std::memset(out + n, 0, L - n);
+}
+
+}  // namespace kv::xb::idx
 
 KV_API XBSTATUS KV_CALL XBDIKMAKE(XBHANDLE dataHandle, XBHANDLE indexHandle, void** key) {
   XB_ENTER();

@@ -1,5 +1,7 @@
 // Keys built by the engine: from a record through the index's expression,
 // from a number, from a date text. Every NTX key is text.
+#include "xbase/index/ntx_keys.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -19,17 +21,12 @@ namespace {
 
 constexpr const char* kModule = "Ckmake";
 
-// Builds the key of the data file's current record into a new engine block
-// (left locked); `*block` and `*address` receive it.
-XBSTATUS MakeKey(XBHANDLE dataHandle, XBHANDLE indexHandle, KVHGLOBAL* block, void** address) {
-  dbf::DataFile* data = dbf::SelectData(dataHandle);
-  if (data == nullptr) return Status();
-  NtxIndex* ix = SelectIndex(indexHandle);
-  if (ix == nullptr) return Status();
+// The key text of the data file's current record.
+XBSTATUS EvaluateRecordKey(dbf::DataFile& data, const NtxIndex& index, std::string& key) {
+  const NtxIndex* ix = &index;
   expr::KeyValue value;
-  XBSTATUS s = expr::EvaluateKey(*data, ix->expression, &value);
+  XBSTATUS s = expr::EvaluateKey(data, ix->expression, &value);
   if (s != 0) return s;
-  std::string key;
   switch (value.type) {
     case 'C':
       key = value.text;
@@ -51,6 +48,19 @@ XBSTATUS MakeKey(XBHANDLE dataHandle, XBHANDLE indexHandle, KVHGLOBAL* block, vo
     default:
       return XB_FAIL(XB_E_EXPRESSION);
   }
+  return 0;
+}
+
+// Builds the key of the data file's current record into a new engine block
+// (left locked); `*block` and `*address` receive it.
+XBSTATUS MakeKey(XBHANDLE dataHandle, XBHANDLE indexHandle, KVHGLOBAL* block, void** address) {
+  dbf::DataFile* data = dbf::SelectData(dataHandle);
+  if (data == nullptr) return Status();
+  NtxIndex* ix = SelectIndex(indexHandle);
+  if (ix == nullptr) return Status();
+  std::string key;
+  const XBSTATUS s = EvaluateRecordKey(*data, *ix, key);
+  if (s != 0) return s;
   const size_t size = std::max<size_t>(key.size(), ix->keyLength) + 1;
   const KVHGLOBAL h = kvp::GlobalAlloc(kvp::GHND, size + kSpareBytes);
   if (h == 0) return XB_FAIL(XB_E_MEMORY);
@@ -67,6 +77,28 @@ XBSTATUS MakeKey(XBHANDLE dataHandle, XBHANDLE indexHandle, KVHGLOBAL* block, vo
 }
 
 }  // namespace
+
+namespace kv::xb::ntx {
+
+XBSTATUS RecordKey(dbf::DataFile& data, const NtxIndex& ix, uint8_t* out) {
+  std::string key;
+  const XBSTATUS s = EvaluateRecordKey(data, ix, key);
+  if (s != 0) return s;
+  FitEntryKey(ix, reinterpret_cast<const uint8_t*>(key.data()), key.size(), out);
+  return 0;
+}
+
+void FitEntryKey(const NtxIndex& ix, const uint8_t* key, size_t size, uint8_t* out) {
+  const size_t L = ix.keyLength;
+  size_t n = size < L ? size : L;
+  // As XBDCKADD takes a key: the text ends at its first NUL, blanks follow.
+  const void* nul = std::memchr(key, 0, n);
+  if (nul != nullptr) n = static_cast<size_t>(static_cast<const uint8_t*>(nul) - key);
+  std::memcpy(out, key, n);
+  std::memset(out + n, ' ', L - n);
+}
+
+}  // namespace kv::xb::ntx
 
 KV_API XBSTATUS KV_CALL XBDCKMAKE(XBHANDLE dataHandle, XBHANDLE indexHandle, void** key) {
   XB_ENTER();
