@@ -9,6 +9,8 @@
 #include "host/chart_demo.h"
 #include "host/cp1252.h"
 #include "host/dbf_dump.h"
+#include "host/index_build_demo.h"
+#include "host/index_command.h"
 #include "host/lock_demo.h"
 #include "host/dbf_write_demo.h"
 #include "host/ndx_demo.h"
@@ -31,6 +33,7 @@ void Usage() {
                "  --variant N    open as format variant N (1..9; default 1)\n"
                "  --style N      show dates in date style N (1..15)\n"
                "  --max N        print at most N records\n");
+  std::fprintf(stderr, "%s", kvhost::IndexUsage());
 }
 
 bool StartEngine(kvhost::XbaseBinding& xb) {
@@ -150,6 +153,8 @@ int XbaseDemoCommand() {
   std::printf("\n");
   kvhost::ShowIndex(xb, sample);
   std::printf("\n");
+  const int builds = kvhost::ShowIndexBuilds(xb, sample);
+  std::printf("\n");
   ShowDates(xb);
   std::printf("\n");
   const int locks = kvhost::ShowRecordLocks(xb, sample);
@@ -157,7 +162,7 @@ int XbaseDemoCommand() {
   const int writing = kvhost::ShowDataFileWriting(xb);
   xb.XBDTERM();
   xb.Unload();
-  return status == 0 && locks == 0 && writing == 0 ? 0 : 1;
+  return status == 0 && builds == 0 && locks == 0 && writing == 0 ? 0 : 1;
 }
 
 int RunChartDemoCommand() {
@@ -179,6 +184,8 @@ int main(int argc, char** argv) {
   }
   if (argc >= 3 && std::strcmp(argv[1], "dbf") == 0 && std::strcmp(argv[2], "dump") == 0)
     return DumpCommand(argc - 3, argv + 3);
+  if (argc >= 2 && std::strcmp(argv[1], "index") == 0)
+    return kvhost::IndexCommand(argc - 2, argv + 2);
   Usage();
   return 2;
 }

@@ -34,6 +34,17 @@ bool XbaseBinding::Load(std::string& error) {
 #undef KV_BIND
 }
 
+bool XbaseBinding::LoadIndexBuilds(std::string& error) {
+  if (module == nullptr) {
+    error = "kvxbase is not loaded";
+    return false;
+  }
+#define KV_BIND(name) Bind(module, #name, name, error)
+  return KV_BIND(XBDNINDEX) && KV_BIND(XBDIINDEX) && KV_BIND(XBDCINDEX) && KV_BIND(XBDMTINDEX) &&
+         KV_BIND(XBDMCREATE) && KV_BIND(XBDMOPENX) && KV_BIND(XBDMCLOSE);
+#undef KV_BIND
+}
+
 void XbaseBinding::Unload() {
   if (module != nullptr) kvp::FreeLibrary(module);
   module = nullptr;

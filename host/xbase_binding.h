@@ -46,8 +46,21 @@ struct XbaseBinding {
   decltype(&::XBDDRDEL) XBDDRDEL = nullptr;
   decltype(&::XBDDPACK) XBDDPACK = nullptr;
 
+  // The index builds and the MDX calls around them, bound by
+  // LoadIndexBuilds only where they are used, so that the other tools run
+  // on an engine without them.
+  decltype(&::XBDNINDEX) XBDNINDEX = nullptr;
+  decltype(&::XBDIINDEX) XBDIINDEX = nullptr;
+  decltype(&::XBDCINDEX) XBDCINDEX = nullptr;
+  decltype(&::XBDMTINDEX) XBDMTINDEX = nullptr;
+  decltype(&::XBDMCREATE) XBDMCREATE = nullptr;
+  decltype(&::XBDMOPENX) XBDMOPENX = nullptr;
+  decltype(&::XBDMCLOSE) XBDMCLOSE = nullptr;
+
   // Loads the library and every entry point; on failure `error` says which.
   bool Load(std::string& error);
+  // After Load: binds the index builds; on failure `error` says which.
+  bool LoadIndexBuilds(std::string& error);
   void Unload();
 };
 
