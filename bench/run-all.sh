@@ -12,8 +12,10 @@
 # bench/run-ndx.sh (NDX adds and finds, against TDbf), bench/run-lock.sh
 # (record lock round trips against a bare fcntl lock), bench/run-idx.sh
 # (IDX adds, finds and file sizes against NDX), bench/run-mdx.sh (MDX adds
-# and finds against NDX) and bench/run-ntx.sh (NTX adds, finds and file size
-# against NDX), which keep their own sections.
+# and finds against NDX), bench/run-ntx.sh (NTX adds, finds and file size
+# against NDX), bench/run-memo.sh (memo writing and reading against
+# python3-dbf) and bench/run-bulk.sh (bulk index builds against key-by-key
+# builds, TDbf and sort), which keep their own sections.
 set -euo pipefail
 . "$(dirname "$0")/doc_section.sh"
 
@@ -223,6 +225,26 @@ if [ "$records" -eq 1000000 ]; then
   "$repo/bench/run-ntx.sh" "$build"
 else
   KV_NTX_BENCH_N=$records KV_NTX_BENCH_FINDS=$records "$repo/bench/run-ntx.sh" "$build"
+fi
+
+# --- Memo files: writing and reading ------------------------------------------
+# bench/run-memo.sh keeps its own section; a quick try writes and reads that
+# many memos in each layout.
+echo
+if [ "$records" -eq 1000000 ]; then
+  "$repo/bench/run-memo.sh" "$build"
+else
+  KV_MEMO_BENCH_N=$records "$repo/bench/run-memo.sh" "$build"
+fi
+
+# --- Bulk index builds --------------------------------------------------------
+# bench/run-bulk.sh keeps its own section; a quick try builds over that many
+# records.
+echo
+if [ "$records" -eq 1000000 ]; then
+  "$repo/bench/run-bulk.sh" "$build"
+else
+  KV_BULK_BENCH_SIZES=$records "$repo/bench/run-bulk.sh" "$build"
 fi
 
 # --- docs/benchmarks.md --------------------------------------------------

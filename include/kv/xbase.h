@@ -371,6 +371,85 @@ KV_API XBSTATUS KV_CALL XBDDRLOCK(XBHANDLE handle, uint32_t record, uint16_t mod
 /* Does nothing; returns 0. */
 KV_API XBSTATUS KV_CALL XBDDHLOCK(XBHANDLE handle);
 
+/* ---- Memo files ---------------------------------------------------------- */
+
+/* Status codes of the memo families. */
+#define XB_E_MEMO_END (-6)         /* plain text without its end marker */
+#define XB_E_MEMO_SHORT (-17)      /* file shorter than its header */
+#define XB_E_MEMO_TOO_LONG (-29)   /* plain text of more than 128 blocks */
+#define XB_E_LINE_WIDTH (-34)      /* line width outside 10..132 */
+#define XB_E_MEMO_BLOCK_SIZE (-49) /* block size or block count outside its range */
+#define XB_E_MEMO_HEADER (-56)     /* block-size layout header not valid */
+
+/* Read modes of XBDTRGET and XBDTRGETH: 256 removes the soft line breaks
+ * (0x8D 0x0A) that wrapping inserted. */
+#define XB_MEMO_KEEP_BREAKS 0x0000
+#define XB_MEMO_REMOVE_BREAKS 0x0100
+
+/* Write modes of XBDTRPUT (with a line width 10..132 or 0 in the low byte)
+ * and XBDWRPUT: a new memo, or a rewrite of the memo at the given block. */
+#define XB_MEMO_NEW 0x0000
+#define XB_MEMO_REWRITE 0x0100
+
+#pragma pack(push, 1)
+
+/* dBASE memo information as XBDTINFO returns it (267 bytes). */
+typedef struct XBDBTINFO {
+  uint16_t openFlags; /* bit 0 read-only, bit 1 shared, bit 2 state-word bit 1 */
+  char path[261];
+  uint16_t variant;   /* 1, 2, 3, 5, 6, 7 or 66 */
+  uint16_t reserved;  /* 0 */
+} XBDBTINFO;
+
+/* FoxPro memo information as XBDWINFO returns it (265 bytes). */
+typedef struct XBFPTINFO {
+  uint16_t openFlags; /* bit 0 read-only, bit 1 shared, bit 2 state-word bit 1 */
+  char path[261];
+  uint16_t reserved;  /* 0 */
+} XBFPTINFO;
+
+#pragma pack(pop)
+
+/* .DBT files. The variant (low byte of the mode) chooses the layout: 1, 3,
+ * 5, 6, 7 and 66 the plain layout of 512-byte blocks, 2 the block-size
+ * layout; 0 on open means 1. */
+KV_API XBSTATUS KV_CALL XBDTOPENX(XBHANDLE* handle, const char* path, uint16_t mode);
+KV_API XBSTATUS KV_CALL XBDTCLOSE(XBHANDLE handle);
+/* Blocks of `blocks` x 512 bytes (1..32; the plain layout always uses 512). */
+KV_API XBSTATUS KV_CALL XBDTCREATEX(const char* path, uint16_t blocks, uint16_t variant);
+KV_API XBSTATUS KV_CALL XBDTCREATE(const char* path);
+KV_API XBSTATUS KV_CALL XBDTINFO(XBHANDLE handle, XBDBTINFO* info);
+KV_API XBSTATUS KV_CALL XBDTHGET(XBHANDLE handle);
+/* The text is an engine block closed with a NUL, which the caller frees
+ * (XBMFREE for the address, _XBMFREE for the handle). */
+KV_API XBSTATUS KV_CALL XBDTRGET(XBHANDLE handle, uint32_t block, char** text, uint16_t mode);
+KV_API XBSTATUS KV_CALL XBDTRGETH(XBHANDLE handle, uint32_t block, KVHGLOBAL* text,
+                                  uint16_t mode);
+/* Writes the NUL-terminated text; a new memo's block (or a rewritten memo's
+ * new block) is stored in *block. */
+KV_API XBSTATUS KV_CALL XBDTRPUT(XBHANDLE handle, uint32_t* block, const char* text,
+                                 uint16_t mode);
+
+/* .FPT files. The low byte of the open mode must be 0 or 4. */
+KV_API XBSTATUS KV_CALL XBDWOPENX(XBHANDLE* handle, const char* path, uint16_t mode);
+KV_API XBSTATUS KV_CALL XBDWCLOSE(XBHANDLE handle);
+/* size 1..32: blocks of size x 512 bytes; 33..511: the block size in bytes. */
+KV_API XBSTATUS KV_CALL XBDWCREATE(const char* path, uint16_t size);
+KV_API XBSTATUS KV_CALL XBDWINFO(XBHANDLE handle, XBFPTINFO* info);
+KV_API XBSTATUS KV_CALL XBDWHGET(XBHANDLE handle);
+KV_API XBSTATUS KV_CALL XBDWRGET(XBHANDLE handle, uint32_t block, char** text);
+KV_API XBSTATUS KV_CALL XBDWRPUT(XBHANDLE handle, uint32_t* block, const char* text,
+                                 uint16_t mode);
+
+/* Packing: the memos the data file's records name (deleted records
+ * included) are copied into a new memo file, which takes the memo file's
+ * name; the old one stays with the extension ".BKT". The memo handle is
+ * reopened shared and may change (65535 when the reopen fails). A failed
+ * pack leaves the data file's numbers and the memo file in place belonging
+ * together: the old pair, or the new one when only the final reopen failed. */
+KV_API XBSTATUS KV_CALL XBDTPACK(XBHANDLE dataHandle, XBHANDLE* memoHandle);
+KV_API XBSTATUS KV_CALL XBDWPACK(XBHANDLE dataHandle, XBHANDLE* memoHandle);
+
 /* ---- IDX index ---------------------------------------------------------- */
 
 /* Type word of XBDICREATE: the type letter ('C', 'D', 'L' or 'N') in the low
@@ -553,6 +632,26 @@ KV_API XBSTATUS KV_CALL XBDCKMAKEH(XBHANDLE dataHandle, XBHANDLE indexHandle, KV
 KV_API XBSTATUS KV_CALL XBDCKNUM(XBHANDLE handle, void* key, double value);
 /* Date key yyyymmdd from a date text in a date style (9 bytes out). */
 KV_API XBSTATUS KV_CALL XBDCKDATE(void* key, const char* text, int16_t style);
+
+/* ---- Index build -------------------------------------------------------- */
+
+/* Builds a whole index over every record of the data file: the single-file
+ * builds create the file (as XBDNCREATE / XBDICREATE / XBDCCREATE do) and
+ * fill it bottom-up from sorted keys; a failed build leaves no index file.
+ * XBDMTINDEX creates a new tag in an open MDX file and adds the keys one by
+ * one; a failed build leaves no tag. */
+KV_API XBSTATUS KV_CALL XBDNINDEX(XBHANDLE dataHandle, const char* name, uint16_t typeLetter,
+                                  const char* expression, uint16_t keyLength);
+/* XBDIINDEX: the type word as XBDICREATE takes it (letter, 0x80 unique,
+ * XB_IDX_COMPACT, XB_IDX_DESCENDING). XBDCINDEX: the type letter (0x80
+ * unique) and the decimals as XBDCCREATE takes them. */
+KV_API XBSTATUS KV_CALL XBDIINDEX(XBHANDLE dataHandle, const char* name, uint16_t typeWord,
+                                  const char* expression, uint16_t keyLength);
+KV_API XBSTATUS KV_CALL XBDCINDEX(XBHANDLE dataHandle, const char* name, uint16_t typeLetter,
+                                  const char* expression, uint16_t keyLength, uint16_t decimals);
+KV_API XBSTATUS KV_CALL XBDMTINDEX(XBHANDLE dataHandle, XBHANDLE mdxHandle, const char* tag,
+                                   uint16_t typeLetter, const char* expression,
+                                   uint16_t keyLength);
 
 #ifdef __cplusplus
 }
