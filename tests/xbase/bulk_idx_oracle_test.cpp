@@ -13,6 +13,7 @@
 #include <cstring>
 #include <fstream>
 
+#include "tests/support/command_output.h"
 #include "tests/xbase/bulk_fixture.h"
 #include "tests/xbase/bulk_idx_support.h"
 #include "tests/xbase/idx_support.h"
@@ -73,28 +74,7 @@ std::vector<std::string> RunPerl(const std::string& script, const std::vector<st
   std::string command = "/usr/bin/perl '" + file + "'";
   for (const auto& a : args) command += " '" + a + "'";
   command += " 2>&1";
-  std::vector<std::string> lines;
-  std::FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return {"popen failed"};
-  char line[1024];
-  while (std::fgets(line, sizeof line, pipe) != nullptr) {
-    std::string s(line);
-    if (!s.empty() && s.back() == '\n') s.pop_back();
-    lines.push_back(s);
-  }
-  const int status = pclose(pipe);
-  if (status != 0) lines.push_back("perl failed with status " + std::to_string(status));
-  return lines;
-}
-
-std::string Hex(const std::string& bytes) {
-  static const char digits[] = "0123456789abcdef";
-  std::string out;
-  for (unsigned char c : bytes) {
-    out += digits[c >> 4];
-    out += digits[c & 15];
-  }
-  return out;
+  return CommandLines(command);
 }
 
 std::string HexTrimmed(std::string key) {

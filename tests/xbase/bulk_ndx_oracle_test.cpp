@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "tests/support/command_output.h"
 #include "tests/xbase/bulk_fixture.h"
 #include "tests/xbase/mdx_support.h"
 #include "tests/xbase/ndx_support.h"
@@ -21,28 +22,7 @@ namespace {
 
 std::vector<std::string> RunPerl(const std::string& script, const std::string& args) {
   const std::string command = "/usr/bin/perl -e '" + script + "' " + args + " 2>&1";
-  std::FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return {"popen failed"};
-  std::vector<std::string> lines;
-  char line[1024];
-  while (std::fgets(line, sizeof line, pipe) != nullptr) {
-    std::string s(line);
-    if (!s.empty() && s.back() == '\n') s.pop_back();
-    lines.push_back(s);
-  }
-  const int status = pclose(pipe);
-  if (status != 0) lines.push_back("perl failed with status " + std::to_string(status));
-  return lines;
-}
-
-std::string Hex(const std::string& bytes) {
-  static const char digits[] = "0123456789abcdef";
-  std::string out;
-  for (unsigned char c : bytes) {
-    out += digits[c >> 4];
-    out += digits[c & 15];
-  }
-  return out;
+  return CommandLines(command);
 }
 
 double LeDouble(const std::string& key) {

@@ -8,6 +8,7 @@
 #include <random>
 #include <sstream>
 
+#include "tests/support/command_output.h"
 #include "tests/support/engine_fixture.h"
 #include "tests/xbase/ndx_support.h"
 
@@ -23,28 +24,7 @@ std::vector<std::string> ReadWithPerl(const std::string& path, bool numeric) {
                           : "printf(\"%s\\t%d\\n\", unpack(\"H*\", $k), $v);") +
       "}";
   const std::string command = "/usr/bin/perl -e '" + script + "' '" + path + "' 2>&1";
-  std::FILE* pipe = popen(command.c_str(), "r");
-  std::vector<std::string> lines;
-  if (pipe == nullptr) return {"popen failed"};
-  char line[1024];
-  while (std::fgets(line, sizeof line, pipe) != nullptr) {
-    std::string s(line);
-    if (!s.empty() && s.back() == '\n') s.pop_back();
-    lines.push_back(s);
-  }
-  const int status = pclose(pipe);
-  if (status != 0) lines.push_back("perl failed with status " + std::to_string(status));
-  return lines;
-}
-
-std::string Hex(const std::string& bytes) {
-  static const char digits[] = "0123456789abcdef";
-  std::string out;
-  for (unsigned char c : bytes) {
-    out += digits[c >> 4];
-    out += digits[c & 15];
-  }
-  return out;
+  return CommandLines(command);
 }
 
 class NdxOracle : public EngineTest {

@@ -9,6 +9,7 @@
 #include "xbase/frame/select.h"
 #include "xbase/frame/text.h"
 #include "xbase/memo/dbt_file.h"
+#include "xbase/memo/memo_handle.h"
 
 using namespace kv::xb;
 using namespace kv::xb::dbt;
@@ -150,12 +151,7 @@ KV_API XBSTATUS KV_CALL XBDTOPENX(XBHANDLE* handle, const char* path, uint16_t m
   if (s == 0) s = os::Read(memo->fileNo, memo->header, kHeaderBytes);
   if (s == XB_E_READ) s = XB_FAIL(XB_E_READ);
   if (s == 0) s = CheckHeader(*memo);
-  if (s != 0) {
-    const XBSTATUS failure = Status();
-    os::Close(memo->fileNo);
-    Current().status = failure;
-    return failure;
-  }
+  if (s != 0) return kv::xb::memo::CloseAfterFailedOpen(memo->fileNo);
   std::strncpy(memo->path, path, kMaxPath);
   memo->flush = 1;
   table.Take(slot, SlotType::DbtMemo, std::move(memo), path);
@@ -181,9 +177,7 @@ KV_API XBSTATUS KV_CALL XBDTINFO(XBHANDLE handle, XBDBTINFO* info) {
   DbtMemo* memo = SelectMemo(handle);
   if (memo == nullptr) return Status();
   std::memset(info, 0, sizeof *info);
-  info->openFlags = static_cast<uint16_t>(((memo->state & kStateReadOnly) ? 1 : 0) |
-                                          ((memo->state & kStateShared) ? 2 : 0) |
-                                          ((memo->state & kStateBit1) ? 4 : 0));
+  info->openFlags = kv::xb::memo::InfoFlags(memo->state);
   std::memcpy(info->path, memo->path, BoundedLength(memo->path, sizeof info->path - 1));
   info->variant = memo->variant;
   info->reserved = 0;

@@ -9,6 +9,7 @@
 #include "xbase/frame/select.h"
 #include "xbase/frame/text.h"
 #include "xbase/memo/fpt_file.h"
+#include "xbase/memo/memo_handle.h"
 
 using namespace kv::xb;
 using namespace kv::xb::fpt;
@@ -81,12 +82,7 @@ KV_API XBSTATUS KV_CALL XBDWOPENX(XBHANDLE* handle, const char* path, uint16_t m
   s = os::Length(memo->fileNo, &length);
   if (s == 0 && length < kHeaderArea) s = XB_FAIL(XB_E_MEMO_SHORT);
   if (s == 0) s = RereadHeader(*memo);
-  if (s != 0) {
-    const XBSTATUS failure = Status();
-    os::Close(memo->fileNo);
-    Current().status = failure;
-    return failure;
-  }
+  if (s != 0) return kv::xb::memo::CloseAfterFailedOpen(memo->fileNo);
   std::strncpy(memo->path, path, kMaxPath);
   memo->flush = 1;
   table.Take(slot, SlotType::FptMemo, std::move(memo), path);
@@ -112,9 +108,7 @@ KV_API XBSTATUS KV_CALL XBDWINFO(XBHANDLE handle, XBFPTINFO* info) {
   FptMemo* memo = SelectMemo(handle);
   if (memo == nullptr) return Status();
   std::memset(info, 0, sizeof *info);
-  info->openFlags = static_cast<uint16_t>(((memo->state & kStateReadOnly) ? 1 : 0) |
-                                          ((memo->state & kStateShared) ? 2 : 0) |
-                                          ((memo->state & kStateBit1) ? 4 : 0));
+  info->openFlags = kv::xb::memo::InfoFlags(memo->state);
   std::memcpy(info->path, memo->path, BoundedLength(memo->path, sizeof info->path - 1));
   info->reserved = 0;
   return Status();
