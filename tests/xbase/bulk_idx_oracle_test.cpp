@@ -16,66 +16,12 @@
 #include "tests/support/command_output.h"
 #include "tests/xbase/bulk_fixture.h"
 #include "tests/xbase/bulk_idx_support.h"
+#include "tests/xbase/idx_perl_walk.h"
 #include "tests/xbase/idx_support.h"
 #include "tests/xbase/ntx_support.h"
 
 namespace kvtest {
 namespace {
-
-const char kPrint[] = R"PERL(
-sub print_entry {
-  my ($k, $v) = @_;
-  if ($ARGV[1] eq 'N') { printf("%.17g\t%d\n", $k, $v); return; }
-  $k =~ s/ +$//;
-  printf("%s\t%d\n", unpack("H*", $k), $v);
-}
-)PERL";
-
-const char kStandardWalk[] = R"PERL(
-use strict;
-use XBase::Index;
-my $i = XBase::Index->new($ARGV[0], 'type' => $ARGV[1]) or die XBase::Index->errstr;
-$i->prepare_select;
-while (my ($k, $v) = $i->fetch) { print_entry($k, $v); }
-)PERL";
-
-const char kCompactWalk[] = R"PERL(
-use strict;
-use XBase::Index;
-package OneCompactIdx;
-our @ISA = ('XBase::cdx');
-sub read_header {
-  my ($self, %opts) = @_;
-  my $h;
-  $self->{'fh'}->read($h, 1024) == 1024 or return;
-  @{$self}{qw(start_page start_free_list total_pages key_length)} = unpack 'VVVv', $h;
-  $self->{'key_record_length'} = $self->{'key_length'} + 4;
-  $self->{'record_len'} = 512;
-  $self->{'header_len'} = 0;
-  $self->{'start_page'} /= 512;
-  $self->{'total_pages'} = -1;
-  $self->{'key_type'} = ($opts{'type'} eq 'N') ? 1 : 0;
-  $self;
-}
-sub OneCompactIdx::Page::new { XBase::cdx::Page::new(@_) }
-package main;
-my $i = OneCompactIdx->new($ARGV[0], 'type' => $ARGV[1]) or die XBase::Index->errstr;
-$i->prepare_select;
-while (my ($k, $v) = $i->fetch) { print_entry($k, $v); }
-)PERL";
-
-std::vector<std::string> RunPerl(const std::string& script, const std::vector<std::string>& args,
-                                 const std::string& dir) {
-  const std::string file = dir + "/oracle.pl";
-  {
-    std::ofstream out(file);
-    out << script;
-  }
-  std::string command = "/usr/bin/perl '" + file + "'";
-  for (const auto& a : args) command += " '" + a + "'";
-  command += " 2>&1";
-  return CommandLines(command);
-}
 
 std::string HexTrimmed(std::string key) {
   while (!key.empty() && key.back() == ' ') key.pop_back();

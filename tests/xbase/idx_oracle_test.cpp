@@ -21,55 +21,11 @@
 
 #include "tests/support/command_output.h"
 #include "tests/support/engine_fixture.h"
+#include "tests/xbase/idx_perl_walk.h"
 #include "tests/xbase/idx_support.h"
 
 namespace kvtest {
 namespace {
-
-// The walk of a compact IDX through DBD-XBase's compact-node decoding.
-const char kCompactWalk[] = R"PERL(
-use strict;
-use XBase::Index;
-package OneCompactIdx;
-our @ISA = ('XBase::cdx');
-sub read_header {
-  my ($self, %opts) = @_;
-  my $h;
-  $self->{'fh'}->read($h, 1024) == 1024 or return;
-  @{$self}{qw(start_page start_free_list total_pages key_length)} = unpack 'VVVv', $h;
-  $self->{'key_record_length'} = $self->{'key_length'} + 4;
-  $self->{'record_len'} = 512;
-  $self->{'header_len'} = 0;
-  $self->{'start_page'} /= 512;
-  $self->{'total_pages'} = -1;
-  $self->{'key_type'} = ($opts{'type'} eq 'N') ? 1 : 0;
-  $self;
-}
-sub OneCompactIdx::Page::new { XBase::cdx::Page::new(@_) }
-package main;
-my $i = OneCompactIdx->new($ARGV[0], 'type' => $ARGV[1]) or die XBase::Index->errstr;
-$i->prepare_select;
-while (my ($k, $v) = $i->fetch) { print_entry($k, $v); }
-)PERL";
-
-const char kStandardWalk[] = R"PERL(
-use strict;
-use XBase::Index;
-my $i = XBase::Index->new($ARGV[0], 'type' => $ARGV[1]) or die XBase::Index->errstr;
-$i->prepare_select;
-while (my ($k, $v) = $i->fetch) { print_entry($k, $v); }
-)PERL";
-
-// Character keys as hex without trailing blanks (the compact reader drops
-// the pad bytes a trailing count stands for), numbers with 17 digits.
-const char kPrint[] = R"PERL(
-sub print_entry {
-  my ($k, $v) = @_;
-  if ($ARGV[1] eq 'N') { printf("%.17g\t%d\n", $k, $v); return; }
-  $k =~ s/ +$//;
-  printf("%s\t%d\n", unpack("H*", $k), $v);
-}
-)PERL";
 
 // Writes a standard IDX with XBase::idx->create from a new DBF.
 const char kCreate[] = R"PERL(
@@ -88,19 +44,6 @@ for my $r (0 .. $n - 1) {
 XBase::idx->create($t, $idx, 'KEY') or die "create failed";
 $t->close;
 )PERL";
-
-std::vector<std::string> RunPerl(const std::string& script, const std::vector<std::string>& args,
-                                 const std::string& dir) {
-  const std::string file = dir + "/oracle.pl";
-  {
-    std::ofstream out(file);
-    out << script;
-  }
-  std::string command = "/usr/bin/perl '" + file + "'";
-  for (const auto& a : args) command += " '" + a + "'";
-  command += " 2>&1";
-  return CommandLines(command);
-}
 
 double FromIdxNumber(const std::string& key) {
   uint64_t bits = 0;
