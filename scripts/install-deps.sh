@@ -2,20 +2,20 @@
 # Installs every Debian package the build, the tests, the fuzzers, the
 # benchmarks and the demo need. Idempotent: packages already present are
 # not touched and nothing is printed for them.
+#
+# The packages are listed in scripts/packages/*.txt, one file per area
+# (one package a line; '#' starts a comment), so that each library keeps
+# its own list.
 set -euo pipefail
+here="$(cd "$(dirname "$0")" && pwd)"
 
-packages=(
-  # build
-  build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
-  libgtest-dev libgmock-dev libbenchmark-dev clang-format
-  # 32-bit compiles that check the layouts of the records shared with the host
-  g++-multilib
-  # independent xBase oracles
-  python3 python3-dbf python3-dbfread gdal-bin fp-compiler fp-units-db
-  libdbd-xbase-perl
-  # GDAL's Python binding (the data-file writing benchmark's updates)
-  python3-gdal
-)
+packages=()
+for list in "$here"/packages/*.txt; do
+  while read -r line; do
+    line="${line%%#*}"
+    for p in $line; do packages+=("$p"); done
+  done <"$list"
+done
 
 missing=()
 for p in "${packages[@]}"; do
