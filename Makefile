@@ -2,6 +2,8 @@
 #   make demo   installs what is missing, builds, and runs the demo
 #   make test   installs what is missing, builds, and runs every test
 # Further targets: test-sanitize (the suite under ASan + UBSan), fuzz, bench.
+# Installing: make install [PREFIX=/usr/local] (DESTDIR is honoured), and
+# make deb for the Debian package, checked with lintian.
 
 BUILD       ?= build
 ASAN_BUILD  ?= build-asan
@@ -9,10 +11,12 @@ FUZZ_BUILD  ?= build-fuzz
 BENCH_BUILD ?= build-bench
 JOBS        ?= 2
 FUZZ_SECONDS ?= 60
+DEB_BUILD   ?= build-deb
+PREFIX      ?= /usr/local
 
 CMAKE_FLAGS := -G Ninja -DKV_WERROR=ON
 
-.PHONY: deps build demo test test-sanitize fuzz fuzz-build bench clean format
+.PHONY: deps build demo test test-sanitize fuzz fuzz-build bench clean format install deb
 
 deps:
 	@bash scripts/install-deps.sh
@@ -47,8 +51,14 @@ bench: deps
 	@cmake --build $(BENCH_BUILD) -j $(JOBS)
 	@bash bench/run-all.sh $(BENCH_BUILD)
 
+install: build
+	@cmake --install $(BUILD) --prefix $(PREFIX)
+
+deb: deps
+	@bash scripts/make-deb.sh $(DEB_BUILD) $(JOBS)
+
 format:
 	@git ls-files '*.h' '*.cpp' | xargs clang-format -i
 
 clean:
-	@rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(BENCH_BUILD)
+	@rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(BENCH_BUILD) $(DEB_BUILD)

@@ -14,11 +14,8 @@
 #include "host/lock_demo.h"
 #include "host/dbf_write_demo.h"
 #include "host/ndx_demo.h"
+#include "host/samples_dir.h"
 #include "host/xbase_binding.h"
-
-#ifndef KV_SAMPLES_DIR
-#define KV_SAMPLES_DIR "host/samples"
-#endif
 
 namespace {
 
@@ -143,7 +140,7 @@ void ShowExpressions(const kvhost::XbaseBinding& xb, const std::string& sample) 
 int XbaseDemoCommand() {
   kvhost::XbaseBinding xb;
   if (!StartEngine(xb)) return 1;
-  const std::string sample = std::string(KV_SAMPLES_DIR) + "/customers.dbf";
+  const std::string sample = kvhost::SamplesDirectory() + "/customers.dbf";
   std::printf("== kvxbase started through KV5InitInstance ==\n\n");
   kvhost::DumpOptions options;
   options.dateStyle = 11;  // French (dd/mm/yyyy)

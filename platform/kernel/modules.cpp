@@ -119,6 +119,21 @@ std::string OwnDirectory() {
   return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
 
+#ifndef KV_LIBRARY_SOVERSION
+#error "KV_LIBRARY_SOVERSION: the major version in our libraries' runtime names"
+#endif
+
+// Our libraries carry their major version in the runtime name
+// ("libkvxbase.so.1"); only a development install has the link without it
+// that the map names, so the runtime name is tried after it.
+std::string RuntimeName(const std::string& mapped) {
+  const size_t slash = mapped.rfind('/');
+  const std::string_view base =
+      std::string_view(mapped).substr(slash == std::string::npos ? 0 : slash + 1);
+  if (!base.starts_with("libkv") || !base.ends_with(".so")) return {};
+  return mapped + "." KV_LIBRARY_SOVERSION;
+}
+
 }  // namespace
 
 BOOL SetDllDirectoryA(const char* directory) {
@@ -133,6 +148,7 @@ HMODULE LoadLibraryA(const char* name) {
     return nullptr;
   }
   const std::string mapped = MapName(name);
+  const std::string names[] = {mapped, RuntimeName(mapped)};
   // A bare name is looked up as Windows does for an application: first in
   // the directory set with SetDllDirectoryA, then beside the platform
   // library, then along the system's search path. (Looking it up only along
@@ -146,20 +162,33 @@ HMODULE LoadLibraryA(const char* name) {
     }
     for (const std::string& dir : {directory, OwnDirectory()}) {
       if (dir.empty()) continue;
-      const std::string candidate = dir + "/" + mapped;
-      if (GetFileAttributesA(candidate.c_str()) == INVALID_FILE_ATTRIBUTES) continue;
-      if (void* module = ::dlopen(candidate.c_str(), RTLD_NOW | RTLD_LOCAL)) return module;
+      for (const std::string& file : names) {
+        if (file.empty()) continue;
+        const std::string candidate = dir + "/" + file;
+        if (GetFileAttributesA(candidate.c_str()) == INVALID_FILE_ATTRIBUTES) continue;
+        if (void* module = ::dlopen(candidate.c_str(), RTLD_NOW | RTLD_LOCAL)) return module;
+      }
     }
   }
-  void* module = ::dlopen(mapped.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (module == nullptr) SetLastError(ERROR_MOD_NOT_FOUND);
-  return module;
+  for (const std::string& file : names) {
+    if (file.empty()) continue;
+    if (void* module = ::dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL)) return module;
+  }
+  SetLastError(ERROR_MOD_NOT_FOUND);
+  return nullptr;
 }
 
 HMODULE GetModuleHandleA(const char* name) {
   // Null: the program itself.
-  void* module =
-      ::dlopen(name == nullptr ? nullptr : MapName(name).c_str(), RTLD_NOW | RTLD_NOLOAD);
+  void* module = nullptr;
+  if (name == nullptr) {
+    module = ::dlopen(nullptr, RTLD_NOW | RTLD_NOLOAD);
+  } else {
+    const std::string mapped = MapName(name);
+    for (const std::string& file : {mapped, RuntimeName(mapped)}) {
+      if (!file.empty() && (module = ::dlopen(file.c_str(), RTLD_NOW | RTLD_NOLOAD))) break;
+    }
+  }
   if (module == nullptr) {
     SetLastError(ERROR_MOD_NOT_FOUND);
     return nullptr;

@@ -76,7 +76,7 @@ size_t FixedText(double value, int decimals, char* out, size_t capacity) {
   size_t n = static_cast<size_t>(result.ptr - out);
   // A negative value that rounds to zero is stored as zero: "-0.00" needs a
   // column more than the field may have and means the same.
-  if (out[0] == '-') {
+  if (n > 0 && out[0] == '-') {
     bool zero = true;
     for (size_t i = 1; i < n && zero; ++i) zero = out[i] == '0' || out[i] == '.';
     if (zero) {
