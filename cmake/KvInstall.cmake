@@ -95,14 +95,15 @@ if(TARGET kvhost)
        ${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DATADIR}/kv/samples)
   target_compile_definitions(kvhost PRIVATE KV_INSTALLED_SAMPLES_FROM_BIN="${KV_SAMPLES_FROM_BIN}")
 
-  # The man page, compressed as Debian installs man pages (gzip -n: no name
-  # or time stamp inside, so that the bytes do not depend on the build).
-  set(KV_MAN_SOURCE ${CMAKE_SOURCE_DIR}/host/kvhost.1)
-  set(KV_MAN_GZ ${CMAKE_BINARY_DIR}/man/kvhost.1.gz)
+  # The man page with the project's version in its title line, compressed
+  # as Debian installs man pages (gzip -n: no name or time stamp inside, so
+  # that the bytes do not depend on the build).
+  set(KV_MAN_PAGE ${CMAKE_BINARY_DIR}/man/kvhost.1)
+  configure_file(${CMAKE_SOURCE_DIR}/host/kvhost.1 ${KV_MAN_PAGE} @ONLY)
+  set(KV_MAN_GZ ${KV_MAN_PAGE}.gz)
   add_custom_command(OUTPUT ${KV_MAN_GZ}
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man
-    COMMAND gzip -9nc ${KV_MAN_SOURCE} > ${KV_MAN_GZ}
-    DEPENDS ${KV_MAN_SOURCE} VERBATIM)
+    COMMAND gzip -9nc ${KV_MAN_PAGE} > ${KV_MAN_GZ}
+    DEPENDS ${KV_MAN_PAGE} VERBATIM)
   add_custom_target(kvhost_man ALL DEPENDS ${KV_MAN_GZ})
   install(FILES ${KV_MAN_GZ} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
