@@ -14,7 +14,7 @@ here="$(cd "$(dirname "$0")/.." && pwd)"
 build="${1:?usage: make-deb.sh BUILD_DIR [JOBS]}"
 jobs="${2:-2}"
 
-for tool in dpkg-buildflags dpkg-shlibdeps lintian cpack; do
+for tool in dpkg-buildflags dpkg-shlibdeps dpkg-architecture lintian cpack; do
   command -v "$tool" >/dev/null || { echo "make-deb: $tool is missing (bash scripts/install-deps.sh)" >&2; exit 1; }
 done
 
@@ -32,6 +32,19 @@ deb=("$build"/deb/kv_*.deb)
 [ -f "${deb[0]}" ] || { echo "make-deb: cpack wrote no package" >&2; exit 1; }
 echo "package: ${deb[0]}"
 dpkg-deb --field "${deb[0]}" Package Version Architecture Depends
+dpkg-deb --field "${deb[0]}" Depends | grep -q 'libc6' ||
+  { echo "make-deb: no runtime dependencies declared" >&2; exit 1; }
+
+# The unpacked package works: kvhost loads its libraries from the package's
+# folders and runs the demo on the samples installed beside it.
+root="$(mktemp -d)"
+trap 'rm -rf "$root"' EXIT
+dpkg-deb -x "${deb[0]}" "$root"
+LD_LIBRARY_PATH="$root/usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)" \
+  "$root/usr/bin/kvhost" demo >"$root/demo.txt" 2>&1 ||
+  { cat "$root/demo.txt"; echo "make-deb: the packaged kvhost demo failed" >&2; exit 1; }
+grep -q "file  *$root/usr/share/kv/samples/customers.dbf" "$root/demo.txt" ||
+  { echo "make-deb: the packaged kvhost did not read the packaged samples" >&2; exit 1; }
 # Errors fail; so does a warning that docs/decisions.md does not explain.
 explained="link-to-shared-library-in-wrong-package package-name-doesnt-match-sonames"
 report="$(lintian --fail-on error "${deb[0]}")" || { echo "$report"; echo "make-deb: lintian found errors" >&2; exit 1; }
