@@ -148,6 +148,20 @@ int closesocket(SOCKET s) {
   return 0;
 }
 
+SOCKET DuplicateSocket(SOCKET s) {
+  const int fd = Descriptor(s);
+  if (fd < 0) {
+    WSASetLastError(WSAENOTSOCK);
+    return INVALID_SOCKET;
+  }
+  const int copy = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+  if (copy < 0) {
+    FailWithErrno(errno);
+    return INVALID_SOCKET;
+  }
+  return static_cast<SOCKET>(copy);
+}
+
 int shutdown(SOCKET s, int how) {
   const int fd = Descriptor(s);
   if (fd < 0) return Fail(WSAENOTSOCK);

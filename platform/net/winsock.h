@@ -157,6 +157,9 @@ KVP_API void WSASetStartupReplyForTests(WORD version, unsigned short maxSockets)
 
 KVP_API SOCKET socket(int family, int type, int protocol);
 KVP_API int closesocket(SOCKET s);
+// A second socket number for the same connection (as WSADuplicateSocket and
+// WSASocket give one within a process); INVALID_SOCKET on failure.
+KVP_API SOCKET DuplicateSocket(SOCKET s);
 KVP_API int shutdown(SOCKET s, int how);
 KVP_API int setsockopt(SOCKET s, int level, int name, const char* value, int length);
 KVP_API int getsockopt(SOCKET s, int level, int name, char* value, int* length);
