@@ -31,16 +31,18 @@ TranslateResult TranslateAddressText(std::string& text, const ResolveFirstAddres
 
 namespace {
 
-// Reads a decimal byte value at `pos`; at most three digits, 0 to 255.
+// Reads a decimal byte value at `pos` (0 to 255; a longer number fails as
+// soon as it passes 255, so no digit string can overflow).
 bool ReadByteValue(std::string_view text, size_t& pos, int& value) {
   size_t digits = 0;
   value = 0;
   while (pos < text.size() && text[pos] >= '0' && text[pos] <= '9') {
-    if (++digits > 3) return false;
     value = value * 10 + (text[pos] - '0');
+    if (value > 255) return false;
+    ++digits;
     ++pos;
   }
-  return digits > 0 && value <= 255;
+  return digits > 0;
 }
 
 }  // namespace

@@ -65,6 +65,9 @@ class KV_EXPORT clSOCKET {
   // Shuts both directions down without closing: a thread blocked in accept
   // or recv on this socket returns. 0 or -1.
   int nShutdown();
+  // The platform socket (all ones when none is open), for the platform's
+  // own calls (select, socket options).
+  unsigned int GetSocket() const { return m_socket; }
 
  private:
   friend class clSERVER;

@@ -9,6 +9,7 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -185,6 +186,18 @@ int setsockopt(SOCKET s, int level, int name, const char* value, int length) {
     posix.l_onoff = windows.l_onoff != 0 ? 1 : 0;
     posix.l_linger = windows.l_linger;
     if (::setsockopt(fd, SOL_SOCKET, SO_LINGER, &posix, sizeof posix) != 0)
+      return FailWithErrno(errno);
+    return 0;
+  }
+  if (level == SOL_SOCKET_ && (name == SO_SNDTIMEO_ || name == SO_RCVTIMEO_)) {
+    if (length < static_cast<int>(sizeof(DWORD))) return Fail(WSAEFAULT);
+    DWORD milliseconds = 0;
+    std::memcpy(&milliseconds, value, sizeof milliseconds);
+    ::timeval limit{};
+    limit.tv_sec = milliseconds / 1000;
+    limit.tv_usec = static_cast<suseconds_t>((milliseconds % 1000) * 1000);
+    if (::setsockopt(fd, SOL_SOCKET, name == SO_SNDTIMEO_ ? SO_SNDTIMEO : SO_RCVTIMEO, &limit,
+                     sizeof limit) != 0)
       return FailWithErrno(errno);
     return 0;
   }

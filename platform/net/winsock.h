@@ -79,6 +79,8 @@ inline constexpr int SO_REUSEADDR_ = 0x0004;
 inline constexpr int SO_LINGER_ = 0x0080;
 inline constexpr int SO_SNDBUF_ = 0x1001;
 inline constexpr int SO_RCVBUF_ = 0x1002;
+inline constexpr int SO_SNDTIMEO_ = 0x1005;  // DWORD milliseconds, 0 = none
+inline constexpr int SO_RCVTIMEO_ = 0x1006;
 inline constexpr int SO_ERROR_ = 0x1007;
 inline constexpr int TCP_NODELAY_ = 0x0001;
 
