@@ -124,7 +124,9 @@ TEST_P(TypedValues, EveryTypeBothWaysOverManyRounds) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, TypedValues, ::testing::Values(0L, 1L),
-                         [](const ::testing::TestParamInfo<long>& mode) { return mode.param == 1 ? "Scrambled" : "Plain"; });
+                         [](const ::testing::TestParamInfo<long>& mode) {
+                           return mode.param == 1 ? "Scrambled" : "Plain";
+                         });
 
 // The bytes on the wire, read by a plain end: the plain form when the
 // sender is plain, its reference scrambling when the sender scrambles.
