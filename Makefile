@@ -9,10 +9,11 @@ FUZZ_BUILD  ?= build-fuzz
 BENCH_BUILD ?= build-bench
 JOBS        ?= 2
 FUZZ_SECONDS ?= 60
+TSAN_BUILD  ?= build-tsan
 
 CMAKE_FLAGS := -G Ninja -DKV_WERROR=ON
 
-.PHONY: deps build demo test test-sanitize fuzz fuzz-build bench clean format
+.PHONY: deps build demo test test-sanitize test-tsan fuzz fuzz-build bench clean format
 
 deps:
 	@bash scripts/install-deps.sh
@@ -33,6 +34,16 @@ test-sanitize: deps
 	@ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
 
+# The threaded code under ThreadSanitizer: only the platform, kvcomm and
+# their tests are built, and only those tests run.
+TSAN_TARGETS ?= kvplatform kvcomm comm_net_tests
+TSAN_TESTS   ?= ^comm_net\.
+test-tsan: deps
+	@cmake -S . -B $(TSAN_BUILD) $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Debug -DKV_TSAN=ON >/dev/null
+	@cmake --build $(TSAN_BUILD) -j $(JOBS) --target $(TSAN_TARGETS)
+	@TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+	  ctest --test-dir $(TSAN_BUILD) --output-on-failure -j $(JOBS) -R '$(TSAN_TESTS)'
+
 fuzz-build: deps
 	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DKV_FUZZ=ON -DKV_TESTS=OFF >/dev/null
@@ -51,4 +62,4 @@ format:
 	@git ls-files '*.h' '*.cpp' | xargs clang-format -i
 
 clean:
-	@rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(BENCH_BUILD)
+	@rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(BENCH_BUILD) $(TSAN_BUILD)
