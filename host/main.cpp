@@ -11,6 +11,7 @@
 #include "host/dbf_dump.h"
 #include "host/index_build_demo.h"
 #include "host/index_command.h"
+#include "host/net_command.h"
 #include "host/lock_demo.h"
 #include "host/dbf_write_demo.h"
 #include "host/ndx_demo.h"
@@ -34,6 +35,7 @@ void Usage() {
                "  --style N      show dates in date style N (1..15)\n"
                "  --max N        print at most N records\n");
   std::fprintf(stderr, "%s", kvhost::IndexUsage());
+  std::fprintf(stderr, "%s", kvhost::NetUsage());
 }
 
 bool StartEngine(kvhost::XbaseBinding& xb) {
@@ -186,6 +188,7 @@ int main(int argc, char** argv) {
     return DumpCommand(argc - 3, argv + 3);
   if (argc >= 2 && std::strcmp(argv[1], "index") == 0)
     return kvhost::IndexCommand(argc - 2, argv + 2);
+  if (argc >= 2 && std::strcmp(argv[1], "net") == 0) return kvhost::NetCommand(argc - 2, argv + 2);
   Usage();
   return 2;
 }
