@@ -188,7 +188,8 @@ int main(int argc, char** argv) {
     return DumpCommand(argc - 3, argv + 3);
   if (argc >= 2 && std::strcmp(argv[1], "index") == 0)
     return kvhost::IndexCommand(argc - 2, argv + 2);
-  if (argc >= 2 && std::strcmp(argv[1], "net") == 0) return kvhost::NetCommand(argc - 2, argv + 2);
+  if (argc >= 2 && std::strcmp(argv[1], "net") == 0)
+    return kvhost::NetCommand(argc - 2, argv + 2);
   Usage();
   return 2;
 }
