@@ -246,7 +246,16 @@ struct ListenerRun {
     kvp::DWORD code = 0;
     kvp::GetExitCodeThread(thread, &code);
     kvp::CloseHandle(thread);
+    thread = nullptr;
     return code;
+  }
+  // A test that failed half-way still ends the listener before its socket
+  // goes.
+  ~ListenerRun() {
+    if (thread == nullptr) return;
+    listening->nShutdown();
+    kvp::WaitForSingleObject(thread, kvp::INFINITE);
+    kvp::CloseHandle(thread);
   }
 };
 
@@ -279,14 +288,20 @@ TEST_F(ClientServer, ListenerExitCodes) {
     clSOCKET client(0L);
     ASSERT_EQ(client.nCreate(), 0);
     const kvp::sockaddr_in address = kvnettest::Loopback(1, port);
-    ASSERT_EQ(client.nConnect(&address, 2000), 0);
+    // The listener may close (reset) the connection before the connect has
+    // seen it complete: then the connect itself reports the reset.
+    const int connected = client.nConnect(&address, 2000);
+    ASSERT_TRUE(connected == 0 || client.nGetLastError() == kvp::WSAECONNRESET)
+        << c.nth << ": " << client.nGetLastError();
     EXPECT_EQ(run.ExitCode(), static_cast<kvp::DWORD>(c.exitCode)) << c.nth;
     if (c.nth == 1) {
       EXPECT_EQ(run.listening->nGetLastError(), KVNET_ERR_ACCEPT_OBJECT);
     }
     // The client just accepted was closed, not left hanging.
     char byte;
-    EXPECT_EQ(client.lRecv(&byte, 1), -1);
+    if (connected == 0) {
+      EXPECT_EQ(client.lRecv(&byte, 1), -1);
+    }
     kvp::fault::Reset();
   }
   EXPECT_TRUE(WaitFor([] { return kvp::RunningThreadCount() == 0; }, 10));
@@ -295,7 +310,7 @@ TEST_F(ClientServer, ListenerExitCodes) {
 // --- Stopping ------------------------------------------------------------
 
 TEST_F(ClientServer, StopWithClientsConnectedAndSending) {
-  const int threadsBefore = kvnettest::ProcessThreads();
+  const int threadsBefore = kvnettest::ThreadBaseline();
   const int descriptorsBefore = kvnettest::OpenDescriptors();
   clSERVER server(HoldService, port_, 1);
   ASSERT_EQ(server.nInit(), 0);

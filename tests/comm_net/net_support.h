@@ -135,7 +135,9 @@ inline int OpenDescriptors() {
   return count;
 }
 
-// Threads of the process (kernel tasks), whoever made them.
+// Threads of the process (kernel tasks), whoever made them. Take a
+// baseline with ThreadBaseline: a sanitizer starts a helper thread of its
+// own when the process makes its first thread.
 inline int ProcessThreads() {
   DIR* dir = opendir("/proc/self/task");
   if (dir == nullptr) throw std::runtime_error("no /proc/self/task");
@@ -143,6 +145,11 @@ inline int ProcessThreads() {
   while (readdir(dir) != nullptr) ++count;
   closedir(dir);
   return count - 2;  // "." and ".."
+}
+
+inline int ThreadBaseline() {
+  std::thread([] {}).join();
+  return ProcessThreads();
 }
 
 }  // namespace kvnettest

@@ -27,7 +27,7 @@ double StressSeconds() {
 
 TEST(Stress, TwoServersTwentyClients) {
   kvnettest::Session session;
-  const int threadsBefore = kvnettest::ProcessThreads();
+  const int threadsBefore = kvnettest::ThreadBaseline();
   const int descriptorsBefore = kvnettest::OpenDescriptors();
   const int startsBefore = kvp::WSAStartupCount();
   LocalPin pin("127.0.0.1");

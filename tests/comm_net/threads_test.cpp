@@ -62,7 +62,7 @@ TEST(Threads, ExitCodeIsStillActiveUntilTheThreadReturns) {
 
 TEST(Threads, ClosingARunningThreadsHandleLetsItFinish) {
   auto gate = std::make_unique<Gate>();
-  const int before = kvnettest::ProcessThreads();
+  const int before = kvnettest::ThreadBaseline();
   kvp::HANDLE thread = kvp::CreateThread(nullptr, 0, WaitAtGate, gate.get(), 0, nullptr);
   ASSERT_NE(thread, nullptr);
   EXPECT_TRUE(kvp::CloseHandle(thread));
