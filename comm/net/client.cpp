@@ -222,7 +222,13 @@ int clCLIENT::nConnect(char* address, long timeout, int checkHost) {
   return 0;
 }
 
+// Without a connection there is nothing to serve: the service function,
+// which works on the channel, is not called with none.
 void clCLIENT::Service(unsigned long request) {
+  if (m_channel == nullptr) {
+    m_lastError = kvp::WSAENOTCONN;
+    return;
+  }
   if (m_service != nullptr) m_service(m_channel, request);
 }
 

@@ -73,6 +73,22 @@ TEST_F(ClientServer, ServerListensOnTheFirstLocalAddressOnly) {
   nEndWinSock();
 }
 
+std::atomic<unsigned long> gServedRequest{0};
+void RecordRequest(clCHANNEL* channel, unsigned long request) {
+  if (channel != nullptr) gServedRequest = request;
+}
+
+TEST_F(ClientServer, ServiceRunsOnTheConnectionWithTheRequest) {
+  auto listener = Listen(1, port_);
+  clCLIENT client(RecordRequest, "127.0.0.1", 0, port_, nullptr, nullptr, 0);
+  client.Service(5);
+  EXPECT_EQ(client.nGetLastError(), kvp::WSAENOTCONN);
+  EXPECT_EQ(gServedRequest.load(), 0u);
+  ASSERT_EQ(client.nConnect(nullptr, 0, 0), 0);
+  client.Service(0xFEEDul);
+  EXPECT_EQ(gServedRequest.load(), 0xFEEDul);
+}
+
 TEST_F(ClientServer, ClientKeepsItsSettings) {
   clCLIENT client(nullptr, nullptr, 10, port_, std::string(40, 'u').c_str(), "pw", 1);
   EXPECT_STREQ(client.pszGetServerAddress(), "");
