@@ -22,8 +22,10 @@ TranslateResult TranslateAddressText(std::string& text, const ResolveFirstAddres
   if (text.find('*') != std::string::npos) {
     const size_t dot = text.rfind('.');
     if (dot == std::string::npos) return TranslateResult::Malformed;
-    text = text.substr(0, dot) + ".[1-254]";
-    if (text.size() > kMaxAddressText) return TranslateResult::Malformed;
+    std::string translated = text.substr(0, dot) + ".[1-254]";
+    // A refused text stays as it was.
+    if (translated.size() > kMaxAddressText) return TranslateResult::Malformed;
+    text = std::move(translated);
     return TranslateResult::Translated;
   }
   return TranslateResult::Unchanged;

@@ -158,7 +158,7 @@ int clCHANNEL::operator>>(unsigned short& value) {
 
 int clCHANNEL::operator>>(short& value) {
   unsigned short raw = 0;
-  if (*this >> raw != 0) return -1;
+  if ((*this >> raw) != 0) return -1;
   value = static_cast<short>(raw);
   return 0;
 }
@@ -193,7 +193,7 @@ int clCHANNEL::operator>>(double& value) {
 
 int clCHANNEL::operator>>(long double& value) {
   double narrow = 0;
-  if (*this >> narrow != 0) return -1;
+  if ((*this >> narrow) != 0) return -1;
   value = narrow;
   return 0;
 }

@@ -40,8 +40,10 @@ TEST(AddressText, StarBecomesTheWholeRange) {
 }
 
 TEST(AddressText, TranslationLongerThanTheLimitIsRefused) {
-  std::string text = std::string(250, '1') + ".*";
+  const std::string longText = std::string(250, '1') + ".*";
+  std::string text = longText;
   EXPECT_EQ(TranslateAddressText(text, FakeResolve), TranslateResult::Malformed);
+  EXPECT_EQ(text, longText);  // a refused text is left as it was
 }
 
 TEST(AddressText, RangesParseInOrderWithTheirSteps) {
