@@ -41,13 +41,15 @@ free_port() {
   /usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'
 }
 
-# socat receives into OUT (a file to count, or /dev/null) what socat sends.
+# socat receives into OUT (a file to count, or /dev/null) what socat sends,
+# both with 64 KiB buffers (socat's default of 8 KiB would make the floor
+# needlessly slow).
 socat_stream() {
   local out=$1 port
   port=$(free_port)
-  socat -u "TCP-LISTEN:$port,bind=127.0.0.1,reuseaddr" "OPEN:$out,creat,trunc" &
+  socat -u -b 65536 "TCP-LISTEN:$port,bind=127.0.0.1,reuseaddr" "OPEN:$out,creat,trunc" &
   local receiver=$!
-  socat -u "OPEN:$work/stream.bin" "TCP:127.0.0.1:$port,retry=200,interval=0.01"
+  socat -u -b 65536 "OPEN:$work/stream.bin" "TCP:127.0.0.1:$port,retry=200,interval=0.01"
   wait "$receiver"
 }
 
@@ -119,8 +121,9 @@ body=$(
   echo "  same exchange over bare POSIX sockets with TCP_NODELAY, in the same program."
   echo "- Stream: $bytes bytes sent in pieces of 65530 with \`lSendAll\` and received by the"
   echo "  service with \`lRecv\` (\`bench_net stream\`, setup included); the floor is"
-  echo "  \`socat -u OPEN:file TCP:...\` into \`socat -u TCP-LISTEN:... OPEN:/dev/null\`, the"
-  echo "  file in the page cache. Scrambled runs pass every byte through the mask on both ends."
+  echo "  \`socat -u -b 65536 OPEN:file TCP:...\` into \`socat -u -b 65536 TCP-LISTEN:...\`"
+  echo "  \`OPEN:/dev/null\`, the file in the page cache. Scrambled runs pass every byte"
+  echo "  through the mask on both ends."
 )
 replace_doc_section "$doc" "$section" "$body"
 echo "written: $doc"

@@ -34,14 +34,15 @@ inline int32_t AdvanceCounter(int32_t counter, size_t count) {
 }
 
 // Scrambles (or, the same operation, unscrambles) `length` bytes from `in`
-// into `out` (which may be `in`) and advances `counter`.
+// into `out` (which may be `in`) and advances `counter`. The reset keeps the
+// low byte's sequence, so byte i takes the mask of (start + i): a loop the
+// compiler turns into vector operations.
 inline void Scramble(char* out, const char* in, size_t length, int32_t& counter) {
-  int32_t c = counter;
+  const uint8_t first = ScrambleMask(counter);
   for (size_t i = 0; i < length; ++i) {
-    out[i] = static_cast<char>(static_cast<uint8_t>(in[i]) ^ ScrambleMask(c));
-    c = NextCounter(c);
+    out[i] = static_cast<char>(static_cast<uint8_t>(in[i]) ^ static_cast<uint8_t>(first + i));
   }
-  counter = c;
+  counter = AdvanceCounter(counter, length);
 }
 
 }  // namespace kvnet
