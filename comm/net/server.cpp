@@ -85,6 +85,10 @@ int clSERVER::nStart() {
     m_lastError = kvp::WSAEISCONN;  // already listening
     return -1;
   }
+  // The server listens on the local host's first address only: without
+  // that address it would bind every interface, so it is read first when
+  // nInit has not.
+  if (m_addressList == nullptr && nSetLocalInfo() != 0) return -1;
   delete m_socket;
   m_socket = kvnet::NewOrNull<clSOCKET>(static_cast<long>(m_mode));
   if (m_socket == nullptr) {

@@ -89,6 +89,19 @@ TEST_F(ClientServer, ServiceRunsOnTheConnectionWithTheRequest) {
   EXPECT_EQ(gServedRequest.load(), 0xFEEDul);
 }
 
+// Started without nInit, a server still binds the first local address, not
+// every interface.
+TEST_F(ClientServer, StartWithoutInitBindsTheLocalAddress) {
+  LocalPin pin("127.0.0.8");
+  clSERVER server(EchoService, port_, 0);
+  ASSERT_EQ(server.nStart(), 0) << server.nGetLastError();
+  clCLIENT other(nullptr, "127.0.0.1", 0, port_, nullptr, nullptr, 0);
+  EXPECT_EQ(other.nConnect(nullptr, 200, 0), -1);
+  clCLIENT local(nullptr, "127.0.0.8", 0, port_, nullptr, nullptr, 0);
+  EXPECT_EQ(local.nConnect(nullptr, 200, 0), 0);
+  EXPECT_EQ(server.nStop(), 0);
+}
+
 TEST_F(ClientServer, ClientKeepsItsSettings) {
   clCLIENT client(nullptr, nullptr, 10, port_, std::string(40, 'u').c_str(), "pw", 1);
   EXPECT_STREQ(client.pszGetServerAddress(), "");
