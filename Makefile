@@ -12,11 +12,12 @@ BENCH_BUILD ?= build-bench
 JOBS        ?= 2
 FUZZ_SECONDS ?= 60
 DEB_BUILD   ?= build-deb
+TSAN_BUILD  ?= build-tsan
 PREFIX      ?= /usr/local
 
 CMAKE_FLAGS := -G Ninja -DKV_WERROR=ON
 
-.PHONY: deps build demo test test-sanitize fuzz fuzz-build bench clean format install deb
+.PHONY: deps build demo test test-sanitize test-tsan fuzz fuzz-build bench clean format install deb
 
 deps:
 	@bash scripts/install-deps.sh
@@ -36,6 +37,16 @@ test-sanitize: deps
 	@cmake --build $(ASAN_BUILD) -j $(JOBS)
 	@ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
+
+# The threaded code under ThreadSanitizer: only the platform, kvcomm and
+# their tests are built, and only those tests run.
+TSAN_TARGETS ?= kvplatform kvcomm comm_net_tests
+TSAN_TESTS   ?= ^comm_net\.
+test-tsan: deps
+	@cmake -S . -B $(TSAN_BUILD) $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Debug -DKV_TSAN=ON >/dev/null
+	@cmake --build $(TSAN_BUILD) -j $(JOBS) --target $(TSAN_TARGETS)
+	@TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+	  ctest --test-dir $(TSAN_BUILD) --output-on-failure -j $(JOBS) -R '$(TSAN_TESTS)'
 
 fuzz-build: deps
 	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
@@ -61,4 +72,4 @@ format:
 	@git ls-files '*.h' '*.cpp' | xargs clang-format -i
 
 clean:
-	@rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(BENCH_BUILD) $(DEB_BUILD)
+	@rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(BENCH_BUILD) $(DEB_BUILD) $(TSAN_BUILD)

@@ -14,8 +14,9 @@
 # (IDX adds, finds and file sizes against NDX), bench/run-mdx.sh (MDX adds
 # and finds against NDX), bench/run-ntx.sh (NTX adds, finds and file size
 # against NDX), bench/run-memo.sh (memo writing and reading against
-# python3-dbf) and bench/run-bulk.sh (bulk index builds against key-by-key
-# builds, TDbf and sort), which keep their own sections.
+# python3-dbf), bench/run-bulk.sh (bulk index builds against key-by-key
+# builds, TDbf and sort) and bench/run-net.sh (socket round trips and
+# streams against a C ping-pong and socat), which keep their own sections.
 set -euo pipefail
 . "$(dirname "$0")/doc_section.sh"
 
@@ -245,6 +246,15 @@ if [ "$records" -eq 1000000 ]; then
   "$repo/bench/run-bulk.sh" "$build"
 else
   KV_BULK_BENCH_SIZES=$records "$repo/bench/run-bulk.sh" "$build"
+fi
+
+# --- Sockets: round trips and streams ----------------------------------------
+# bench/run-net.sh keeps its own section; a quick try runs a tenth of it.
+echo
+if [ "$records" -eq 1000000 ]; then
+  "$repo/bench/run-net.sh" "$build"
+else
+  KV_NET_BENCH_QUICK=1 "$repo/bench/run-net.sh" "$build"
 fi
 
 # --- docs/benchmarks.md --------------------------------------------------

@@ -11,6 +11,7 @@
 #include "host/dbf_dump.h"
 #include "host/index_build_demo.h"
 #include "host/index_command.h"
+#include "host/net_command.h"
 #include "host/lock_demo.h"
 #include "host/dbf_write_demo.h"
 #include "host/ndx_demo.h"
@@ -31,6 +32,7 @@ void Usage() {
                "  --style N      show dates in date style N (1..15)\n"
                "  --max N        print at most N records\n");
   std::fprintf(stderr, "%s", kvhost::IndexUsage());
+  std::fprintf(stderr, "%s", kvhost::NetUsage());
 }
 
 bool StartEngine(kvhost::XbaseBinding& xb) {
@@ -183,6 +185,8 @@ int main(int argc, char** argv) {
     return DumpCommand(argc - 3, argv + 3);
   if (argc >= 2 && std::strcmp(argv[1], "index") == 0)
     return kvhost::IndexCommand(argc - 2, argv + 2);
+  if (argc >= 2 && std::strcmp(argv[1], "net") == 0)
+    return kvhost::NetCommand(argc - 2, argv + 2);
   Usage();
   return 2;
 }

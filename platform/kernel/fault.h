@@ -16,7 +16,7 @@
 //   Erase     DeleteFileA
 //   Lock      LockFile (UnlockFile is never failed)
 //   Truncate  SetEndOfFile
-//   Alloc     GlobalAlloc, GlobalReAlloc (not GMEM_MODIFY)
+//   Alloc     GlobalAlloc, GlobalReAlloc (not GMEM_MODIFY), CreateThread
 #pragma once
 #include "platform/kernel/win_types.h"
 
