@@ -1,5 +1,6 @@
 // Direct execution, with memo parameters sent at execution time, and the
 // locked execution of Oracle and SQL Server.
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string>

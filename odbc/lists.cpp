@@ -124,7 +124,7 @@ KV_API char* KV_CALL OD_pszTypeBase(OdbcBinding* binding, void* connection) {
       ODBC_CALL(binding, SQLGetData, statement, SQLUSMALLINT{2}, SQLSMALLINT{SQL_C_CHAR},
                 static_cast<SQLPOINTER>(type), SQLLEN{kColumnBuffer}, &typeIndicator);
       const std::string typeText(ColumnText(type, typeIndicator, kColumnBuffer));
-      char number[16];
+      char number[24];
       std::snprintf(number, sizeof number, "%ld", std::strtol(typeText.c_str(), nullptr, 10) + 8);
       std::string line(ColumnText(name, nameIndicator, kColumnBuffer));
       line += "\t";

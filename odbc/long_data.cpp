@@ -6,6 +6,7 @@
 // pieces, keeps the last byte of every piece for a terminator it writes
 // there, so the bytes would come back with zeros in them. As character data
 // each piece is its bytes and a terminator, which is dropped.
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 

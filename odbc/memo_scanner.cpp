@@ -1,5 +1,6 @@
 #include "odbc/memo_scanner.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <new>
