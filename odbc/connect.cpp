@@ -29,17 +29,31 @@ std::string FieldText(const char* text) {
   return std::string(text, strnlen(text, kOdbcConnectionField));
 }
 
-// Reads the state of the connection's last error; empty when none is there.
-std::string LastState(OdbcBinding* binding, SQLHDBC connection) {
-  SQLCHAR state[kOdbcStateSize] = {};
+// The error that SQLDriverConnect left, read to see whether it was IM001.
+// Reading it takes it from the driver manager, so it is kept here for the
+// host's next OD_bInfoGene on that connection.
+struct KeptError {
+  void* connection = nullptr;
+  bool held = false;
+  char state[kOdbcStateSize] = {};
+  char message[kOdbcMessageSize] = {};
+};
+KeptError keptError;
+
+std::string ReadConnectError(OdbcBinding* binding, SQLHDBC connection) {
+  keptError = KeptError();
   SQLINTEGER native = 0;
-  SQLCHAR message[kOdbcMessageSize] = {};
   SQLSMALLINT length = 0;
-  const SQLRETURN code = ODBC_CALL(binding, SQLError, static_cast<SQLHENV>(binding->environment),
-                                   connection, static_cast<SQLHSTMT>(nullptr), state, &native,
-                                   message, SQLSMALLINT{sizeof message}, &length);
+  const SQLRETURN code = ODBC_CALL(
+      binding, SQLError, static_cast<SQLHENV>(binding->environment), connection,
+      static_cast<SQLHSTMT>(nullptr), reinterpret_cast<SQLCHAR*>(keptError.state), &native,
+      reinterpret_cast<SQLCHAR*>(keptError.message), SQLSMALLINT{kOdbcMessageSize}, &length);
   if (!kvodbc::Succeeded(code)) return {};
-  return std::string(reinterpret_cast<char*>(state));
+  keptError.state[kOdbcStateSize - 1] = '\0';
+  keptError.message[kOdbcMessageSize - 1] = '\0';
+  keptError.connection = connection;
+  keptError.held = true;
+  return keptError.state;
 }
 
 // The database kind from the DBMS name; a later match wins.
@@ -84,6 +98,7 @@ KV_API int16_t KV_CALL OD_ConnecteODBC(OdbcBinding* binding, const ConnectionInf
       ODBC_CALL(binding, SQLAllocConnect, static_cast<SQLHENV>(binding->environment), &connection);
   if (!kvodbc::Succeeded(code)) return code;
 
+  keptError = KeptError();
   bool plain = info->plainConnect != 0 || info->mode != kOdbcConnectStringMode;
   if (!plain) {
     std::string in = ConnectString(*info);
@@ -94,7 +109,10 @@ KV_API int16_t KV_CALL OD_ConnecteODBC(OdbcBinding* binding, const ConnectionInf
     code = ODBC_CALL(binding, SQLDriverConnect, connection, static_cast<SQLHWND>(nullptr),
                      reinterpret_cast<SQLCHAR*>(in.data()), SQLSMALLINT{SQL_NTS}, completed,
                      kCompletedSize, &completedLength, SQLUSMALLINT{SQL_DRIVER_COMPLETE});
-    if (code == SQL_ERROR && LastState(binding, connection) == "IM001") plain = true;
+    if (code == SQL_ERROR && ReadConnectError(binding, connection) == "IM001") {
+      keptError = KeptError();
+      plain = true;
+    }
   }
   if (plain) {
     std::string dsn = FieldText(info->dataSource);
@@ -127,7 +145,13 @@ KV_API int32_t KV_CALL OD_bInfoGene(OdbcBinding* binding, void* connection, void
   char stateText[kOdbcStateSize] = {};
   char messageText[kOdbcMessageSize] = {};
   bool read = false;
-  if (!kvodbc::Succeeded(binding->lastCode)) {
+  if (!kvodbc::Succeeded(binding->lastCode) && keptError.held && statement == nullptr &&
+      keptError.connection == connection) {
+    std::memcpy(stateText, keptError.state, kOdbcStateSize);
+    std::memcpy(messageText, keptError.message, kOdbcMessageSize);
+    keptError = KeptError();
+    read = true;
+  } else if (!kvodbc::Succeeded(binding->lastCode)) {
     SQLINTEGER native = 0;
     SQLSMALLINT length = 0;
     const SQLRETURN kept = binding->lastCode;

@@ -51,16 +51,23 @@ SQLRETURN SendMemo(OdbcBinding* binding, SQLHSTMT statement, const OdbcMemoBlock
 
 SQLRETURN BindMemo(OdbcBinding* binding, SQLHSTMT statement, SQLUSMALLINT number, int16_t kind,
                    const OdbcMemoBlock* memo, SQLPOINTER token, SQLLEN* indicator) {
-  const SQLSMALLINT sqlType = kind == 2 || kind == 3 ? SQL_LONGVARCHAR : SQL_LONGVARBINARY;
-  *indicator = SQL_DATA_AT_EXEC;
+  const bool text = kind == 2 || kind == 3;
+  const SQLSMALLINT sqlType = text ? SQL_LONGVARCHAR : SQL_LONGVARBINARY;
+  // Text goes as character data: sqliteodbc turns binary data bound to a
+  // text column into the text of a hexadecimal literal ("X'...'"), so the
+  // column would not hold the bytes sent. Both kinds are sent with their
+  // exact lengths, so no byte is interpreted either way.
+  const SQLSMALLINT cType = text ? SQL_C_CHAR : SQL_C_BINARY;
+  // The length goes with the at-execution mark: sqliteodbc, not told it,
+  // stores an empty value for a memo sent in one piece.
+  *indicator = SQL_LEN_DATA_AT_EXEC(memo == nullptr ? 0 : static_cast<SQLLEN>(MemoLength(memo)));
   if (binding->pSQLBindParameter != nullptr)
     return ODBC_CALL(binding, SQLBindParameter, statement, number, SQLSMALLINT{SQL_PARAM_INPUT},
-                     SQLSMALLINT{SQL_C_BINARY}, sqlType, kLongColumnSize, SQLSMALLINT{0}, token,
-                     SQLLEN{0}, indicator);
+                     cType, sqlType, kLongColumnSize, SQLSMALLINT{0}, token, SQLLEN{0}, indicator);
   const SQLULEN precision =
       memo == nullptr ? kNullMemoPrecision : static_cast<SQLULEN>(MemoLength(memo));
-  return ODBC_CALL(binding, SQLSetParam, statement, number, SQLSMALLINT{SQL_C_BINARY}, sqlType,
-                   precision, SQLSMALLINT{0}, token, indicator);
+  return ODBC_CALL(binding, SQLSetParam, statement, number, cType, sqlType, precision,
+                   SQLSMALLINT{0}, token, indicator);
 }
 
 }  // namespace

@@ -202,7 +202,8 @@ TEST_F(FakeDriver, NegativeMemoLengthIsRefused) {
 TEST_F(FakeDriver, LongDataWithoutATotalLength) {
   ConnectAs("FakeBase");
   for (size_t size : {0u, 1u, 4095u, 4096u, 4097u, 8192u, 1u << 20}) {
-    EXPECT_EQ(Long("LONG " + std::to_string(size)), odbctest::Pattern(size)) << size;
+    EXPECT_TRUE(odbctest::SameBytes(Long("LONG " + std::to_string(size)), odbctest::Pattern(size)))
+        << size;
   }
   EXPECT_EQ(Long("NULL"), "<null>");
 }

@@ -72,6 +72,27 @@ inline std::string LongData(unsigned char* memo) {
   return bytes;
 }
 
+// Compares two byte strings and tells only where they part, so that a
+// failure with a megabyte of data stays readable.
+inline ::testing::AssertionResult SameBytes(const std::string& got, const std::string& expected) {
+  if (got == expected) return ::testing::AssertionSuccess();
+  size_t at = 0;
+  while (at < got.size() && at < expected.size() && got[at] == expected[at]) ++at;
+  auto around = [at](const std::string& s) {
+    std::string shown;
+    for (size_t i = at; i < s.size() && i < at + 16; ++i) {
+      char hex[4];
+      std::snprintf(hex, sizeof hex, "%02X ", static_cast<unsigned char>(s[i]));
+      shown += hex;
+    }
+    return shown;
+  };
+  return ::testing::AssertionFailure()
+         << "got " << got.size() << " bytes, expected " << expected.size() << "; they part at "
+         << at << ": got [" << around(got) << "] expected [" << around(expected) << "]"
+         << (got.size() < 64 ? " got \"" + got + "\"" : "");
+}
+
 inline std::string Pattern(size_t n) {
   std::string bytes(n, '\0');
   for (size_t i = 0; i < n; ++i) bytes[i] = static_cast<char>((7 * i + 3) & 0xFF);
