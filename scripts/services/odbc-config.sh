@@ -4,7 +4,8 @@
 # ODBCINI=DIR/odbc.ini, never the system's files.
 #   odbc-config.sh DIR PORT [FAKE_DRIVER]
 # Data sources: "KvSQLite" (a SQLite file in DIR), "KvPostgres" (the test
-# server on 127.0.0.1:PORT, database kvtest) and, with FAKE_DRIVER, "KvFake".
+# server on 127.0.0.1:PORT, database kvtest), "KvPostgresSpare" (the same on
+# PORT + 10) and, with FAKE_DRIVER, "KvFake".
 set -euo pipefail
 dir=${1:?directory}
 port=${2:?port}
@@ -46,6 +47,14 @@ mkdir -p "$dir"
   echo "ByteaAsLongVarBinary=1"
   echo "MaxLongVarcharSize=-1"
   echo "TextAsLongVarchar=1"
+  echo
+  # A second server that a test stops in the middle of a session.
+  echo "[KvPostgresSpare]"
+  echo "Driver=KvPostgreSQL"
+  echo "Servername=127.0.0.1"
+  echo "Port=$((port + 10))"
+  echo "Database=kvtest"
+  echo "ConnSettings=SET client_encoding TO 'WIN1252'"
   if [ -n "$fake" ]; then
     echo
     echo "[KvFake]"

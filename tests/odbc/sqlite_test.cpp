@@ -93,11 +93,14 @@ TEST_F(Sqlite, InfoGeneAfterSuccessIsTheNullState) {
 
 TEST_F(Sqlite, DataSourcesWithTheirSeparator) {
   const std::string list = odbctest::TakeText(OD_pszListeBase(odbc, "|"));
-  EXPECT_EQ(list, "KvSQLite|KvPostgres|KvFake");
-  EXPECT_EQ(odbctest::TakeText(OD_pszListeBase(odbc, "\r\n")), "KvSQLite\r\nKvPostgres\r\nKvFake");
+  EXPECT_EQ(list, "KvSQLite|KvPostgres|KvPostgresSpare|KvFake");
+  EXPECT_EQ(odbctest::TakeText(OD_pszListeBase(odbc, "\r\n")),
+            "KvSQLite\r\nKvPostgres\r\nKvPostgresSpare\r\nKvFake");
   // At most three characters of separator.
-  EXPECT_EQ(odbctest::TakeText(OD_pszListeBase(odbc, "<--->")), "KvSQLite<--KvPostgres<--KvFake");
-  EXPECT_EQ(odbctest::TakeText(OD_pszListeBase(odbc, "")), "KvSQLiteKvPostgresKvFake");
+  EXPECT_EQ(odbctest::TakeText(OD_pszListeBase(odbc, "<--->")),
+            "KvSQLite<--KvPostgres<--KvPostgresSpare<--KvFake");
+  EXPECT_EQ(odbctest::TakeText(OD_pszListeBase(odbc, "")),
+            "KvSQLiteKvPostgresKvPostgresSpareKvFake");
 }
 
 TEST_F(Sqlite, TablesAndViews) {
