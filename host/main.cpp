@@ -9,11 +9,12 @@
 #include "host/chart_demo.h"
 #include "host/cp1252.h"
 #include "host/dbf_dump.h"
+#include "host/dbf_write_demo.h"
 #include "host/index_build_demo.h"
 #include "host/index_command.h"
 #include "host/lock_demo.h"
-#include "host/dbf_write_demo.h"
 #include "host/ndx_demo.h"
+#include "host/odbc_command.h"
 #include "host/xbase_binding.h"
 
 #ifndef KV_SAMPLES_DIR
@@ -23,17 +24,19 @@
 namespace {
 
 void Usage() {
-  std::fprintf(stderr,
-               "usage:\n"
-               "  kvhost demo                      the xBase engine and the chart library at work\n"
-               "  kvhost xbase demo                start the engine, show a sample file and dates\n"
-               "  kvhost chart demo                build a chart through kvchart's language functions\n"
-               "  kvhost dbf dump FILE [options]   print a data file's structure and records\n"
-               "options of dbf dump:\n"
-               "  --variant N    open as format variant N (1..9; default 1)\n"
-               "  --style N      show dates in date style N (1..15)\n"
-               "  --max N        print at most N records\n");
+  std::fprintf(
+      stderr,
+      "usage:\n"
+      "  kvhost demo                      the xBase engine and the chart library at work\n"
+      "  kvhost xbase demo                start the engine, show a sample file and dates\n"
+      "  kvhost chart demo                build a chart through kvchart's language functions\n"
+      "  kvhost dbf dump FILE [options]   print a data file's structure and records\n"
+      "options of dbf dump:\n"
+      "  --variant N    open as format variant N (1..9; default 1)\n"
+      "  --style N      show dates in date style N (1..15)\n"
+      "  --max N        print at most N records\n");
   std::fprintf(stderr, "%s", kvhost::IndexUsage());
+  std::fprintf(stderr, "%s", kvhost::OdbcUsage());
 }
 
 bool StartEngine(kvhost::XbaseBinding& xb) {
@@ -112,9 +115,11 @@ void ShowExpressions(const kvhost::XbaseBinding& xb, const std::string& sample) 
     return;
   }
   std::printf("Key expressions on record 4:\n");
-  const char* const expressions[] = {"NAME",         "DTOS(SINCE)+STR(CUSTNO,5)",
+  const char* const expressions[] = {"NAME",
+                                     "DTOS(SINCE)+STR(CUSTNO,5)",
                                      "LEFT(CITY,3)+SUBSTR(COUNTRY,1,3)",
-                                     "SUBSTR(NAME,6,8)+DTOC(SINCE)", "BALANCE+100",
+                                     "SUBSTR(NAME,6,8)+DTOC(SINCE)",
+                                     "BALANCE+100",
                                      "STR(BALANCE,8,2)"};
   for (const char* text : expressions) {
     char expression[64];
@@ -176,7 +181,11 @@ int main(int argc, char** argv) {
   if (argc >= 2 && std::strcmp(argv[1], "demo") == 0) {
     const int xbase = XbaseDemoCommand();
     std::printf("\n");
-    return RunChartDemoCommand() != 0 ? 1 : xbase;
+    const int chart = RunChartDemoCommand();
+    std::printf("\n");
+    std::fflush(stdout);
+    const int odbc = kvhost::RunOdbcDemo();
+    return chart != 0 || odbc != 0 ? 1 : xbase;
   }
   if (argc >= 3 && std::strcmp(argv[2], "demo") == 0) {
     if (std::strcmp(argv[1], "xbase") == 0) return XbaseDemoCommand();
@@ -186,6 +195,8 @@ int main(int argc, char** argv) {
     return DumpCommand(argc - 3, argv + 3);
   if (argc >= 2 && std::strcmp(argv[1], "index") == 0)
     return kvhost::IndexCommand(argc - 2, argv + 2);
+  if (argc >= 2 && std::strcmp(argv[1], "odbc") == 0)
+    return kvhost::OdbcCommand(argc - 2, argv + 2);
   Usage();
   return 2;
 }
