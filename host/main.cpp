@@ -9,10 +9,10 @@
 #include "host/chart_demo.h"
 #include "host/cp1252.h"
 #include "host/dbf_dump.h"
-#include "host/dbf_write_demo.h"
 #include "host/index_build_demo.h"
 #include "host/index_command.h"
 #include "host/lock_demo.h"
+#include "host/dbf_write_demo.h"
 #include "host/ndx_demo.h"
 #include "host/odbc_command.h"
 #include "host/xbase_binding.h"
@@ -24,17 +24,16 @@
 namespace {
 
 void Usage() {
-  std::fprintf(
-      stderr,
-      "usage:\n"
-      "  kvhost demo                      the xBase engine and the chart library at work\n"
-      "  kvhost xbase demo                start the engine, show a sample file and dates\n"
-      "  kvhost chart demo                build a chart through kvchart's language functions\n"
-      "  kvhost dbf dump FILE [options]   print a data file's structure and records\n"
-      "options of dbf dump:\n"
-      "  --variant N    open as format variant N (1..9; default 1)\n"
-      "  --style N      show dates in date style N (1..15)\n"
-      "  --max N        print at most N records\n");
+  std::fprintf(stderr,
+               "usage:\n"
+               "  kvhost demo                      the xBase engine and the chart library at work\n"
+               "  kvhost xbase demo                start the engine, show a sample file and dates\n"
+               "  kvhost chart demo                build a chart through kvchart's language functions\n"
+               "  kvhost dbf dump FILE [options]   print a data file's structure and records\n"
+               "options of dbf dump:\n"
+               "  --variant N    open as format variant N (1..9; default 1)\n"
+               "  --style N      show dates in date style N (1..15)\n"
+               "  --max N        print at most N records\n");
   std::fprintf(stderr, "%s", kvhost::IndexUsage());
   std::fprintf(stderr, "%s", kvhost::OdbcUsage());
 }
@@ -115,11 +114,9 @@ void ShowExpressions(const kvhost::XbaseBinding& xb, const std::string& sample) 
     return;
   }
   std::printf("Key expressions on record 4:\n");
-  const char* const expressions[] = {"NAME",
-                                     "DTOS(SINCE)+STR(CUSTNO,5)",
+  const char* const expressions[] = {"NAME",         "DTOS(SINCE)+STR(CUSTNO,5)",
                                      "LEFT(CITY,3)+SUBSTR(COUNTRY,1,3)",
-                                     "SUBSTR(NAME,6,8)+DTOC(SINCE)",
-                                     "BALANCE+100",
+                                     "SUBSTR(NAME,6,8)+DTOC(SINCE)", "BALANCE+100",
                                      "STR(BALANCE,8,2)"};
   for (const char* text : expressions) {
     char expression[64];
