@@ -247,6 +247,15 @@ else
   KV_BULK_BENCH_SIZES=$records "$repo/bench/run-bulk.sh" "$build"
 fi
 
+# --- ODBC fetch ----------------------------------------------------------------
+# bench/run-odbc.sh keeps its own section; a quick try fetches that many rows.
+echo
+if [ "$records" -eq 1000000 ]; then
+  "$repo/bench/run-odbc.sh" "$build"
+else
+  KV_ODBC_BENCH_N=$records "$repo/bench/run-odbc.sh" "$build"
+fi
+
 # --- docs/benchmarks.md --------------------------------------------------
 if [ "$records" -ne 1000000 ]; then
   echo

@@ -27,6 +27,18 @@ void** SlotAt(OdbcBinding* binding, int index) {
 
 void* hostRecord = nullptr;
 
+// unixODBC's configuration library caches what it reads of odbc.ini and
+// odbcinst.ini and never frees it; it is loaded with each driver and
+// unloaded with it, so every connection would lose that memory. The first
+// driver manager loaded and the configuration library keep one reference
+// each for the life of the process, and later loads reuse their cache.
+void PinFirstManager() {
+  static const kvp::HMODULE manager = kvp::LoadLibraryA("odbc32.dll");
+  static const kvp::HMODULE configuration = kvp::LoadLibraryA("odbccp32.dll");
+  (void)manager;
+  (void)configuration;
+}
+
 // The Windows error mode that keeps a missing file from raising a dialog.
 constexpr kvp::UINT kNoOpenFileErrorBox = 0x8000;
 
@@ -65,6 +77,7 @@ KV_API int32_t KV_CALL OD_bChargeODBC(OdbcBinding** binding, int32_t* error) {
   }
   record->pSQLBindParameter = kvp::GetProcAddress(module, "SQLBindParameter");
   record->pSQLSetPos = kvp::GetProcAddress(module, "SQLSetPos");
+  PinFirstManager();
   if (error != nullptr) *error = 0;
   *binding = record;
   return 1;

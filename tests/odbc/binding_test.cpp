@@ -32,7 +32,7 @@ TEST(OdbcBinding, LoadsUnixOdbcWithEverySlotFilled) {
   EXPECT_EQ(odbc->names[0].slot, &odbc->pSQLDisconnect);
   EXPECT_STREQ(odbc->names[30].name, "SQLSetStmtOption");
   EXPECT_EQ(odbc->names[30].slot, &odbc->pSQLSetStmtOption);
-  EXPECT_EQ(odbc->environment, nullptr);
+  EXPECT_EQ(static_cast<void*>(odbc->environment), nullptr);
   EXPECT_EQ(OD_GetEnv(odbc), nullptr);
   EXPECT_EQ(OD_bDechargeODBC(&odbc), 1);
   EXPECT_EQ(odbc, nullptr);

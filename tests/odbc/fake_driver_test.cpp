@@ -63,7 +63,7 @@ TEST_F(FakeDriver, ConnectStringFallsBackToSQLConnectOnIM001) {
   EXPECT_NE(connection, nullptr);
   EXPECT_NE(LogText().find("CONNECT KvFake scott"), std::string::npos) << LogText();
   EXPECT_STREQ(odbc->driverName, "libkvfakeodbc.so");
-  EXPECT_EQ(odbc->databaseKind, kOdbcKindOther);
+  EXPECT_EQ(static_cast<int>(odbc->databaseKind), kOdbcKindOther);
   EXPECT_NE(OD_GetEnv(odbc), nullptr);
 }
 
@@ -81,7 +81,7 @@ TEST_F(FakeDriver, DatabaseKindFromTheDbmsName) {
                {"SQLServer", 0}};
   for (const auto& c : cases) {
     ConnectAs(c.dbms);
-    EXPECT_EQ(odbc->databaseKind, c.kind) << c.dbms;
+    EXPECT_EQ(static_cast<int>(odbc->databaseKind), c.kind) << c.dbms;
     EXPECT_EQ(OD_Disconnect(odbc, connection), 0);
     connection = nullptr;
   }

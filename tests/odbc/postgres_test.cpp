@@ -25,7 +25,7 @@ class Postgres : public odbctest::Session {
 
 TEST_F(Postgres, ConnectsWithItsDriverNameAndKind) {
   EXPECT_NE(std::string(odbc->driverName).find("psqlodbc"), std::string::npos) << odbc->driverName;
-  EXPECT_EQ(odbc->databaseKind, kOdbcKindOther);
+  EXPECT_EQ(static_cast<int>(odbc->databaseKind), kOdbcKindOther);
   EXPECT_EQ(Lines("select current_setting('client_encoding'), current_database()"),
             std::vector<std::string>{"WIN1252|kvtest"});
 }

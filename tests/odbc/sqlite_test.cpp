@@ -38,7 +38,7 @@ TEST_F(Sqlite, ConnectStringWithADatabase) {
   ::unlink(file.c_str());
   EXPECT_NE(std::string(odbc->driverName).find("sqlite3odbc"), std::string::npos)
       << odbc->driverName;
-  EXPECT_EQ(odbc->databaseKind, kOdbcKindOther);
+  EXPECT_EQ(static_cast<int>(odbc->databaseKind), kOdbcKindOther);
 }
 
 TEST_F(Sqlite, PlainConnectAndAConnectStringOfThreeParts) {
