@@ -12,6 +12,7 @@ namespace {
 // A column is read into the first half of the line buffer while the line is
 // short, and into what is left of the buffer once it is long.
 constexpr size_t kColumnRoom = 16384;
+constexpr size_t kFirstPiece = 256;
 // The line, its terminator included, never exceeds the host's buffer.
 constexpr size_t kLineLimit = kOdbcLineSize - 1;
 
@@ -68,17 +69,28 @@ KV_API int16_t KV_CALL OD_ValLineComplete(OdbcBinding* binding, void* statement,
   size_t length = 0;
   for (int16_t column = 1; column <= columns; ++column) {
     const size_t room = length < kColumnRoom ? kColumnRoom : kOdbcLineSize - length;
-    SQLLEN indicator = 0;
-    code = ODBC_CALL(binding, SQLGetData, handle, static_cast<SQLUSMALLINT>(column),
-                     SQLSMALLINT{SQL_C_CHAR}, static_cast<SQLPOINTER>(line + length),
-                     static_cast<SQLLEN>(room), &indicator);
-    if (code == SQL_ERROR || code == SQL_INVALID_HANDLE) {
-      line[0] = '\0';
-      if (error != nullptr) *error = 1;
-      return code;
-    }
     const size_t start = length;
-    length += CharactersRead(code, indicator, line + length, room);
+    // The column is read in pieces, a short one first: some drivers
+    // (sqliteodbc) fill the whole buffer they are given, so handing each
+    // column its full room would cost 16 KB of writes per column. The room
+    // the column may take stays the same.
+    size_t piece = std::min(room, kFirstPiece);
+    for (;;) {
+      SQLLEN indicator = 0;
+      code = ODBC_CALL(binding, SQLGetData, handle, static_cast<SQLUSMALLINT>(column),
+                       SQLSMALLINT{SQL_C_CHAR}, static_cast<SQLPOINTER>(line + length),
+                       static_cast<SQLLEN>(piece), &indicator);
+      if (code == SQL_ERROR || code == SQL_INVALID_HANDLE) {
+        line[0] = '\0';
+        if (error != nullptr) *error = 1;
+        return code;
+      }
+      length += CharactersRead(code, indicator, line + length, piece);
+      const size_t left = room - (length - start);
+      // Truncated with room to spare: the rest of the column follows.
+      if (code != SQL_SUCCESS_WITH_INFO || indicator == SQL_NULL_DATA || left <= 1) break;
+      piece = left;
+    }
     while (length > start && line[length - 1] == ' ') --length;
     line[length] = '\0';
     if (column < columns && separatorLength > 0 && length + separatorLength < kLineLimit) {
