@@ -29,6 +29,8 @@ struct Statement {
   std::optional<std::string> value;
   Parameter parameters[8];
   int pending = 0;  // the next parameter whose data is asked for, from 1
+  int busyExec = -1;
+  int busyFetch = -1;
   int markers = 0;
   bool hasRow = false;
   bool onRow = false;
@@ -43,6 +45,18 @@ void Log(const std::string& line) {
     std::fprintf(f, "%s\n", line.c_str());
     std::fclose(f);
   }
+}
+
+// KV_FAKE_STILL_EXECUTING=n: statements and fetches answer "still
+// executing" n times before they answer.
+bool StillExecuting(int& pending) {
+  if (pending < 0) {
+    const char* count = std::getenv("KV_FAKE_STILL_EXECUTING");
+    pending = count != nullptr ? std::atoi(count) : 0;
+  }
+  if (pending == 0) return false;
+  --pending;
+  return true;
 }
 
 unsigned char PatternByte(size_t i) {
@@ -111,11 +125,14 @@ FAKE_EXPORT SQLRETURN SQLExecDirect(SQLHSTMT stmt, SQLCHAR* text, SQLINTEGER len
   const std::string sql = length == SQL_NTS ? std::string(reinterpret_cast<char*>(text))
                                             : std::string(reinterpret_cast<char*>(text), length);
   Log("EXEC " + sql);
+  if (StillExecuting(s->busyExec)) return SQL_STILL_EXECUTING;
+  s->busyExec = -1;
   const int markers = static_cast<int>(std::count(sql.begin(), sql.end(), '?'));
   Parameter parameters[8];
   std::copy(std::begin(s->parameters), std::end(s->parameters), parameters);
   *s = Statement();
   std::copy(std::begin(parameters), std::end(parameters), s->parameters);
+  s->busyExec = -1;
   s->markers = std::min(markers, 8);
   s->hasRow = true;
   for (int k = 0; k < s->markers; ++k) {
@@ -195,6 +212,11 @@ FAKE_EXPORT SQLRETURN SQLColAttributes(SQLHSTMT, SQLUSMALLINT, SQLUSMALLINT fiel
 }
 FAKE_EXPORT SQLRETURN SQLFetch(SQLHSTMT stmt) {
   auto* s = reinterpret_cast<Statement*>(stmt);
+  if (StillExecuting(s->busyFetch)) {
+    Log("FETCH busy");
+    return SQL_STILL_EXECUTING;
+  }
+  s->busyFetch = -1;
   if (!s->hasRow) return SQL_NO_DATA;
   s->hasRow = false;
   s->onRow = true;

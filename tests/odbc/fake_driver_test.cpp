@@ -208,6 +208,18 @@ TEST_F(FakeDriver, LongDataWithoutATotalLength) {
   EXPECT_EQ(Long("NULL"), "<null>");
 }
 
+TEST_F(FakeDriver, CallsAreRepeatedWhileStillExecuting) {
+  ConnectAs("FakeBase");
+  ::setenv("KV_FAKE_STILL_EXECUTING", "3", 1);
+  ClearLog();
+  EXPECT_EQ(Lines("anything"), std::vector<std::string>{"ok"});
+  ::unsetenv("KV_FAKE_STILL_EXECUTING");
+  // Four calls of the statement, and four of each of the two fetches.
+  EXPECT_EQ(LogText(),
+            "EXEC anything\nEXEC anything\nEXEC anything\nEXEC anything\n"
+            "FETCH busy\nFETCH busy\nFETCH busy\nFETCH busy\nFETCH busy\nFETCH busy\n");
+}
+
 TEST_F(FakeDriver, NullColumnAppendsNothingToTheLine) {
   ConnectAs("FakeBase");
   EXPECT_EQ(Lines("NULL"), std::vector<std::string>{""});

@@ -115,6 +115,39 @@ TEST_F(Sqlite, TablesAndViews) {
   Run("drop view " + Table() + "_v");
 }
 
+TEST_F(Sqlite, ListsKeepTheSizeRulesOfGlobalBlocks) {
+  // An empty list is a block of the smallest size.
+  char* empty = OD_pszTypeBase(nullptr, nullptr);
+  ASSERT_NE(empty, nullptr);
+  EXPECT_EQ(kvp::GlobalSize(kvp::GlobalHandle(empty)), 16u);
+  odbctest::TakeText(empty);
+  // Tables whose names pass 65520 bytes together: the list fails instead of
+  // being cut.
+  const std::string file = std::string(KV_ODBC_DIR) + "/many-" + Suffix() + ".sqlite";
+  ConnectionInfo info = odbctest::Info("KvSQLite", "", "", file.c_str());
+  void* other = nullptr;
+  ASSERT_EQ(OD_ConnecteODBC(odbc, &info, &other), 0);
+  auto run = [&](std::string sql) {
+    void* statement = nullptr;
+    EXPECT_GE(OD_ExecDirect(odbc, other, &statement, sql.data(), nullptr), 0) << sql;
+    OD_LibRequete(odbc, statement);
+  };
+  run("begin");
+  const std::string stem(76, 't');
+  for (int i = 0; i < 820; ++i) run("create table " + stem + std::to_string(1000 + i) + " (a)");
+  run("commit");
+  // 820 names of 80 characters and their separators: 67,238 bytes.
+  EXPECT_EQ(OD_pszListeTable(odbc, other, 0, 1), nullptr);
+  run("begin");
+  for (int i = 30; i < 820; ++i) run("drop table " + stem + std::to_string(1000 + i));
+  run("commit");
+  const std::string list = odbctest::TakeText(OD_pszListeTable(odbc, other, 0, 1));
+  EXPECT_EQ(list.size(), 30u * 80 + 29 * 2);
+  EXPECT_EQ(list.substr(0, 82), stem + "1000\r\n");
+  EXPECT_EQ(OD_Disconnect(odbc, other), 0);
+  ::unlink(file.c_str());
+}
+
 TEST_F(Sqlite, DataTypesNumberedPlusEight) {
   const std::string types = odbctest::TakeText(OD_pszTypeBase(odbc, connection));
   ASSERT_GE(types.size(), 2u);
