@@ -75,31 +75,36 @@ done
 [ "$(ours_pg | sed -n 7p)" = "$(psql_pg | sed -n 7p)" ] ||
   { echo "check failed: PostgreSQL row 7 differs from psql's" >&2; exit 1; }
 
-declare -A best
+declare -A best cpu
 load=$(cut -d' ' -f1-3 /proc/loadavg)
 start=$(date +%s)
 for ((r = 0; r < runs; ++r)); do
   for t in "${tools[@]}"; do
-    wall=$({ TIMEFORMAT='%R'; time $t >/dev/null 2>&1; } 2>&1)
+    line=$({ TIMEFORMAT='%R %U %S'; time $t >/dev/null 2>&1; } 2>&1)
+    wall=$(echo "$line" | awk '{print $1}')
+    used=$(echo "$line" | awk '{printf "%.3f", $2 + $3}')
     if [ -z "${best[$t]:-}" ] || awk "BEGIN{exit !($wall < ${best[$t]})}"; then best[$t]=$wall; fi
+    if [ -z "${cpu[$t]:-}" ] || awk "BEGIN{exit !($used < ${cpu[$t]})}"; then cpu[$t]=$used; fi
   done
 done
 elapsed=$(($(date +%s) - start))
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN{ printf "%.2f", a / b }'; }
 table=$(
-  echo "| tool | wall s (best of $runs) | its time / kvodbc's on the same source |"
-  echo "|---|---:|---:|"
+  echo "| tool | wall s (best of $runs) | cpu s (best of $runs) | its wall / kvodbc's | its cpu / kvodbc's |"
+  echo "|---|---:|---:|---:|---:|"
   for i in "${!tools[@]}"; do
     t=${tools[$i]}
-    case $t in *pg|psql_pg) ref=${best[ours_pg]} ;; *) ref=${best[ours_sqlite]} ;; esac
-    echo "| ${labels[$i]} | ${best[$t]} | $(ratio "${best[$t]}" "$ref") |"
+    case $t in *pg) ours=ours_pg ;; *) ours=ours_sqlite ;; esac
+    echo "| ${labels[$i]} | ${best[$t]} | ${cpu[$t]} | $(ratio "${best[$t]}" "${best[$ours]}") | $(ratio "${cpu[$t]}" "${cpu[$ours]}") |"
   done
 )
 echo "$table"
 verdict() { if awk "BEGIN{exit !($1)}"; then echo "met"; else echo "missed"; fi; }
 targets=$(
-  echo "- faster than isql on SQLite: **$(verdict "${best[isql_sqlite]} > ${best[ours_sqlite]}")** ($(ratio "${best[isql_sqlite]}" "${best[ours_sqlite]}")x)"
-  echo "- faster than isql on PostgreSQL: **$(verdict "${best[isql_pg]} > ${best[ours_pg]}")** ($(ratio "${best[isql_pg]}" "${best[ours_pg]}")x)"
+  for source in sqlite pg; do
+    name=SQLite; [ $source = pg ] && name=PostgreSQL
+    echo "- faster than isql on $name, wall: **$(verdict "${best[isql_$source]} > ${best[ours_$source]}")** ($(ratio "${best[isql_$source]}" "${best[ours_$source]}")x); cpu (the client's user + system time): **$(verdict "${cpu[isql_$source]} > ${cpu[ours_$source]}")** ($(ratio "${cpu[isql_$source]}" "${cpu[ours_$source]}")x)"
+  done
 )
 echo "$targets"
 
@@ -112,7 +117,9 @@ body=$(
   echo
   echo "Measured by \`bench/run-odbc.sh\` (run by \`make bench\`; Release build) on $(date -u '+%Y-%m-%d %H:%M UTC'):"
   echo "$(nproc) CPUs, $(lscpu | sed -n 's/^Model name: *//p'), load average $load when the timing"
-  echo "started (the machine is shared: wall times include waiting for a CPU)."
+  echo "started (the machine is shared: wall times include waiting for a CPU; the"
+  echo "client's CPU time, user + system, does not, and leaves out the PostgreSQL"
+  echo "server's own work)."
   echo
   echo "One query, \`$query\`, over a table of $n rows of 5 columns (integer,"
   echo "varchar, numeric(12,2), date, integer), every row written to standard output"
@@ -122,7 +129,7 @@ body=$(
   echo "module (\`bench/sqlite_fetch.py\`) and by \`psql -At\`. SQLite through"
   echo "libsqliteodbc, PostgreSQL 15 on loopback through psqlodbc (ANSI). Each tool's"
   echo "line count is checked first; then $runs rounds, each running every tool once"
-  echo "(interleaved), keeping each tool's best wall time. The timed rounds took ${elapsed} s."
+  echo "(interleaved), keeping each tool's best wall and CPU times. The timed rounds took ${elapsed} s."
   echo
   echo "$table"
   echo

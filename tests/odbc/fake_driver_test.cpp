@@ -212,12 +212,22 @@ TEST_F(FakeDriver, CallsAreRepeatedWhileStillExecuting) {
   ConnectAs("FakeBase");
   ::setenv("KV_FAKE_STILL_EXECUTING", "3", 1);
   ClearLog();
-  EXPECT_EQ(Lines("anything"), std::vector<std::string>{"ok"});
+  char sql[] = "anything";
+  void* statement = nullptr;
+  EXPECT_EQ(OD_ExecDirect(odbc, connection, &statement, sql, nullptr), 0);
+  int16_t error = 1;
+  EXPECT_EQ(OD_Fetch(odbc, statement, &error), 0);
+  EXPECT_EQ(error, 0);
+  // unixODBC refuses to drop a statement whose fetch went through "still
+  // executing" to "no more data" (function sequence error): the last fetch
+  // answers at once.
   ::unsetenv("KV_FAKE_STILL_EXECUTING");
-  // Four calls of the statement, and four of each of the two fetches.
+  EXPECT_EQ(OD_Fetch(odbc, statement, &error), 100);
+  EXPECT_EQ(OD_LibRequete(odbc, statement), 0) << State(statement) << lastMessage;
+  // Four calls of the statement, and four of the first fetch.
   EXPECT_EQ(LogText(),
             "EXEC anything\nEXEC anything\nEXEC anything\nEXEC anything\n"
-            "FETCH busy\nFETCH busy\nFETCH busy\nFETCH busy\nFETCH busy\nFETCH busy\n");
+            "FETCH busy\nFETCH busy\nFETCH busy\n");
 }
 
 TEST_F(FakeDriver, NullColumnAppendsNothingToTheLine) {
