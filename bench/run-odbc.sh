@@ -38,8 +38,9 @@ rm -rf "$work"
 mkdir -p "$work"
 "$repo/scripts/services/odbc-config.sh" "$work" "$port" >/dev/null
 export ODBCSYSINI="$work" ODBCINI="$work/odbc.ini"
-pgdir="$work/postgres"
-trap '"$repo/scripts/services/postgres.sh" stop "$pgdir" >/dev/null 2>&1 || true' EXIT
+# Under /tmp: the server runs as "nobody", who may not enter the build tree.
+pgdir=$(mktemp -d /tmp/kvodbc-bench-pg-XXXXXX)
+trap '"$repo/scripts/services/postgres.sh" stop "$pgdir" fast remove >/dev/null 2>&1 || rm -rf "$pgdir"' EXIT
 "$repo/scripts/services/postgres.sh" start "$pgdir" "$port" >/dev/null
 if [ "$(id -u)" -eq 0 ]; then as_server=(runuser -u nobody --); else as_server=(); fi
 

@@ -6,7 +6,9 @@
 #   postgres.sh start DIR PORT    initdb (WIN1252, C locale), start, create
 #                                 the role "kv" (password "kvsecret") and the
 #                                 database "kvtest"
-#   postgres.sh stop DIR [MODE]   pg_ctl stop (MODE fast by default)
+#   postgres.sh stop DIR [MODE] [remove]
+#                                 pg_ctl stop (MODE fast by default); with
+#                                 "remove" the cluster's folder goes too
 set -euo pipefail
 action=${1:?start or stop}
 dir=${2:?directory}
@@ -42,9 +44,12 @@ case "$action" in
     ;;
   stop)
     mode=${3:-fast}
+    status=0
     if [ -f "$dir/data/postmaster.pid" ]; then
-      "${as_server[@]}" "$bin/pg_ctl" -D "$dir/data" -m "$mode" -w stop >/dev/null
+      "${as_server[@]}" "$bin/pg_ctl" -D "$dir/data" -m "$mode" -w stop >/dev/null || status=$?
     fi
+    if [ "${4:-}" = remove ] && [ "$status" -eq 0 ]; then rm -rf "$dir"; fi
+    exit "$status"
     ;;
   *)
     echo "usage: postgres.sh start DIR PORT | stop DIR [MODE]" >&2
