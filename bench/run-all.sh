@@ -255,6 +255,13 @@ if [ "$records" -eq 1000000 ]; then
   "$repo/bench/run-net.sh" "$build"
 else
   KV_NET_BENCH_QUICK=1 "$repo/bench/run-net.sh" "$build"
+# --- ODBC fetch ----------------------------------------------------------------
+# bench/run-odbc.sh keeps its own section; a quick try fetches that many rows.
+echo
+if [ "$records" -eq 1000000 ]; then
+  "$repo/bench/run-odbc.sh" "$build"
+else
+  KV_ODBC_BENCH_N=$records "$repo/bench/run-odbc.sh" "$build"
 fi
 
 # --- docs/benchmarks.md --------------------------------------------------

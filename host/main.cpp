@@ -16,6 +16,7 @@
 #include "host/dbf_write_demo.h"
 #include "host/ndx_demo.h"
 #include "host/samples_dir.h"
+#include "host/odbc_command.h"
 #include "host/xbase_binding.h"
 
 namespace {
@@ -33,6 +34,7 @@ void Usage() {
                "  --max N        print at most N records\n");
   std::fprintf(stderr, "%s", kvhost::IndexUsage());
   std::fprintf(stderr, "%s", kvhost::NetUsage());
+  std::fprintf(stderr, "%s", kvhost::OdbcUsage());
 }
 
 bool StartEngine(kvhost::XbaseBinding& xb) {
@@ -175,7 +177,11 @@ int main(int argc, char** argv) {
   if (argc >= 2 && std::strcmp(argv[1], "demo") == 0) {
     const int xbase = XbaseDemoCommand();
     std::printf("\n");
-    return RunChartDemoCommand() != 0 ? 1 : xbase;
+    const int chart = RunChartDemoCommand();
+    std::printf("\n");
+    std::fflush(stdout);
+    const int odbc = kvhost::RunOdbcDemo();
+    return chart != 0 || odbc != 0 ? 1 : xbase;
   }
   if (argc >= 3 && std::strcmp(argv[2], "demo") == 0) {
     if (std::strcmp(argv[1], "xbase") == 0) return XbaseDemoCommand();
@@ -187,6 +193,8 @@ int main(int argc, char** argv) {
     return kvhost::IndexCommand(argc - 2, argv + 2);
   if (argc >= 2 && std::strcmp(argv[1], "net") == 0)
     return kvhost::NetCommand(argc - 2, argv + 2);
+  if (argc >= 2 && std::strcmp(argv[1], "odbc") == 0)
+    return kvhost::OdbcCommand(argc - 2, argv + 2);
   Usage();
   return 2;
 }

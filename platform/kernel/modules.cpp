@@ -23,6 +23,7 @@ struct KnownModule {
 };
 constexpr KnownModule kKnownModules[] = {
     {"odbc32.dll", "libodbc.so.2"},  // unixODBC's driver manager
+    {"odbccp32.dll", "libodbcinst.so.2"},  // and its configuration library
     {"mapi32.dll", "libkvmapi.so"},  // our Simple MAPI provider
 };
 
