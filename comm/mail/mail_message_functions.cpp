@@ -83,6 +83,8 @@ int32_t Read(CallBlock* call, bool first) {
   const MAPI_ULONG searched = s.findNext(s.session, 0, messageClass, seed, flags, 0, found);
   found[kMessageIdSize - 1] = '\0';
   if (searched == MAPI_E_NO_MESSAGES) {
+    // No current message any more: its attachment files go with it.
+    s.DropLast();
     s.current[0] = '\0';
     s.previous[0] = '\0';
     record.email.out = 1;
