@@ -12,6 +12,8 @@
 #include "host/index_build_demo.h"
 #include "host/index_command.h"
 #include "host/lock_demo.h"
+#include "host/mail_command.h"
+#include "host/serial_command.h"
 #include "host/dbf_write_demo.h"
 #include "host/ndx_demo.h"
 #include "host/xbase_binding.h"
@@ -34,6 +36,7 @@ void Usage() {
                "  --style N      show dates in date style N (1..15)\n"
                "  --max N        print at most N records\n");
   std::fprintf(stderr, "%s", kvhost::IndexUsage());
+  std::fprintf(stderr, "%s%s", kvhost::SerialUsage(), kvhost::MailUsage());
 }
 
 bool StartEngine(kvhost::XbaseBinding& xb) {
@@ -186,6 +189,10 @@ int main(int argc, char** argv) {
     return DumpCommand(argc - 3, argv + 3);
   if (argc >= 2 && std::strcmp(argv[1], "index") == 0)
     return kvhost::IndexCommand(argc - 2, argv + 2);
+  if (argc >= 2 && std::strcmp(argv[1], "serial") == 0)
+    return kvhost::SerialCommand(argc - 2, argv + 2);
+  if (argc >= 2 && std::strcmp(argv[1], "mail") == 0)
+    return kvhost::MailCommand(argc - 2, argv + 2);
   Usage();
   return 2;
 }
