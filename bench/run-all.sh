@@ -247,6 +247,16 @@ else
   KV_BULK_BENCH_SIZES=$records "$repo/bench/run-bulk.sh" "$build"
 fi
 
+# --- kvcomm: serial lines and mail reading ------------------------------------
+# bench/run-comm.sh keeps its own section; a quick try uses 1,000 messages
+# and 2 MB.
+echo
+if [ "$records" -eq 1000000 ]; then
+  "$repo/bench/run-comm.sh" "$build"
+else
+  KV_COMM_BENCH_MESSAGES=1000 KV_COMM_BENCH_MB=2 "$repo/bench/run-comm.sh" "$build"
+fi
+
 # --- docs/benchmarks.md --------------------------------------------------
 if [ "$records" -ne 1000000 ]; then
   echo
