@@ -135,4 +135,18 @@ typedef MAPI_ULONG(KV_CALL* LPMAPIFREEBUFFER)(void* pv);
 }
 #endif
 
+#if defined(__cplusplus) && (defined(__i386__) || defined(_M_IX86))
+#include <cstddef>
+/* The published layouts, where pointers are 32 bits wide. */
+static_assert(sizeof(MapiRecipDesc) == 24, "MapiRecipDesc");
+static_assert(offsetof(MapiRecipDesc, lpszAddress) == 12, "MapiRecipDesc");
+static_assert(sizeof(MapiFileDesc) == 24, "MapiFileDesc");
+static_assert(offsetof(MapiFileDesc, lpszPathName) == 12, "MapiFileDesc");
+static_assert(sizeof(MapiMessage) == 48, "MapiMessage");
+static_assert(offsetof(MapiMessage, flFlags) == 24, "MapiMessage");
+static_assert(offsetof(MapiMessage, nRecipCount) == 32, "MapiMessage");
+static_assert(offsetof(MapiMessage, lpFiles) == 44, "MapiMessage");
+static_assert(sizeof(LHANDLE) == 4, "LHANDLE");
+#endif
+
 #endif /* KV_SIMPLE_MAPI_H */
