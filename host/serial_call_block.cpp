@@ -108,7 +108,8 @@ CommLibrary::Result CommLibrary::Call(const char* name, int16_t syntax,
   call->instance = &instance_;
   call->module = module_;
   result.returned = function(call.get());
-  result.bytes.assign(buffer.data(), std::min<uint32_t>(call->resultLength, capacity));
+  const uint32_t length = call->resultLength;  // a packed member: read, not bound
+  result.bytes.assign(buffer.data(), std::min(length, capacity));
   for (uint16_t i = 0; call->error.texts != nullptr && i < call->error.textCount; ++i) {
     const char* text = call->error.texts[i].text != nullptr ? call->error.texts[i].text : "";
     (call->error.texts[i].language == kLanguageFrench ? result.french : result.english) = text;

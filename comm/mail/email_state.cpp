@@ -12,7 +12,7 @@ namespace {
 template <size_t N>
 void CopyText(char (&member)[N], std::string_view text) {
   const size_t n = std::min(text.size(), N - 1);
-  std::memcpy(member, text.data(), n);
+  if (n > 0) std::memcpy(member, text.data(), n);  // an absent text has no bytes at all
   member[n] = '\0';
 }
 
@@ -54,7 +54,7 @@ void FillEmail(CommRecord& record, const MapiMessage& m) {
   if (record.message != nullptr) {
     const std::string_view text = Or(m.lpszNoteText);
     const size_t n = std::min<size_t>(text.size(), KV_EMAIL_MESSAGE_SIZE - 1);
-    std::memcpy(record.message, text.data(), n);
+    if (n > 0) std::memcpy(record.message, text.data(), n);
     record.message[n] = '\0';
   }
   const uint32_t recipients =
