@@ -87,11 +87,13 @@ class SerialTest : public ::testing::Test {
   }
 
   // Writes win.ini's "Ports" section: COM3 on end a, COM4 on end b,
-  // LPT2 on /dev/null, plus `entries` ("COM3:" -> "9600,n,8,1").
+  // LPT2 on a file standing in for a printer, plus `entries` ("COM3:" ->
+  // "9600,n,8,1").
   void WritePorts(const std::map<std::string, std::string>& entries) {
+    std::ofstream(dir_.File("printer"), std::ios::app).flush();
     std::ofstream ini(dir_.File("win.ini"), std::ios::trunc);
     ini << "[Ports]\r\nCOM3.Device=" << pair_->a() << "\r\nCOM4.Device=" << pair_->b()
-        << "\r\nLPT2.Device=/dev/null\r\n";
+        << "\r\nLPT2.Device=" << dir_.File("printer") << "\r\n";
     for (const auto& [key, value] : entries) ini << key << "=" << value << "\r\n";
   }
 

@@ -6,6 +6,8 @@
 #include <termios.h>
 
 #include <climits>
+#include <fstream>
+#include <string>
 
 #include "platform/commport/comm_state.h"
 #include "platform/kernel/files.h"
@@ -85,6 +87,10 @@ TEST_F(SerialTest, LptPortsOpenTheirDeviceWithoutLineSettings) {
   EXPECT_EQ(Run(SERIE_bsFixeParametre, {-2, 9600, 0, 8, 0}).Boolean(), 0);
   Outcome written = Run(SERIE_bsEcrit, {-2, Text{"page"}});
   EXPECT_EQ(written.Integer(), 4);
+  std::ifstream printed(dir_.File("printer"));
+  std::string text;
+  std::getline(printed, text);
+  EXPECT_EQ(text, "page");
 }
 
 TEST_F(SerialTest, UnconfiguredPortsNeverReachARealDevice) {
