@@ -262,6 +262,14 @@ if [ "$records" -eq 1000000 ]; then
   "$repo/bench/run-odbc.sh" "$build"
 else
   KV_ODBC_BENCH_N=$records "$repo/bench/run-odbc.sh" "$build"
+# --- kvcomm: serial lines and mail reading ------------------------------------
+# bench/run-comm.sh keeps its own section; a quick try uses 1,000 messages
+# and 2 MB.
+echo
+if [ "$records" -eq 1000000 ]; then
+  "$repo/bench/run-comm.sh" "$build"
+else
+  KV_COMM_BENCH_MESSAGES=1000 KV_COMM_BENCH_MB=2 "$repo/bench/run-comm.sh" "$build"
 fi
 
 # --- docs/benchmarks.md --------------------------------------------------

@@ -13,6 +13,8 @@
 #include "host/index_command.h"
 #include "host/net_command.h"
 #include "host/lock_demo.h"
+#include "host/mail_command.h"
+#include "host/serial_command.h"
 #include "host/dbf_write_demo.h"
 #include "host/ndx_demo.h"
 #include "host/samples_dir.h"
@@ -35,6 +37,7 @@ void Usage() {
   std::fprintf(stderr, "%s", kvhost::IndexUsage());
   std::fprintf(stderr, "%s", kvhost::NetUsage());
   std::fprintf(stderr, "%s", kvhost::OdbcUsage());
+  std::fprintf(stderr, "%s%s", kvhost::SerialUsage(), kvhost::MailUsage());
 }
 
 bool StartEngine(kvhost::XbaseBinding& xb) {
@@ -195,6 +198,10 @@ int main(int argc, char** argv) {
     return kvhost::NetCommand(argc - 2, argv + 2);
   if (argc >= 2 && std::strcmp(argv[1], "odbc") == 0)
     return kvhost::OdbcCommand(argc - 2, argv + 2);
+  if (argc >= 2 && std::strcmp(argv[1], "serial") == 0)
+    return kvhost::SerialCommand(argc - 2, argv + 2);
+  if (argc >= 2 && std::strcmp(argv[1], "mail") == 0)
+    return kvhost::MailCommand(argc - 2, argv + 2);
   Usage();
   return 2;
 }
