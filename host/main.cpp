@@ -7,6 +7,7 @@
 #include <string>
 
 #include "host/chart_demo.h"
+#include "host/chart_render.h"
 #include "host/cp1252.h"
 #include "host/dbf_dump.h"
 #include "host/index_build_demo.h"
@@ -34,6 +35,7 @@ void Usage() {
                "  --style N      show dates in date style N (1..15)\n"
                "  --max N        print at most N records\n");
   std::fprintf(stderr, "%s", kvhost::IndexUsage());
+  std::fprintf(stderr, "%s", kvhost::ChartRenderUsage());
 }
 
 bool StartEngine(kvhost::XbaseBinding& xb) {
@@ -186,6 +188,8 @@ int main(int argc, char** argv) {
     return DumpCommand(argc - 3, argv + 3);
   if (argc >= 2 && std::strcmp(argv[1], "index") == 0)
     return kvhost::IndexCommand(argc - 2, argv + 2);
+  if (argc >= 3 && std::strcmp(argv[1], "chart") == 0 && std::strcmp(argv[2], "render") == 0)
+    return kvhost::ChartRenderCommand(argc - 3, argv + 3);
   Usage();
   return 2;
 }

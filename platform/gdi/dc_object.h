@@ -75,9 +75,7 @@ class DeviceContext : public GdiObject {
   const LOGBRUSH* SelectedBrush() const {
     return RecordOf<LOGBRUSH>(brush.object.get(), OBJ_BRUSH);
   }
-  const LOGFONTA* SelectedFont() const {
-    return RecordOf<LOGFONTA>(font.object.get(), OBJ_FONT);
-  }
+  const LOGFONTA* SelectedFont() const { return RecordOf<LOGFONTA>(font.object.get(), OBJ_FONT); }
 
  private:
   DWORD type_;

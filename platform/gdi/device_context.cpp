@@ -56,7 +56,9 @@ BitmapObject::BitmapObject(cairo_surface_t* surface) : surface_(surface) {
   record_.bmBitsPixel = 32;
 }
 
-BitmapObject::~BitmapObject() { cairo_surface_destroy(surface_); }
+BitmapObject::~BitmapObject() {
+  cairo_surface_destroy(surface_);
+}
 
 }  // namespace detail
 
@@ -116,7 +118,9 @@ BOOL DeleteDC(HDC dc) {
   return detail::UnregisterGdiObject(dc) ? TRUE_ : FALSE_;
 }
 
-HDC GetDC(HWND) { return MakeRasterDC(OBJ_DC, 1024, 768); }
+HDC GetDC(HWND) {
+  return MakeRasterDC(OBJ_DC, 1024, 768);
+}
 
 int ReleaseDC(HWND, HDC dc) {
   if (GetObjectType(dc) != OBJ_DC) return 0;
@@ -129,9 +133,8 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
     SetLastError(ERROR_INVALID_HANDLE);
     return nullptr;
   }
-  return WithDC<HGDIOBJ>(dc, nullptr, [&](detail::DeviceContext& c) {
-    return c.Select(object, std::move(found));
-  });
+  return WithDC<HGDIOBJ>(
+      dc, nullptr, [&](detail::DeviceContext& c) { return c.Select(object, std::move(found)); });
 }
 
 HGDIOBJ GetCurrentObject(HDC dc, UINT type) {
@@ -244,8 +247,9 @@ BOOL MoveToEx(HDC dc, int x, int y, POINT* previous) {
 }
 
 BOOL LineTo(HDC dc, int x, int y) {
-  return WithDC(dc, FALSE_,
-                [&](detail::DeviceContext& c) { return c.LineTo(POINT{x, y}) ? TRUE_ : FALSE_; });
+  return WithDC(dc, FALSE_, [&](detail::DeviceContext& c) {
+    return c.LineTo(POINT{x, y}) ? TRUE_ : FALSE_;
+  });
 }
 
 BOOL Rectangle(HDC dc, int left, int top, int right, int bottom) {
@@ -260,8 +264,8 @@ BOOL Ellipse(HDC dc, int left, int top, int right, int bottom) {
   });
 }
 
-BOOL Pie(HDC dc, int left, int top, int right, int bottom, int xRadial1, int yRadial1,
-         int xRadial2, int yRadial2) {
+BOOL Pie(HDC dc, int left, int top, int right, int bottom, int xRadial1, int yRadial1, int xRadial2,
+         int yRadial2) {
   return WithDC(dc, FALSE_, [&](detail::DeviceContext& c) {
     return c.Pie(RECT{left, top, right, bottom}, POINT{xRadial1, yRadial1},
                  POINT{xRadial2, yRadial2})
@@ -312,8 +316,8 @@ int GetDeviceCaps(HDC dc, int index) {
   return WithDC(dc, 0, [&](detail::DeviceContext& c) { return c.DeviceCaps(index); });
 }
 
-BOOL BitBlt(HDC target, int x, int y, int width, int height, HDC source, int xSource,
-            int ySource, DWORD operation) {
+BOOL BitBlt(HDC target, int x, int y, int width, int height, HDC source, int xSource, int ySource,
+            DWORD operation) {
   if (operation != SRCCOPY || width < 0 || height < 0) return FALSE_;
   auto to = std::dynamic_pointer_cast<detail::CairoDC>(LookUpDC(target));
   auto from = std::dynamic_pointer_cast<detail::CairoDC>(LookUpDC(source));
@@ -325,7 +329,8 @@ BOOL BitBlt(HDC target, int x, int y, int width, int height, HDC source, int xSo
   {
     std::lock_guard<std::mutex> hold(from->mutex);
     cairo_t* cr = cairo_create(copy);
-    cairo_set_source_surface(cr, from->surface(), -xSource - from->viewportOrg.x + from->windowOrg.x,
+    cairo_set_source_surface(cr, from->surface(),
+                             -xSource - from->viewportOrg.x + from->windowOrg.x,
                              -ySource - from->viewportOrg.y + from->windowOrg.y);
     cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
     cairo_paint(cr);
@@ -388,8 +393,8 @@ COLORREF GetPixel(HDC dc, int x, int y) {
   const int px = x - found->windowOrg.x + found->viewportOrg.x;
   const int py = y - found->windowOrg.y + found->viewportOrg.y;
   if (px < 0 || py < 0 || px >= width || py >= height) return CLR_INVALID;
-  const unsigned char* row =
-      cairo_image_surface_get_data(surface) + static_cast<ptrdiff_t>(py) * cairo_image_surface_get_stride(surface);
+  const unsigned char* row = cairo_image_surface_get_data(surface) +
+                             static_cast<ptrdiff_t>(py) * cairo_image_surface_get_stride(surface);
   uint32_t pixel;
   std::memcpy(&pixel, row + static_cast<ptrdiff_t>(px) * 4, 4);
   return RGB(static_cast<BYTE>(pixel >> 16), static_cast<BYTE>(pixel >> 8),

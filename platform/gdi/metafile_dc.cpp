@@ -196,23 +196,23 @@ class MetafileDC : public detail::DeviceContext {
       case OBJ_PEN: {
         const auto& pen = *static_cast<const LOGPEN*>(object.Record());
         return Emit(META_CREATEPENINDIRECT,
-                    {static_cast<WORD>(pen.lopnStyle), Word(pen.lopnWidth.x), 0,
-                     Low(pen.lopnColor), High(pen.lopnColor)});
+                    {static_cast<WORD>(pen.lopnStyle), Word(pen.lopnWidth.x), 0, Low(pen.lopnColor),
+                     High(pen.lopnColor)});
       }
       case OBJ_BRUSH: {
         const auto& brush = *static_cast<const LOGBRUSH*>(object.Record());
-        return Emit(META_CREATEBRUSHINDIRECT, {static_cast<WORD>(brush.lbStyle),
-                                               Low(brush.lbColor), High(brush.lbColor), 0});
+        return Emit(META_CREATEBRUSHINDIRECT,
+                    {static_cast<WORD>(brush.lbStyle), Low(brush.lbColor), High(brush.lbColor), 0});
       }
       case OBJ_FONT: {
         const auto& font = *static_cast<const LOGFONTA*>(object.Record());
-        std::vector<WORD> words = {Word(font.lfHeight),      Word(font.lfWidth),
-                                   Word(font.lfEscapement),  Word(font.lfOrientation),
-                                   Word(font.lfWeight)};
-        const uint8_t bytes[8] = {font.lfItalic,       font.lfUnderline,     font.lfStrikeOut,
-                                  font.lfCharSet,      font.lfOutPrecision,  font.lfClipPrecision,
-                                  font.lfQuality,      font.lfPitchAndFamily};
-        for (int i = 0; i < 8; i += 2) words.push_back(static_cast<WORD>(bytes[i] | (bytes[i + 1] << 8)));
+        std::vector<WORD> words = {Word(font.lfHeight), Word(font.lfWidth), Word(font.lfEscapement),
+                                   Word(font.lfOrientation), Word(font.lfWeight)};
+        const uint8_t bytes[8] = {font.lfItalic,  font.lfUnderline,     font.lfStrikeOut,
+                                  font.lfCharSet, font.lfOutPrecision,  font.lfClipPrecision,
+                                  font.lfQuality, font.lfPitchAndFamily};
+        for (int i = 0; i < 8; i += 2)
+          words.push_back(static_cast<WORD>(bytes[i] | (bytes[i + 1] << 8)));
         for (int i = 0; i < LF_FACESIZE; i += 2) {
           words.push_back(static_cast<WORD>(static_cast<uint8_t>(font.lfFaceName[i]) |
                                             (static_cast<uint8_t>(font.lfFaceName[i + 1]) << 8)));

@@ -53,7 +53,9 @@ class PrinterDC : public detail::CairoDC {
  public:
   PrinterDC(std::string port, int width, int height, int dpi, int widthMm, int heightMm,
             cairo_surface_t* scratch)
-      : CairoDC(OBJ_DC, scratch, 1.0, true), port_(std::move(port)), widthMm_(widthMm),
+      : CairoDC(OBJ_DC, scratch, 1.0, true),
+        port_(std::move(port)),
+        widthMm_(widthMm),
         heightMm_(heightMm) {
     widthPixels = width;
     heightPixels = height;

@@ -9,7 +9,9 @@ namespace kvp::detail {
 
 namespace {
 
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+char Lower(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool SameName(const char* a, const char* b) {
   for (; *a != '\0' && *b != '\0'; ++a, ++b) {
@@ -78,7 +80,8 @@ double ApplyFont(cairo_t* cr, const LOGFONTA& font) {
   char face[LF_FACESIZE + 1] = {};
   std::memcpy(face, font.lfFaceName, LF_FACESIZE);
   const std::string family = MappedFamily(face);
-  const cairo_font_slant_t slant = font.lfItalic ? CAIRO_FONT_SLANT_ITALIC : CAIRO_FONT_SLANT_NORMAL;
+  const cairo_font_slant_t slant =
+      font.lfItalic ? CAIRO_FONT_SLANT_ITALIC : CAIRO_FONT_SLANT_NORMAL;
   const cairo_font_weight_t weight =
       font.lfWeight >= 600 ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL;
   cairo_select_font_face(cr, family.c_str(), slant, weight);

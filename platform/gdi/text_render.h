@@ -7,9 +7,9 @@
 // character cell (ascent + descent), a negative one the em size, 0 a
 // default of 16.
 #pragma once
-#include <string>
-
 #include <cairo.h>
+
+#include <string>
 
 #include "platform/gdi/gdi_types.h"
 
