@@ -238,6 +238,9 @@ bool DrawChart(ExtensionLibrary& library, const ChartSpec& spec, const std::stri
       error = "cannot open a printer on " + out;
       done = false;
     } else {
+      // Printing draws with the applied settings: the tool never drew on
+      // the screen, so it takes the pending ones up first.
+      chart->ApplySettings();
       chart->drawing.screenWidth = spec.width - 2;
       chart->drawing.screenHeight = spec.height - 2;
       chart->Print(printer, kv::chart::PrintRect{});
@@ -256,7 +259,8 @@ bool DrawChart(ExtensionLibrary& library, const ChartSpec& spec, const std::stri
 const char* ChartRenderUsage() {
   return "  kvhost chart render DATA.csv OUT [--type pie|column|curve|pie3d|column3d|scatter]\n"
          "        [--title TEXT] [--legend none|right|left] [--labels values,percent,names]\n"
-         "        [--size WxH]    draw a chart from a CSV file into OUT (.png, .wmf or .pdf)\n";
+         "        [--title-position top|bottom] [--font FACE] [--size WxH]\n"
+         "                        draw a chart from a CSV file into OUT (.png, .wmf or .pdf)\n";
 }
 
 int ChartRenderCommand(int argc, char** argv) {
@@ -303,6 +307,12 @@ int ChartRenderCommand(int argc, char** argv) {
         else
           known = false;
       }
+    } else if (option == "--title-position" && value != nullptr) {
+      const std::string v = Lower(value);
+      spec.titlePosition = v == "top" ? 1 : v == "bottom" ? 2 : -1;
+      known = spec.titlePosition > 0;
+    } else if (option == "--font" && value != nullptr) {
+      spec.face = value;
     } else if (option == "--size" && value != nullptr) {
       int w = 0, h = 0;
       char extra = 0;
