@@ -375,7 +375,6 @@ int DrawDemoCharts(ExtensionLibrary& library, const std::string& folder) {
       }
     }
   }
-  std::printf("  live graphic objects after the drawings: %zu\n", kvp::GdiLiveObjects());
   return failures == 0 ? 0 : 1;
 }
 
