@@ -119,7 +119,17 @@ BOOL DeleteDC(HDC dc) {
 }
 
 HDC GetDC(HWND) {
-  return MakeRasterDC(OBJ_DC, 1024, 768);
+  // One screen for the process, made on first use: every screen context
+  // draws on it (measuring text, mostly, costs no new surface).
+  static cairo_surface_t* screen = WhiteSurface(1024, 768);
+  std::shared_ptr<detail::CairoDC> dc;
+  try {
+    dc = std::make_shared<detail::CairoDC>(OBJ_DC, screen, 1.0, false);
+  } catch (const std::bad_alloc&) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+  }
+  return detail::RegisterDC(std::move(dc));
 }
 
 int ReleaseDC(HWND, HDC dc) {

@@ -34,9 +34,8 @@ std::string OracleDir() {
 }
 
 std::vector<std::string> ChartNames() {
-  const char* source = std::getenv("KV_SOURCE_DIR");
-  std::ifstream list(std::string(source != nullptr ? source : ".") +
-                     "/tests/chart_draw/oracle_charts.txt");
+  // The fixture leaves the list of the charts it drew beside them.
+  std::ifstream list(OracleDir() + "/oracle_charts.txt");
   std::vector<std::string> names;
   std::string line;
   while (std::getline(list, line)) {

@@ -13,6 +13,7 @@ for tool in wmf2svg soffice pdftoppm pdfinfo; do
 done
 rm -rf "$out"
 mkdir -p "$out/lo" "$out/home"
+cp "$list" "$out/oracle_charts.txt"
 wmfs=()
 while IFS='|' read -r name csv options; do
   case "$name" in ''|'#'*) continue ;; esac

@@ -29,17 +29,19 @@ constexpr Reference kReferences[] = {
 
 TEST(ReferencePictures, DrawingAgainGivesTheKeptPicture) {
   const char* source = std::getenv("KV_SOURCE_DIR");
-  const char* kvhost = std::getenv("KV_KVHOST");
-  ASSERT_NE(source, nullptr);
-  ASSERT_NE(kvhost, nullptr);
+  ASSERT_NE(source, nullptr) << "KV_SOURCE_DIR is not set";
+  // kvhost is built beside the test program.
+  const std::string kvhost =
+      std::filesystem::read_symlink("/proc/self/exe").parent_path().string() + "/kvhost";
+  ASSERT_TRUE(std::filesystem::exists(kvhost)) << kvhost;
   char pattern[] = "/tmp/kvchart-reference-XXXXXX";
   ASSERT_NE(mkdtemp(pattern), nullptr);
   const std::string folder = pattern;
   const std::string dir = std::string(source) + "/tests/chart_draw/";
   for (const Reference& r : kReferences) {
     const std::string out = folder + "/" + r.file + ".png";
-    const std::string command = std::string(kvhost) + " chart render " + dir + "data/" + r.data +
-                                " " + out + " " + r.options + " --size 320x240 >/dev/null";
+    const std::string command = kvhost + " chart render " + dir + "data/" + r.data + " " + out +
+                                " " + r.options + " --size 320x240 >/dev/null";
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
     const Comparison c = ComparePngs(dir + "reference/" + r.file + ".png", out);
     ASSERT_TRUE(c.loaded) << r.file;
