@@ -57,7 +57,7 @@ void Call(const char* name, int16_t syntax, std::vector<Argument> arguments) {
 // fontconfig and cairo keep caches of faces and patterns for the life of
 // the process, in a form the leak checker cannot follow; they are not
 // leaks of ours (our objects are counted by GdiLiveObjects below).
-extern "C" const char* __lsan_default_suppressions() {
+extern "C" __attribute__((visibility("default"), used)) const char* __lsan_default_suppressions() {
   return "leak:libfontconfig.so\nleak:libcairo.so\nleak:libfreetype.so\n";
 }
 
