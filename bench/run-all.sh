@@ -325,3 +325,8 @@ body=$(
 replace_doc_section "$doc" "$section" "$body"
 echo
 echo "written: $doc"
+
+# --- Charts -----------------------------------------------------------------
+# bench/run-chart.sh keeps its own section.
+echo
+"$repo/bench/run-chart.sh" "$build"

@@ -1,11 +1,14 @@
 #include "host/chart_demo.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "chart/model/chart.h"
 #include "chart/model/chart_list.h"
+#include "host/chart_render.h"
 #include "host/cp1252.h"
 #include "host/ext_harness.h"
 #include "kv/chart.h"
@@ -54,9 +57,9 @@ std::string FontText(const kv::chart::ElementFont& element) {
 void PrintModel(const kv::chart::Chart& chart) {
   using kv::chart::FontElement;
   const auto& data = chart.data;
-  std::printf("chart %s: %s, %u series, %u categories, values from %g to %g\n",
-              chart.name.c_str(), kTypeNames[static_cast<int>(chart.type())], data.SeriesCount(),
-              data.CategoryCount(), data.Minimum(), data.Maximum());
+  std::printf("chart %s: %s, %u series, %u categories, values from %g to %g\n", chart.name.c_str(),
+              kTypeNames[static_cast<int>(chart.type())], data.SeriesCount(), data.CategoryCount(),
+              data.Minimum(), data.Maximum());
   for (int64_t s = 1; s <= data.SeriesCount(); ++s) {
     std::printf("  series %lld  %-12s colour %06X :", static_cast<long long>(s),
                 Cp1252ToUtf8(std::string(data.SeriesLabel(s))).c_str(), data.SeriesColour(s));
@@ -72,9 +75,8 @@ void PrintModel(const kv::chart::Chart& chart) {
               Cp1252ToUtf8(s.title).c_str(), s.titlePosition, s.legendPosition,
               static_cast<int>(s.destinationKind), s.destinationText.c_str());
   std::printf("  horizontal grid %d, vertical axis \"%s\" step %g, relief %d, spacing %d\n",
-              chart.HorizontalGrid(),
-              Cp1252ToUtf8(std::string(chart.VerticalAxisTitle())).c_str(), chart.VerticalStep(),
-              chart.ReliefDepth(), chart.ColumnSpacing());
+              chart.HorizontalGrid(), Cp1252ToUtf8(std::string(chart.VerticalAxisTitle())).c_str(),
+              chart.VerticalStep(), chart.ReliefDepth(), chart.ColumnSpacing());
   std::printf("  labels: values %d, percentages %d, labels %d; settings changed %s\n",
               chart.labelDisplay[0], chart.labelDisplay[1], chart.labelDisplay[2],
               chart.settingsChanged() ? "yes" : "no");
@@ -85,8 +87,8 @@ void PrintModel(const kv::chart::Chart& chart) {
 bool RunSteps(ExtensionLibrary& library, const std::vector<Step>& steps) {
   for (const Step& step : steps) {
     std::string mismatch;
-    auto outcome = library.CallByName(step.name, step.syntax, step.arguments, std::nullopt,
-                                      &mismatch);
+    auto outcome =
+        library.CallByName(step.name, step.syntax, step.arguments, std::nullopt, &mismatch);
     if (!outcome) {
       std::fprintf(stderr, "kvhost: %s: %s\n", step.name, mismatch.c_str());
       return false;
@@ -107,10 +109,14 @@ void ShowDrawingCommands(ExtensionLibrary& library) {
     std::vector<Argument> arguments;
   };
   const std::vector<Command> commands = {
-      {"DESSIN_bgRectangle", 5, {Argument::Int(10), Argument::Int(20), Argument::Int(110),
-                                 Argument::Int(70), Argument::Int(0xFF0000)}},
-      {"DESSIN_bgCercle", 6, {Argument::Int(0), Argument::Int(0), Argument::Int(50),
-                              Argument::Int(50), Argument::Int(0x123456), Argument::Int(-1)}},
+      {"DESSIN_bgRectangle",
+       5,
+       {Argument::Int(10), Argument::Int(20), Argument::Int(110), Argument::Int(70),
+        Argument::Int(0xFF0000)}},
+      {"DESSIN_bgCercle",
+       6,
+       {Argument::Int(0), Argument::Int(0), Argument::Int(50), Argument::Int(50),
+        Argument::Int(0x123456), Argument::Int(-1)}},
       {"DESSIN_bgCoord", 0, {Argument::Int(5), Argument::Int(7)}},
       {"DESSIN_bgStylo", 0, {Argument::Int(-1)}},
       {"DESSIN_bgLien", 0, {Argument::Text("https://example.org/ventes")}},
@@ -144,7 +150,9 @@ int RunChartDemo() {
 
   const std::vector<Step> steps = {
       {"grCreate", 0, {Argument::Text("sales"), Argument::Int(1)}},
-      {"grTitle", 2, {Argument::Text("sales"), Argument::Text("Sales by quarter"), Argument::Int(1)}},
+      {"grTitle",
+       2,
+       {Argument::Text("sales"), Argument::Text("Sales by quarter"), Argument::Int(1)}},
       {"grLegend", 0, {Argument::Text("sales"), Argument::Int(1)}},
       {"grDestinationWMF", 0, {Argument::Text("sales"), Argument::Text("sales.wmf")}},
       {"grSerialLabel", 0, {Argument::Text("sales"), Argument::Int(1), Argument::Text("North")}},
@@ -156,13 +164,16 @@ int RunChartDemo() {
       {"grAddData", 0, {Argument::Text("sales"), Argument::Int(1), Argument::Double(120.5)}},
       {"grAddData", 0, {Argument::Text("sales"), Argument::Int(1), Argument::Double(98.0)}},
       {"grAddData", 0, {Argument::Text("sales"), Argument::Int(1), Argument::Double(143.25)}},
-      {"grAddData", 1, {Argument::Text("sales"), Argument::Int(2), Argument::Int(3),
-                        Argument::Double(-12.0)}},
+      {"grAddData",
+       1,
+       {Argument::Text("sales"), Argument::Int(2), Argument::Int(3), Argument::Double(-12.0)}},
       {"grLabel", 0, {Argument::Text("sales"), Argument::Int(0), Argument::Int(1)}},
       {"grQuadrillage", 0, {Argument::Text("sales"), Argument::Int(1), Argument::Int(1)}},
       {"grAxisTitle", 0, {Argument::Text("sales"), Argument::Text("k\x80"), Argument::Int(0)}},
-      {"grCreateFont", 1, {Argument::Int(1), Argument::Int(20), Argument::Int(8 | 4),
-                           Argument::Text("Liberation Sans"), Argument::Int(0x800000)}},
+      {"grCreateFont",
+       1,
+       {Argument::Int(1), Argument::Int(20), Argument::Int(8 | 4),
+        Argument::Text("Liberation Sans"), Argument::Int(0x800000)}},
       {"grTitleFont", 0, {Argument::Text("sales"), Argument::Int(1)}},
   };
   if (!RunSteps(library, steps)) return 1;
@@ -186,8 +197,19 @@ int RunChartDemo() {
   RunSteps(library, {{"grDraw", 0, {Argument::Text("nothing")}}});
   std::printf("\n");
   ShowDrawingCommands(library);
+
+  // One chart of each type drawn into a metafile file, a PNG picture and a
+  // printed PDF page.
+  const char* folderSetting = std::getenv("KV_DEMO_OUT");
+  const std::string folder =
+      folderSetting != nullptr && folderSetting[0] != '\0' ? folderSetting : "kvhost-charts";
+  std::error_code ignored;
+  std::filesystem::create_directories(folder, ignored);
+  std::printf("\nCharts drawn into %s:\n", folder.c_str());
+  const int drawn = DrawDemoCharts(library, folder);
   library.Unload();
-  return 0;
+  std::printf("  live graphic objects once the instance is gone: %zu\n", kvp::GdiLiveObjects());
+  return drawn;
 }
 
 }  // namespace kvhost

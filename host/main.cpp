@@ -7,6 +7,7 @@
 #include <string>
 
 #include "host/chart_demo.h"
+#include "host/chart_render.h"
 #include "host/cp1252.h"
 #include "host/dbf_dump.h"
 #include "host/index_build_demo.h"
@@ -38,6 +39,7 @@ void Usage() {
   std::fprintf(stderr, "%s", kvhost::NetUsage());
   std::fprintf(stderr, "%s", kvhost::OdbcUsage());
   std::fprintf(stderr, "%s%s", kvhost::SerialUsage(), kvhost::MailUsage());
+  std::fprintf(stderr, "%s", kvhost::ChartRenderUsage());
 }
 
 bool StartEngine(kvhost::XbaseBinding& xb) {
@@ -202,6 +204,8 @@ int main(int argc, char** argv) {
     return kvhost::SerialCommand(argc - 2, argv + 2);
   if (argc >= 2 && std::strcmp(argv[1], "mail") == 0)
     return kvhost::MailCommand(argc - 2, argv + 2);
+  if (argc >= 3 && std::strcmp(argv[1], "chart") == 0 && std::strcmp(argv[2], "render") == 0)
+    return kvhost::ChartRenderCommand(argc - 3, argv + 3);
   Usage();
   return 2;
 }

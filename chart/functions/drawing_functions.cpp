@@ -1,6 +1,7 @@
 // grDessine, grEffaceDessin, grImprime. A drawing starts by taking up the
 // settings changed since the last one; the pictures themselves come from
 // the chart types' drawing operations.
+#include "chart/ext/call_block.h"
 #include "chart/functions/function_frame.h"
 
 using namespace kv::chart;
@@ -20,5 +21,12 @@ int32_t KV_CALL GRAPH_bGrEffaceDessin(CallBlock* call) {
 
 int32_t KV_CALL GRAPH_bGrImprime(CallBlock* call) {
   // Printing draws with the settings as they stand and changes none of them.
-  return RunChartFunction(call, GRAPH_bGrImprime, [](ChartCall&) {});
+  return RunChartFunction(call, GRAPH_bGrImprime, [](ChartCall& c) {
+    PrintRect millimetres;
+    if (kv::ext::SyntaxIndex(c.block) == 1) {
+      millimetres = PrintRect{kv::ext::ArgInt16(c.block, 2), kv::ext::ArgInt16(c.block, 3),
+                              kv::ext::ArgInt16(c.block, 4), kv::ext::ArgInt16(c.block, 5)};
+    }
+    c.chart->Print(nullptr, millimetres);
+  });
 }

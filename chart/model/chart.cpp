@@ -44,7 +44,7 @@ Chart::Chart(ChartType type)
   CheckLegendItem();
 }
 
-Chart::~Chart() = default;
+Chart::~Chart() { ClearDrawing(); }
 
 void Chart::SetVerticalGrid(int32_t) {
   SetMenuCheck(kMenuGridVertical, false);

@@ -12,6 +12,8 @@
 #include <string>
 #include <string_view>
 
+#include "chart/draw/box.h"
+#include "chart/draw/value_scale.h"
 #include "chart/model/data_store.h"
 #include "chart/model/menu_tree.h"
 #include "chart/model/owned_font.h"
@@ -90,6 +92,25 @@ struct ElementFont {
   Rgb colour = 0;
 };
 
+// Where the drawing under way goes, and what its layout found for the
+// legend (slot 20) and plot (slot 30) operations.
+struct DrawingState {
+  kvp::HDC dc = nullptr;
+  DestinationKind kind = DestinationKind::kWindow;
+  Box legendArea;
+  Box plotArea;   // the sector area of a pie, the plot rectangle of an axis chart
+  Box labelArea;  // what the title band and the legend left
+  int zeroY = 0;  // axis charts: the y of the value 0
+  ValueScale scale;
+  // The size of the last drawing on the screen (field or window), from
+  // which printing scales; 0 before any.
+  int screenWidth = 0;
+  int screenHeight = 0;
+  // The field's own picture, kept while the chart covers it.
+  kvp::HBITMAP fieldPicture = nullptr;
+  kvp::HDC fieldDC = nullptr;
+};
+
 class Chart {
  public:
   Chart(const Chart&) = delete;
@@ -97,7 +118,7 @@ class Chart {
 
   // Operation table, in slot order.
   virtual ~Chart();                                                                          // 0
-  virtual void Draw() {}                                                                     // 1
+  virtual void Draw();                                                                       // 1
   virtual void SetVerticalGrid(int32_t on);                                                  // 2
   virtual void SetHorizontalGrid(int32_t on);                                                // 3
   virtual void SetPointSize(int32_t) {}                                                      // 4
@@ -135,9 +156,13 @@ class Chart {
 
   ChartType type() const { return type_; }
 
-  // Removes what the chart shows in its window or field. Charts keep no
-  // window or saved field picture yet, so there is nothing to remove.
-  void ClearDrawing() {}
+  // Removes what the chart shows in its field: the field's own picture
+  // comes back.
+  void ClearDrawing();
+
+  // Prints on the context (null: the default printer) into the rectangle
+  // in millimetres (all zero: the whole page less 5 pixels).
+  void Print(kvp::HDC printer, const PrintRect& millimetres);
 
   // The error state of the last operation; taking it resets it.
   void SetError(ErrorState state) { errorState_ = state; }
@@ -189,6 +214,7 @@ class Chart {
   double drawingScale = 1.0;
   uint16_t language = 0;
   int32_t menuEnabled = 1;
+  DrawingState drawing;
 
  protected:
   explicit Chart(ChartType type);

@@ -19,8 +19,15 @@ class PieChart : public Chart {
   int16_t ExplodedSector(int64_t category) const override;
   size_t ExplodedSectorCount() const override { return exploded_.size(); }
 
+  void DrawLegend() override;
+  void DrawBody() override;
+  void DrawPlot() override;
+
  protected:
   explicit PieChart(ChartType type) : Chart(type) {}
+  // The sectors, moved down by `drop` pixels in colours darkened by
+  // `shade` (1: their own colours).
+  void DrawSectors(int drop, double shade);
 
  private:
   double startAngle_ = 0.0;
@@ -33,6 +40,8 @@ class Pie3DChart : public PieChart {
 
   void SetReliefDepth(int32_t depth) override;
   int32_t ReliefDepth() const override { return reliefDepth_; }
+
+  void DrawPlot() override;
 
  private:
   int32_t reliefDepth_ = 10;

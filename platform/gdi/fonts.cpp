@@ -5,7 +5,7 @@
 #include <memory>
 #include <new>
 
-#include "platform/gdi/gdi_table.h"
+#include "platform/gdi/gdi_records.h"
 
 namespace kvp {
 
@@ -32,6 +32,10 @@ void CopyFaceName(char (&target)[LF_FACESIZE], const char* face, size_t limit) {
 }
 
 }  // namespace
+
+std::shared_ptr<detail::GdiObject> detail::MakeFontObject(const LOGFONTA& font) {
+  return std::make_shared<FontObject>(font);
+}
 
 HFONT CreateFontIndirectA(const LOGFONTA* font) {
   if (font == nullptr) {

@@ -7,7 +7,7 @@
 #include <new>
 #include <unordered_map>
 
-#include "platform/gdi/gdi_table.h"
+#include "platform/gdi/gdi_records.h"
 
 namespace kvp {
 
@@ -81,6 +81,7 @@ std::shared_ptr<GdiObject> UnregisterGdiObject(HGDIOBJ handle) {
 }
 
 std::shared_ptr<GdiObject> LookUpGdiObject(HGDIOBJ handle) {
+  if (IsStockHandle(handle)) return FindStockObject(handle);
   GdiTable& table = Table();
   std::lock_guard<std::mutex> hold(table.mutex);
   return table.Find(handle);
@@ -89,6 +90,17 @@ std::shared_ptr<GdiObject> LookUpGdiObject(HGDIOBJ handle) {
 }  // namespace detail
 
 BOOL DeleteObject(HGDIOBJ object) {
+  if (detail::IsStockHandle(object)) return TRUE_;
+  // Device contexts and metafiles have calls of their own to end them.
+  const DWORD type = GetObjectType(object);
+  if (type == 0 || type == OBJ_DC || type == OBJ_MEMDC || type == OBJ_METADC ||
+      type == OBJ_METAFILE) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE_;
+  }
+  // A metafile being recorded that holds the object in its table records
+  // the deletion.
+  detail::ForgetObjectInMetafiles(object);
   // The object itself goes when the last holder lets go of it, outside the lock.
   return detail::UnregisterGdiObject(object) ? TRUE_ : FALSE_;
 }

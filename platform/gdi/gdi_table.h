@@ -25,7 +25,11 @@ HGDIOBJ RegisterGdiObject(std::shared_ptr<GdiObject> object);
 // Removes the handle and returns its object (null when it was not live).
 std::shared_ptr<GdiObject> UnregisterGdiObject(HGDIOBJ handle);
 
-// The object behind the handle, or null when it is not live.
+// The object behind the handle (a stock object too), or null when it is
+// not live.
 std::shared_ptr<GdiObject> LookUpGdiObject(HGDIOBJ handle);
+
+// Tells every metafile being recorded that the object is being deleted.
+void ForgetObjectInMetafiles(HGDIOBJ handle);
 
 }  // namespace kvp::detail
