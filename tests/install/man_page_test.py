@@ -47,7 +47,7 @@ subcommands = []
 options = {}
 current = None
 for line in usage_text.splitlines():
-    command = re.match(r"\s+kvhost((?: [a-z]+)+)", line)
+    command = re.match(r"\s+kvhost((?: [a-z][a-z-]*)+)", line)
     heading = re.match(r"options of ([a-z ]+):", line)
     if command:
         subcommands.append(command.group(1).strip())
