@@ -30,7 +30,7 @@ XBSTATUS GiveEntry(IdxIndex& ix, Tree& tree, XBSTATUS code, void* key, uint32_t*
   if (s != 0) return s;
   GiveKey(ix, bytes, key);
   *record = r;
-  if (makeCurrent) ix.current.Store(bytes, r);
+  if (makeCurrent) ix.current.Store(bytes, r, ix.path);
   return SetState(code);
 }
 
@@ -41,6 +41,11 @@ XBSTATUS GiveEntry(IdxIndex& ix, Tree& tree, XBSTATUS code, void* key, uint32_t*
 // for the record number instead. Not found among them, the position is the
 // last of them (4).
 XBSTATUS FindCurrent(IdxIndex& ix, Tree& tree, XBSTATUS* code) {
+  bool restored = false;
+  if (const XBSTATUS s = tree.RestoreCurrent(&restored); s != 0 || restored) {
+    *code = ixs::kKeyFound;
+    return s;
+  }
   SearchKey key;
   MakeSearchKey(ix, ix.current.key(), kFindExact, ix.current.record(), &key);
   // The stored key is L bytes and may hold NUL bytes: compare all of them.

@@ -82,7 +82,7 @@ XBSTATUS AllocateBuffers(IdxIndex& ix) {
   XBSTATUS s = ix.path.Allocate(1);
   if (s != 0) return s;
   if ((s = ix.cache.Allocate(kNodeSize, kNodeBuffers)) != 0) return s;
-  return ix.current.Allocate(ix.keyLength);
+  return ix.current.Allocate(ix.keyLength, 1);
 }
 
 }  // namespace

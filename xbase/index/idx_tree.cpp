@@ -8,13 +8,12 @@
 #include "xbase/frame/file_layer.h"
 #include "xbase/index/idx_node.h"
 #include "xbase/index/key_compare.h"
+#include "xbase/index/navigator.h"
 #include "xbase/index/operation_frame.h"
 
 namespace kv::xb::idx {
 namespace {
 constexpr const char* kModule = "IPGET";
-// Marks a level whose index is to be set from its node's last entry.
-constexpr int32_t kFromEnd = INT32_MIN;
 }  // namespace
 
 void MakeSearchKey(const IdxIndex& ix, const void* key, uint16_t flags, uint32_t record,
@@ -197,117 +196,59 @@ XBSTATUS Tree::NextLeaf(bool* found) {
   return 0;
 }
 
-XBSTATUS Tree::WalkForward(int level, bool fallBack, XBSTATUS* code) {
-  auto& path = ix_.path;
-  Node& node = Work(1);
-  budget_ = 2ull * ix_.pages.endPage + 2ull * path.capacity() + 8;
-  for (;;) {
-    if (budget_-- == 0) return Corrupt();
-    XBSTATUS s = Load(path[level].page, &node);
-    if (s != 0) return s;
-    const int32_t at = path[level].index;
-    if (at >= 0 && at < node.count) {
-      if (node.leaf()) {
-        path.set_depth(level);
-        *code = index::kKeyFound;
-        return 0;
-      }
-      if (!path.CanDescend(level)) return Corrupt();
-      const uint32_t child = node.children[at];
-      ++level;
-      path[level] = {child, 0};
-      continue;
-    }
-    if (--level < 0) {
-      if (!fallBack) {
-        *code = index::kIndexEmpty;
-        return 0;
-      }
-      XBSTATUS edge = 0;
-      if ((s = Bottom(&edge)) != 0) return s;
-      *code = edge == index::kKeyFound ? index::kPastEdge : edge;
-      return 0;
-    }
-    ++path[level].index;
-  }
-}
+namespace {
+// The decoded IDX node as the shared navigator reads it: every entry of an
+// interior node leads to one child.
+class IdxLayout {
+ public:
+  IdxLayout(Tree& tree, const IdxIndex& ix, Node& node) : tree_(tree), ix_(ix), node_(node) {}
+  XBSTATUS Load(uint32_t offset) { return tree_.Load(offset, &node_); }
+  bool Leaf() const { return node_.leaf(); }
+  int LastIndex() const { return node_.count - 1; }
+  int EntryCount() const { return node_.count; }
+  uint32_t Child(int i) const { return node_.children[i]; }
+  const uint8_t* Key(int i) const { return node_.keys + i * ix_.keyLength; }
+  uint32_t Record(int i) const { return node_.records[i]; }
+  uint64_t PageBound() const { return ix_.pages.endPage; }
+  XBSTATUS Corrupt() { return tree_.Corrupt(); }
 
-XBSTATUS Tree::WalkBackward(int level, bool fallBack, XBSTATUS* code) {
-  auto& path = ix_.path;
-  Node& node = Work(1);
-  budget_ = 2ull * ix_.pages.endPage + 2ull * path.capacity() + 8;
-  for (;;) {
-    if (budget_-- == 0) return Corrupt();
-    XBSTATUS s = Load(path[level].page, &node);
-    if (s != 0) return s;
-    if (path[level].index == kFromEnd) path[level].index = node.count - 1;
-    const int32_t at = path[level].index;
-    if (at >= 0 && at < node.count) {
-      if (node.leaf()) {
-        path.set_depth(level);
-        *code = index::kKeyFound;
-        return 0;
-      }
-      if (!path.CanDescend(level)) return Corrupt();
-      const uint32_t child = node.children[at];
-      ++level;
-      path[level] = {child, kFromEnd};
-      continue;
-    }
-    if (--level < 0) {
-      if (!fallBack) {
-        *code = index::kIndexEmpty;
-        return 0;
-      }
-      XBSTATUS edge = 0;
-      if ((s = Top(&edge)) != 0) return s;
-      *code = edge == index::kKeyFound ? index::kPastEdge : edge;
-      return 0;
-    }
-    --path[level].index;
-  }
-}
+ private:
+  Tree& tree_;
+  const IdxIndex& ix_;
+  Node& node_;
+};
+
+using IdxNavigator = index::Navigator<IdxLayout>;
+}  // namespace
 
 XBSTATUS Tree::Top(XBSTATUS* code) {
-  ix_.path[0] = {ix_.root, 0};
-  ix_.path.set_depth(0);
-  return WalkForward(0, false, code);
+  IdxLayout layout(*this, ix_, Work(1));
+  return IdxNavigator(layout, ix_.path).Top(ix_.root, code);
 }
 
 XBSTATUS Tree::Bottom(XBSTATUS* code) {
-  ix_.path[0] = {ix_.root, kFromEnd};
-  ix_.path.set_depth(0);
-  return WalkBackward(0, false, code);
+  IdxLayout layout(*this, ix_, Work(1));
+  return IdxNavigator(layout, ix_.path).Bottom(ix_.root, code);
 }
 
 XBSTATUS Tree::Next(XBSTATUS* code) {
-  auto& path = ix_.path;
-  if (path.depth() < 0) return Top(code);
-  const int level = path.depth();
-  ++path[level].index;
-  return WalkForward(level, true, code);
+  IdxLayout layout(*this, ix_, Work(1));
+  return IdxNavigator(layout, ix_.path).Next(ix_.root, code);
 }
 
 XBSTATUS Tree::Previous(XBSTATUS* code) {
-  auto& path = ix_.path;
-  if (path.depth() < 0) return Top(code);
-  const int level = path.depth();
-  --path[level].index;
-  return WalkBackward(level, true, code);
+  IdxLayout layout(*this, ix_, Work(1));
+  return IdxNavigator(layout, ix_.path).Previous(ix_.root, code);
 }
 
 XBSTATUS Tree::EntryAt(uint8_t* key, uint32_t* record) {
-  auto& path = ix_.path;
-  const int level = path.depth();
-  if (level < 0) return Corrupt();
-  Node& node = Work(1);
-  const XBSTATUS s = Load(path[level].page, &node);
-  if (s != 0) return s;
-  const int at = path[level].index;
-  if (at < 0 || at >= node.count || !node.leaf()) return Corrupt();
-  std::memcpy(key, node.keys + at * ix_.keyLength, ix_.keyLength);
-  *record = node.records[at];
-  return 0;
+  IdxLayout layout(*this, ix_, Work(1));
+  return IdxNavigator(layout, ix_.path).EntryAt(ix_.keyLength, key, record);
+}
+
+XBSTATUS Tree::RestoreCurrent(bool* restored) {
+  IdxLayout layout(*this, ix_, Work(1));
+  return IdxNavigator(layout, ix_.path).Restore(ix_.current, ix_.root, ix_.keyLength, restored);
 }
 
 XBSTATUS Tree::Search(const SearchKey& key, XBSTATUS* code) {

@@ -44,6 +44,9 @@ class Tree {
   XBSTATUS Next(XBSTATUS* code);
   XBSTATUS Previous(XBSTATUS* code);
   XBSTATUS EntryAt(uint8_t* key, uint32_t* record);
+  // Puts the path back where the current key was last given, if it is
+  // still there (`*restored`).
+  XBSTATUS RestoreCurrent(bool* restored);
 
   XBSTATUS Insert(const SearchKey& entry);
   // `*code`: 0 removed, 4 no such entry, 2 empty index.
@@ -58,8 +61,6 @@ class Tree {
   int CompareEntry(const SearchKey& key, const Node& node, int i, bool withRecord) const;
   XBSTATUS Descend(const SearchKey& key, bool* empty);
   XBSTATUS NextLeaf(bool* found);
-  XBSTATUS WalkForward(int level, bool fallBack, XBSTATUS* code);
-  XBSTATUS WalkBackward(int level, bool fallBack, XBSTATUS* code);
 
   XBSTATUS Settle(int level, int slot);
   int SplitPoint(Node& node);
@@ -74,7 +75,6 @@ class Tree {
   Node& Work(int i) { return *ix_.work[i]; }
 
   IdxIndex& ix_;
-  uint64_t budget_ = 0;
 };
 
 }  // namespace kv::xb::idx

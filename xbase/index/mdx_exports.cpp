@@ -28,7 +28,7 @@ XBSTATUS GiveEntry(TagTree& t, Tree& tree, XBSTATUS code, void* key, uint32_t* r
   if (s != 0) return s;
   GiveKey(t, bytes, key);
   *record = r;
-  if (makeCurrent) t.current.Store(bytes, r);
+  if (makeCurrent) t.current.Store(bytes, r, t.path);
   return SetState(code);
 }
 
@@ -37,6 +37,11 @@ XBSTATUS GiveEntry(TagTree& t, Tree& tree, XBSTATUS code, void* key, uint32_t* r
 // order) by scanning the equal keys for the record number.
 XBSTATUS FindCurrent(const TagRef& ref, Tree& tree, XBSTATUS* code) {
   TagTree& t = *ref.tree;
+  bool restored = false;
+  if (const XBSTATUS s = tree.RestoreCurrent(&restored); s != 0 || restored) {
+    *code = idx::kKeyFound;
+    return s;
+  }
   SearchKey key;
   MakeSearchKey(t, t.current.key(), kFindExact, t.current.record(), &key);
   std::memcpy(key.bytes, t.current.key(), t.keyLength);

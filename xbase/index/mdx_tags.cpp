@@ -94,7 +94,7 @@ XBSTATUS AllocateTree(MdxFile& file, TagTree& tree) {
   tree.half = static_cast<uint16_t>(tree.keysPerBlock >> 1);
   if ((s = tree.path.Allocate(tree.half)) != 0) return s;
   if ((s = tree.cache.Allocate(file.blockBytes)) != 0) return s;
-  return tree.current.Allocate(tree.keyLength);
+  return tree.current.Allocate(tree.keyLength, tree.half);
 }
 
 XBSTATUS UseTag(MdxFile& file, XBHANDLE handle, int slot, XBTAGHANDLE* out) {

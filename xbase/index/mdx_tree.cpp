@@ -6,14 +6,12 @@
 #include "xbase/frame/engine.h"
 #include "xbase/index/key_compare.h"
 #include "xbase/index/mdx_numeric.h"
+#include "xbase/index/navigator.h"
 #include "xbase/index/operation_frame.h"
 
 namespace kv::xb::mdx {
 namespace {
 constexpr const char* kModule = "MPGET";
-// Marks a level whose index is to be set from its node: the last entry of a
-// leaf, the last child of an interior node.
-constexpr int32_t kFromEnd = INT32_MIN;
 }  // namespace
 
 int KeyCompareType(const TagTree& tree) {
@@ -104,131 +102,60 @@ int Tree::Compare(const SearchKey& key, const uint8_t* entryKey) const {
   return CompareTagKeys(t_, key.bytes, entryKey, key.type, key.length);
 }
 
-bool Tree::CountWalkStep() {
-  // A walk over a sound tree enters every node at most twice; more means
-  // nodes shared between parents or a loop.
-  if (walkBudget_ == 0) return false;
-  --walkBudget_;
-  return true;
-}
+namespace {
+// A tag's block layout as the shared navigator reads it.
+class MdxLayout {
+ public:
+  MdxLayout(Tree& tree, const TagTree& t, const MdxFile& file) : tree_(tree), t_(t), file_(file) {}
+  XBSTATUS Load(uint32_t block) { return tree_.Load(block, &node_); }
+  bool Leaf() const { return IsLeaf(t_, node_); }
+  // An interior block has one child more than it has keys.
+  int LastIndex() const { return Leaf() ? EntryCount() - 1 : EntryCount(); }
+  int EntryCount() const { return CountOf(node_); }
+  uint32_t Child(int i) const { return Pointer(t_, node_, i); }
+  const uint8_t* Key(int i) const { return KeyOf(t_, node_, i); }
+  uint32_t Record(int i) const { return Pointer(t_, node_, i); }
+  uint64_t PageBound() const { return file_.nextBlock(); }
+  XBSTATUS Corrupt() { return tree_.Corrupt(); }
 
-XBSTATUS Tree::WalkForward(int level, bool fallBack, XBSTATUS* code) {
-  auto& path = t_.path;
-  walkBudget_ = 2ull * file_.nextBlock() + 2ull * path.capacity() + 8;
-  Node node;
-  for (;;) {
-    if (!CountWalkStep()) return Corrupt();
-    XBSTATUS s = Load(path[level].page, &node);
-    if (s != 0) return s;
-    const bool leaf = IsLeaf(t_, node);
-    const int count = CountOf(node);
-    const int last = leaf ? count - 1 : count;
-    const int32_t at = path[level].index;
-    if (at >= 0 && at <= last) {
-      if (leaf) {
-        path.set_depth(level);
-        *code = index::kKeyFound;
-        return 0;
-      }
-      if (!path.CanDescend(level)) return Corrupt();
-      const uint32_t child = Pointer(t_, node, at);
-      ++level;
-      path[level] = {child, 0};
-      continue;
-    }
-    if (--level < 0) {
-      if (!fallBack) {
-        *code = index::kIndexEmpty;
-        return 0;
-      }
-      XBSTATUS edge = 0;
-      if ((s = Bottom(&edge)) != 0) return s;
-      *code = edge == index::kKeyFound ? index::kPastEdge : edge;
-      return 0;
-    }
-    ++path[level].index;
-  }
-}
+ private:
+  Tree& tree_;
+  const TagTree& t_;
+  const MdxFile& file_;
+  Node node_;
+};
 
-XBSTATUS Tree::WalkBackward(int level, bool fallBack, XBSTATUS* code) {
-  auto& path = t_.path;
-  walkBudget_ = 2ull * file_.nextBlock() + 2ull * path.capacity() + 8;
-  Node node;
-  for (;;) {
-    if (!CountWalkStep()) return Corrupt();
-    XBSTATUS s = Load(path[level].page, &node);
-    if (s != 0) return s;
-    const bool leaf = IsLeaf(t_, node);
-    const int count = CountOf(node);
-    const int last = leaf ? count - 1 : count;
-    if (path[level].index == kFromEnd) path[level].index = last;
-    const int32_t at = path[level].index;
-    if (at >= 0 && at <= last) {
-      if (leaf) {
-        path.set_depth(level);
-        *code = index::kKeyFound;
-        return 0;
-      }
-      if (!path.CanDescend(level)) return Corrupt();
-      const uint32_t child = Pointer(t_, node, at);
-      ++level;
-      path[level] = {child, kFromEnd};
-      continue;
-    }
-    if (--level < 0) {
-      if (!fallBack) {
-        *code = index::kIndexEmpty;
-        return 0;
-      }
-      XBSTATUS edge = 0;
-      if ((s = Top(&edge)) != 0) return s;
-      *code = edge == index::kKeyFound ? index::kPastEdge : edge;
-      return 0;
-    }
-    --path[level].index;
-  }
-}
+using MdxNavigator = index::Navigator<MdxLayout>;
+}  // namespace
 
 XBSTATUS Tree::Top(XBSTATUS* code) {
-  t_.path[0] = {t_.root, 0};
-  t_.path.set_depth(0);
-  return WalkForward(0, false, code);
+  MdxLayout layout(*this, t_, file_);
+  return MdxNavigator(layout, t_.path).Top(t_.root, code);
 }
 
 XBSTATUS Tree::Bottom(XBSTATUS* code) {
-  t_.path[0] = {t_.root, kFromEnd};
-  t_.path.set_depth(0);
-  return WalkBackward(0, false, code);
+  MdxLayout layout(*this, t_, file_);
+  return MdxNavigator(layout, t_.path).Bottom(t_.root, code);
 }
 
 XBSTATUS Tree::Next(XBSTATUS* code) {
-  auto& path = t_.path;
-  if (path.depth() < 0) return Top(code);
-  const int level = path.depth();
-  ++path[level].index;
-  return WalkForward(level, true, code);
+  MdxLayout layout(*this, t_, file_);
+  return MdxNavigator(layout, t_.path).Next(t_.root, code);
 }
 
 XBSTATUS Tree::Previous(XBSTATUS* code) {
-  auto& path = t_.path;
-  if (path.depth() < 0) return Top(code);
-  const int level = path.depth();
-  --path[level].index;
-  return WalkBackward(level, true, code);
+  MdxLayout layout(*this, t_, file_);
+  return MdxNavigator(layout, t_.path).Previous(t_.root, code);
 }
 
 XBSTATUS Tree::EntryAt(uint8_t* key, uint32_t* record) {
-  auto& path = t_.path;
-  const int level = path.depth();
-  if (level < 0) return Corrupt();
-  Node node;
-  const XBSTATUS s = Load(path[level].page, &node);
-  if (s != 0) return s;
-  const int at = path[level].index;
-  if (at < 0 || at >= CountOf(node)) return Corrupt();
-  std::memcpy(key, KeyOf(t_, node, at), t_.keyLength);
-  *record = Pointer(t_, node, at);
-  return 0;
+  MdxLayout layout(*this, t_, file_);
+  return MdxNavigator(layout, t_.path).EntryAt(t_.keyLength, key, record);
+}
+
+XBSTATUS Tree::RestoreCurrent(bool* restored) {
+  MdxLayout layout(*this, t_, file_);
+  return MdxNavigator(layout, t_.path).Restore(t_.current, t_.root, t_.keyLength, restored);
 }
 
 XBSTATUS Tree::Search(const SearchKey& key, XBSTATUS* code) {

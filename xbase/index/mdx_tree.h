@@ -84,6 +84,9 @@ class Tree {
   XBSTATUS Next(XBSTATUS* code);
   XBSTATUS Previous(XBSTATUS* code);
   XBSTATUS EntryAt(uint8_t* key, uint32_t* record);
+  // Puts the path back where the current key was last given, if it is
+  // still there (`*restored`).
+  XBSTATUS RestoreCurrent(bool* restored);
 
   XBSTATUS Insert(const SearchKey& entry);
   // `*code`: 0 removed, 4 no such entry, 2 empty tag.
@@ -99,9 +102,6 @@ class Tree {
   };
 
   int Compare(const SearchKey& key, const uint8_t* entryKey) const;
-  XBSTATUS WalkForward(int level, bool fallBack, XBSTATUS* code);
-  XBSTATUS WalkBackward(int level, bool fallBack, XBSTATUS* code);
-  bool CountWalkStep();
 
   void InsertInto(Node& node, bool leaf, int at, const Item& item) const;
   XBSTATUS Split(Node& node, uint32_t blockNo, bool leaf, int at, Item* item);
@@ -117,7 +117,6 @@ class Tree {
   MdxFile& file_;
   TagEntry& entry_;
   TagTree& t_;
-  uint64_t walkBudget_ = 0;
 };
 
 // Block allocation and freeing through the header's free list (offsets 32,

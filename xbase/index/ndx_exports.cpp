@@ -31,17 +31,24 @@ XBSTATUS GiveEntry(NdxIndex& ix, Tree& tree, XBSTATUS code, void* key, uint32_t*
   if (s != 0) return s;
   GiveKey(ix, bytes, key);
   *record = r;
-  if (makeCurrent) ix.current.Store(bytes, r);
+  if (makeCurrent) ix.current.Store(bytes, r, ix.path);
   return SetState(code);
 }
 
-// Finds the current key again (exact key and record number). In a unique
+// Finds the current key again: where it was given last, if it is still
+// there, so that a walk goes on in the file's stored order; else by a search
+// on exact key and record number. In a unique
 // index equal keys are not kept in record order (a duplicate goes before the
 // entries it equals), so an exact search could miss the current entry and a
 // walk by next would go round in circles: there the equal keys are scanned
 // for the record number instead. Not found among them, the position is the
 // last of them (4).
 XBSTATUS FindCurrent(NdxIndex& ix, Tree& tree, XBSTATUS* code) {
+  bool restored = false;
+  if (const XBSTATUS s = tree.RestoreCurrent(&restored); s != 0 || restored) {
+    *code = idx::kKeyFound;
+    return s;
+  }
   SearchKey key;
   MakeSearchKey(ix, ix.current.key(), kFindExact, ix.current.record(), &key);
   // The stored key is L bytes and may hold NUL bytes: compare all of them.

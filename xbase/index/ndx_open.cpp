@@ -85,7 +85,7 @@ XBSTATUS AllocateBuffers(NdxIndex& ix) {
   ix.rest = static_cast<uint16_t>(ix.keysPerPage - ix.half);
   if ((s = ix.path.Allocate(ix.half)) != 0) return s;
   if ((s = ix.cache.Allocate(kPageSize)) != 0) return s;
-  return ix.current.Allocate(ix.keyLength);
+  return ix.current.Allocate(ix.keyLength, ix.half);
 }
 
 // Finds which page points at which, once, for the compaction at close.

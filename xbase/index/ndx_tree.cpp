@@ -5,15 +5,13 @@
 
 #include "xbase/frame/engine.h"
 #include "xbase/index/key_compare.h"
+#include "xbase/index/navigator.h"
 #include "xbase/index/numeric_keys.h"
 #include "xbase/index/operation_frame.h"
 
 namespace kv::xb::ndx {
 namespace {
 constexpr const char* kModule = "NPGET";
-// Marks a level whose index is to be set from its page: the last entry of a
-// leaf, the last child of an interior page.
-constexpr int32_t kFromEnd = INT32_MIN;
 }  // namespace
 
 void MakeSearchKey(const NdxIndex& ix, const void* key, uint16_t flags, uint32_t record,
@@ -87,132 +85,59 @@ int Tree::Compare(const SearchKey& key, const uint8_t* entryKey) const {
   return index::CompareKeys(key.bytes, entryKey, key.type, key.length);
 }
 
-bool Tree::CountWalkStep() {
-  // A walk over a sound tree enters every page at most twice; more means
-  // pages shared between parents or a loop.
-  if (walkBudget_ == 0) return false;
-  --walkBudget_;
-  return true;
-}
+namespace {
+// The NDX page layout as the shared navigator reads it.
+class NdxLayout {
+ public:
+  NdxLayout(Tree& tree, const NdxIndex& ix) : tree_(tree), ix_(ix) {}
+  XBSTATUS Load(uint32_t page) { return tree_.Load(page, &page_); }
+  bool Leaf() const { return ix_.IsLeaf(page_); }
+  // An interior page has one child more than it has keys.
+  int LastIndex() const { return Leaf() ? EntryCount() - 1 : EntryCount(); }
+  int EntryCount() const { return NdxIndex::Count(page_); }
+  uint32_t Child(int i) const { return ix_.Child(page_, i); }
+  const uint8_t* Key(int i) const { return ix_.Key(page_, i); }
+  uint32_t Record(int i) const { return ix_.Record(page_, i); }
+  uint64_t PageBound() const { return ix_.pages.endPage; }
+  XBSTATUS Corrupt() { return tree_.Corrupt(); }
 
-XBSTATUS Tree::WalkForward(int level, bool fallBack, XBSTATUS* code) {
-  auto& path = ix_.path;
-  walkBudget_ = 2ull * ix_.pages.endPage + 2ull * path.capacity() + 8;
-  Page page;
-  for (;;) {
-    if (!CountWalkStep()) return Corrupt();
-    XBSTATUS s = Load(path[level].page, &page);
-    if (s != 0) return s;
-    const bool leaf = ix_.IsLeaf(page);
-    const int count = NdxIndex::Count(page);
-    const int last = leaf ? count - 1 : count;
-    const int32_t at = path[level].index;
-    if (at >= 0 && at <= last) {
-      if (leaf) {
-        path.set_depth(level);
-        *code = index::kKeyFound;
-        return 0;
-      }
-      if (!path.CanDescend(level)) return Corrupt();
-      const uint32_t child = ix_.Child(page, at);
-      ++level;
-      path[level] = {child, 0};
-      continue;
-    }
-    // This page is used up: on to the next child of the level above.
-    if (--level < 0) {
-      if (!fallBack) {
-        *code = index::kIndexEmpty;
-        return 0;
-      }
-      XBSTATUS edge = 0;
-      if ((s = Bottom(&edge)) != 0) return s;
-      *code = edge == index::kKeyFound ? index::kPastEdge : edge;
-      return 0;
-    }
-    ++path[level].index;
-  }
-}
+ private:
+  Tree& tree_;
+  const NdxIndex& ix_;
+  Page page_;
+};
 
-XBSTATUS Tree::WalkBackward(int level, bool fallBack, XBSTATUS* code) {
-  auto& path = ix_.path;
-  walkBudget_ = 2ull * ix_.pages.endPage + 2ull * path.capacity() + 8;
-  Page page;
-  for (;;) {
-    if (!CountWalkStep()) return Corrupt();
-    XBSTATUS s = Load(path[level].page, &page);
-    if (s != 0) return s;
-    const bool leaf = ix_.IsLeaf(page);
-    const int count = NdxIndex::Count(page);
-    const int last = leaf ? count - 1 : count;
-    if (path[level].index == kFromEnd) path[level].index = last;
-    const int32_t at = path[level].index;
-    if (at >= 0 && at <= last) {
-      if (leaf) {
-        path.set_depth(level);
-        *code = index::kKeyFound;
-        return 0;
-      }
-      if (!path.CanDescend(level)) return Corrupt();
-      const uint32_t child = ix_.Child(page, at);
-      ++level;
-      path[level] = {child, kFromEnd};
-      continue;
-    }
-    if (--level < 0) {
-      if (!fallBack) {
-        *code = index::kIndexEmpty;
-        return 0;
-      }
-      XBSTATUS edge = 0;
-      if ((s = Top(&edge)) != 0) return s;
-      *code = edge == index::kKeyFound ? index::kPastEdge : edge;
-      return 0;
-    }
-    --path[level].index;
-  }
-}
+using NdxNavigator = index::Navigator<NdxLayout>;
+}  // namespace
 
 XBSTATUS Tree::Top(XBSTATUS* code) {
-  ix_.path[0] = {ix_.root, 0};
-  ix_.path.set_depth(0);
-  return WalkForward(0, false, code);
+  NdxLayout layout(*this, ix_);
+  return NdxNavigator(layout, ix_.path).Top(ix_.root, code);
 }
 
 XBSTATUS Tree::Bottom(XBSTATUS* code) {
-  ix_.path[0] = {ix_.root, kFromEnd};
-  ix_.path.set_depth(0);
-  return WalkBackward(0, false, code);
+  NdxLayout layout(*this, ix_);
+  return NdxNavigator(layout, ix_.path).Bottom(ix_.root, code);
 }
 
 XBSTATUS Tree::Next(XBSTATUS* code) {
-  auto& path = ix_.path;
-  if (path.depth() < 0) return Top(code);
-  const int level = path.depth();
-  ++path[level].index;
-  return WalkForward(level, true, code);
+  NdxLayout layout(*this, ix_);
+  return NdxNavigator(layout, ix_.path).Next(ix_.root, code);
 }
 
 XBSTATUS Tree::Previous(XBSTATUS* code) {
-  auto& path = ix_.path;
-  if (path.depth() < 0) return Top(code);
-  const int level = path.depth();
-  --path[level].index;
-  return WalkBackward(level, true, code);
+  NdxLayout layout(*this, ix_);
+  return NdxNavigator(layout, ix_.path).Previous(ix_.root, code);
 }
 
 XBSTATUS Tree::EntryAt(uint8_t* key, uint32_t* record) {
-  auto& path = ix_.path;
-  const int level = path.depth();
-  if (level < 0) return Corrupt();
-  Page page;
-  const XBSTATUS s = Load(path[level].page, &page);
-  if (s != 0) return s;
-  const int at = path[level].index;
-  if (at < 0 || at >= NdxIndex::Count(page)) return Corrupt();
-  std::memcpy(key, ix_.Key(page, at), ix_.keyLength);
-  *record = ix_.Record(page, at);
-  return 0;
+  NdxLayout layout(*this, ix_);
+  return NdxNavigator(layout, ix_.path).EntryAt(ix_.keyLength, key, record);
+}
+
+XBSTATUS Tree::RestoreCurrent(bool* restored) {
+  NdxLayout layout(*this, ix_);
+  return NdxNavigator(layout, ix_.path).Restore(ix_.current, ix_.root, ix_.keyLength, restored);
 }
 
 XBSTATUS Tree::Search(const SearchKey& key, XBSTATUS* code) {

@@ -57,6 +57,9 @@ class Tree {
 
   // The entry at the position: L key bytes and the record number.
   XBSTATUS EntryAt(uint8_t* key, uint32_t* record);
+  // Puts the path back where the current key was last given, if it is
+  // still there (`*restored`).
+  XBSTATUS RestoreCurrent(bool* restored);
 
   XBSTATUS Insert(const SearchKey& entry);
   // `*code`: 0 removed, 4 no such entry, 2 empty index.
@@ -74,9 +77,6 @@ class Tree {
   };
 
   int Compare(const SearchKey& key, const uint8_t* entryKey) const;
-  XBSTATUS WalkForward(int level, bool fallBack, XBSTATUS* code);
-  XBSTATUS WalkBackward(int level, bool fallBack, XBSTATUS* code);
-  bool CountWalkStep();
 
   void InsertInto(Page& page, int at, const Item& item) const;
   XBSTATUS Split(Page& page, uint32_t pageNo, int at, Item* item);
@@ -90,7 +90,6 @@ class Tree {
   XBSTATUS SetRoot(uint32_t root);
 
   NdxIndex& ix_;
-  uint64_t walkBudget_ = 0;
 };
 
 }  // namespace kv::xb::ndx

@@ -24,15 +24,13 @@ XBSTATUS GiveEntry(NtxIndex& ix, Tree& tree, XBSTATUS code, void* key, uint32_t*
   static_cast<uint8_t*>(key)[ix.keyLength] = 0;
   *record = r;
   if (makeCurrent) {
-    ix.current.Store(bytes, r);
-    tree.SaveHint();
+    ix.current.Store(bytes, r, ix.path);
   }
   return SetState(code);
 }
 
 void ForgetCurrent(NtxIndex& ix) {
   ix.current.Clear();
-  ix.hint.Reset();
 }
 
 // Finds the current key again. Where it was found last, if it is still

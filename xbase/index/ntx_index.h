@@ -100,10 +100,6 @@ struct NtxIndex : ControlBlock {
   index::PageCache cache;
   index::PageFile pages;
   index::CurrentKey current;
-  // Where the current key was found last: a later call that finds the same
-  // key at the same place steps on from there without searching, so that a
-  // walk also goes through files whose keys are not in byte order.
-  index::PathStack hint;
 
   bool readOnly() const { return (state & kStateReadOnly) != 0; }
 

@@ -60,9 +60,8 @@ XBSTATUS CheckHeader(NtxIndex& ix, uint64_t fileLength) {
 
 XBSTATUS AllocateBuffers(NtxIndex& ix) {
   XBSTATUS s = ix.path.Allocate(ix.half);
-  if (s == 0) s = ix.hint.Allocate(ix.half);
   if (s == 0) s = ix.cache.Allocate(kPageSize);
-  if (s == 0) s = ix.current.Allocate(ix.keyLength);
+  if (s == 0) s = ix.current.Allocate(ix.keyLength, ix.half);
   return s;
 }
 

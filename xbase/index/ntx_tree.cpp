@@ -6,6 +6,7 @@
 #include "xbase/frame/engine.h"
 #include "xbase/frame/file_layer.h"
 #include "xbase/index/key_compare.h"
+#include "xbase/index/navigator.h"
 #include "xbase/index/operation_frame.h"
 
 namespace kv::xb::ntx {
@@ -264,38 +265,30 @@ XBSTATUS Tree::EntryAt(uint8_t* key, uint32_t* record) {
   return 0;
 }
 
-void Tree::SaveHint() {
-  const int depth = ix_.path.depth();
-  for (int l = 0; l <= depth; ++l) ix_.hint[l] = ix_.path[l];
-  ix_.hint.set_depth(depth);
-}
+namespace {
+// The page layout the shared return to the current key reads.
+class NtxLayout {
+ public:
+  explicit NtxLayout(Tree& tree) : tree_(tree) {}
+  XBSTATUS Load(uint32_t offset) { return tree_.Load(offset, &page_); }
+  bool Leaf() const { return NtxIndex::IsLeaf(page_); }
+  int LastIndex() const { return Leaf() ? EntryCount() - 1 : EntryCount(); }
+  int EntryCount() const { return NtxIndex::Count(page_); }
+  uint32_t Child(int i) const { return NtxIndex::Child(page_, i); }
+  const uint8_t* Key(int i) const { return NtxIndex::Key(page_, i); }
+  uint32_t Record(int i) const { return NtxIndex::Record(page_, i); }
+
+ private:
+  Tree& tree_;
+  Page page_;
+};
+}  // namespace
 
 XBSTATUS Tree::RestoreHint(bool* restored) {
-  *restored = false;
-  auto& hint = ix_.hint;
-  const int depth = hint.depth();
-  if (depth < 0 || !ix_.current.present() || hint[0].page != ix_.root) return 0;
-  Page page;
-  // Each page is reached through the child pointer checked one level up, so
-  // only pages of the live tree are read.
-  for (int l = 0; l <= depth; ++l) {
-    const XBSTATUS s = Load(hint[l].page, &page);
-    if (s != 0) return s;
-    const int n = NtxIndex::Count(page);
-    const int at = hint[l].index;
-    if (l < depth) {
-      if (NtxIndex::IsLeaf(page) || at < 0 || at > n) return 0;
-      if (NtxIndex::Child(page, at) != hint[l + 1].page) return 0;
-    } else {
-      if (at < 0 || at >= n) return 0;
-      if (NtxIndex::Record(page, at) != ix_.current.record()) return 0;
-      if (std::memcmp(NtxIndex::Key(page, at), ix_.current.key(), ix_.keyLength) != 0) return 0;
-    }
-  }
-  for (int l = 0; l <= depth; ++l) ix_.path[l] = hint[l];
-  ix_.path.set_depth(depth);
-  *restored = true;
-  return 0;
+  NtxLayout layout(*this);
+  // Keys live in interior pages too: the position may end on any page.
+  return index::RestorePosition(layout, ix_.current, ix_.path, ix_.root, ix_.keyLength, false,
+                                restored);
 }
 
 XBSTATUS Tree::Search(const SearchKey& key, XBSTATUS* code) {

@@ -67,8 +67,6 @@ class Tree {
   // Puts the path back where the current key was last found, when every page
   // on the way still leads there and the key is still in its place.
   XBSTATUS RestoreHint(bool* restored);
-  // Remembers the path to the position for RestoreHint.
-  void SaveHint();
 
   XBSTATUS Insert(const SearchKey& entry);
   // `*code`: 0 removed, 4 no such entry, 2 empty index.

@@ -28,6 +28,11 @@ class PathStack {
   void set_depth(int depth) { depth_ = depth; }
   void Reset() { depth_ = -1; }
   PathLevel& operator[](int level) { return levels_.as<PathLevel>()[level]; }
+  // Takes the levels and depth of `other` (of no greater capacity).
+  void CopyFrom(PathStack& other) {
+    depth_ = other.depth_ < capacity_ ? other.depth_ : -1;
+    for (int l = 0; l <= depth_; ++l) (*this)[l] = other[l];
+  }
   // Whether a level below `level` still fits.
   bool CanDescend(int level) const { return level + 1 < capacity_; }
 
