@@ -17,6 +17,13 @@
   refuses a tag on a plain date field: "Invalid index type: can only be
   string or float"; the date is indexed through DTOS.)
 
+  and OUTDIR/tdbf_mixed.dbf (12 records, names in upper and lower case,
+  a CITY C 8) with its production index and tags NAME, NAMECITY
+  (NAME+CITY) and NAMED (NAME, descending); TDbf orders these keys without
+  regard to case, so its order is not the order of the bytes. Their walks
+  are MIXED_NAME.walk, MIXED_NAMECITY.walk and MIXED_NAMED.walk, the keys
+  of NAMECITY as NAME and CITY, each padded to its width.
+
   read: opens DBF read-only (its production index comes with it) with the
   tag TAG active and writes the walk to OUTFILE. KIND says how the key is
   shown: C (character field FIELD), N (numeric field FIELD), S (DTOS of the
@@ -70,6 +77,8 @@ begin
   F := T.FieldByName(FieldName);
   case Kind of
     'C': Result := HexOf(PadTo(F.AsString, F.Size));
+    'P': Result := HexOf(PadTo(F.AsString, F.Size) +
+        PadTo(T.FieldByName('CITY').AsString, T.FieldByName('CITY').Size));
     'N': Result := FloatToStrF(F.AsFloat, ffGeneral, 15, 0, Fmt);
     'S', 'D': if F.IsNull then
         Result := HexOf('        ')
@@ -176,6 +185,48 @@ begin
   end;
 end;
 
+procedure WriteMixed(const Dir: string);
+const
+  Names: array[1..12] of AnsiString = ('MILLER', 'jones', 'DELETED2', 'adams', 'Baker',
+    'smith', 'Clark', 'JONES', 'miller', 'Evans', 'baker', 'DELETED1');
+  Cities: array[1..12] of AnsiString = ('Bonn', 'Ulm', 'Kiel', 'Essen', 'ulm', 'Hof',
+    'bonn', 'Aue', 'Gera', 'Jena', 'Mainz', 'Kiel');
+var
+  T: TDbf;
+  I: Integer;
+begin
+  T := TDbf.Create(nil);
+  try
+    T.FilePathFull := IncludeTrailingPathDelimiter(ExpandFileName(Dir));
+    T.TableName := 'tdbf_mixed.dbf';
+    T.TableLevel := 4;
+    T.Exclusive := True;
+    T.FieldDefs.Add('NAME', ftString, NameWidth);
+    T.FieldDefs.Add('CITY', ftString, 8);
+    T.CreateTable;
+    T.Open;
+    T.AddIndex('NAME', 'NAME', []);
+    T.AddIndex('NAMECITY', 'NAME+CITY', [ixExpression]);
+    T.AddIndex('NAMED', 'NAME', [ixDescending]);
+    for I := 1 to 12 do
+    begin
+      T.Append;
+      T.FieldByName('NAME').AsString := Names[I];
+      T.FieldByName('CITY').AsString := Cities[I];
+      T.Post;
+    end;
+    T.IndexName := 'NAME';
+    WriteWalk(T, 'C', 'NAME', IncludeTrailingPathDelimiter(Dir) + 'MIXED_NAME.walk');
+    T.IndexName := 'NAMECITY';
+    WriteWalk(T, 'P', 'NAME', IncludeTrailingPathDelimiter(Dir) + 'MIXED_NAMECITY.walk');
+    T.IndexName := 'NAMED';
+    WriteWalk(T, 'C', 'NAME', IncludeTrailingPathDelimiter(Dir) + 'MIXED_NAMED.walk');
+    T.Close;
+  finally
+    T.Free;
+  end;
+end;
+
 procedure ReadOne(const DbfPath, Tag: string; Kind: Char; const FieldName, OutFile: string);
 var
   T: TDbf;
@@ -199,7 +250,10 @@ begin
   Fmt.DecimalSeparator := '.';
   Fmt.ThousandSeparator := #0;
   if (ParamCount = 2) and (ParamStr(1) = 'write') then
-    WriteAll(ParamStr(2))
+  begin
+    WriteAll(ParamStr(2));
+    WriteMixed(ParamStr(2));
+  end
   else if (ParamCount = 6) and (ParamStr(1) = 'read') and (Length(ParamStr(4)) = 1) then
     ReadOne(ParamStr(2), ParamStr(3), ParamStr(4)[1], ParamStr(5), ParamStr(6))
   else
