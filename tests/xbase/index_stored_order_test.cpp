@@ -17,8 +17,8 @@
 #include "tests/xbase/ndx_support.h"
 #include "tests/xbase/ntx_support.h"
 #include "xbase/frame/engine.h"
-#include "xbase/index/idx_index.h"
-#include "xbase/index/idx_node.h"
+#include "xbase/index/idx/idx_index.h"
+#include "xbase/index/idx/idx_node.h"
 
 namespace kvtest {
 namespace {
