@@ -15,34 +15,19 @@
 # KV_BULK_BENCH_SIZES="N ..." runs other sizes for a quick try; such a run
 # leaves docs/benchmarks.md alone.
 set -euo pipefail
-. "$(dirname "$0")/doc_section.sh"
-
-if [ $# -ne 1 ]; then
-  echo "usage: $0 BUILD_DIR" >&2
-  exit 2
-fi
-build=$(cd "$1" && pwd)
-repo=$(cd "$(dirname "$0")/.." && pwd)
-ours="$build/bin/bench_bulk"
+. "$(dirname "$0")/bench_setup.sh"
+bench_setup "$@"
+ours=$(bench_program bench_bulk)
 sizes=${KV_BULK_BENCH_SIZES:-1000000 5000000}
 subset=${KV_BULK_KEYS_SUBSET:-1000000}
-doc="$repo/docs/benchmarks.md"
 section="Bulk index build"
 formats="ndx idx cidx ntx mdx"
 
-[ -x "$ours" ] || { echo "missing: $ours (build with -DKV_BENCH=ON)" >&2; exit 1; }
-command -v fpc >/dev/null || { echo "missing: fpc (fp-compiler, fp-units-db)" >&2; exit 1; }
 command -v sort >/dev/null || { echo "missing: sort" >&2; exit 1; }
 
 work="$build/bench-bulk"
-mkdir -p "$work/tdbf-build"
-theirs="$work/tdbf-build/tdbf_bulk_bench"
-if ! fpc -v0 -FU"$work/tdbf-build" -o"$theirs" "$repo/bench/tdbf_bulk_bench.pas" \
-  >"$work/tdbf-build/fpc.log" 2>&1; then
-  cat "$work/tdbf-build/fpc.log" >&2
-  echo "run-bulk.sh: fpc could not build tdbf_bulk_bench (is fp-units-db installed?)" >&2
-  exit 1
-fi
+mkdir -p "$work"
+theirs=$(bench_tdbf tdbf_bulk_bench "$work")
 
 fail() {
   echo "check failed: $*" >&2

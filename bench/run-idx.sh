@@ -10,23 +10,14 @@
 # sizes" in docs/benchmarks.md. KV_IDX_BENCH_N=N and KV_IDX_BENCH_FINDS=M run
 # other sizes for a quick try; such a run leaves docs/benchmarks.md alone.
 set -euo pipefail
-. "$(dirname "$0")/doc_section.sh"
-
-if [ $# -ne 1 ]; then
-  echo "usage: $0 BUILD_DIR" >&2
-  exit 2
-fi
-build=$(cd "$1" && pwd)
-repo=$(cd "$(dirname "$0")/.." && pwd)
-ours="$build/bin/bench_idx"
+. "$(dirname "$0")/bench_setup.sh"
+bench_setup "$@"
+ours=$(bench_program bench_idx)
 n=${KV_IDX_BENCH_N:-1000000}
 finds=${KV_IDX_BENCH_FINDS:-1000000}
-doc="$repo/docs/benchmarks.md"
 section="IDX index: adds, finds and file sizes"
 
-[ -x "$ours" ] || { echo "missing: $ours (build with -DKV_BENCH=ON)" >&2; exit 1; }
-
-build_type=$(sed -n 's/^CMAKE_BUILD_TYPE:STRING=//p' "$build/CMakeCache.txt" 2>/dev/null || true)
+build_type=$(bench_build_type)
 work="$build/bench-idx"
 mkdir -p "$work"
 start=$(date +%s)

@@ -11,22 +11,13 @@
 # instead of 1,000,000 for a quick try; such a run leaves docs/benchmarks.md
 # alone.
 set -euo pipefail
-. "$(dirname "$0")/doc_section.sh"
-
-if [ $# -ne 1 ]; then
-  echo "usage: $0 BUILD_DIR" >&2
-  exit 2
-fi
-build=$(cd "$1" && pwd)
-repo=$(cd "$(dirname "$0")/.." && pwd)
-ours="$build/bin/bench_lock"
+. "$(dirname "$0")/bench_setup.sh"
+bench_setup "$@"
+ours=$(bench_program bench_lock)
 n=${KV_LOCK_BENCH_N:-1000000}
-doc="$repo/docs/benchmarks.md"
 section="Record locks: lock and unlock round trip"
 
-[ -x "$ours" ] || { echo "missing: $ours (build with -DKV_BENCH=ON)" >&2; exit 1; }
-
-build_type=$(sed -n 's/^CMAKE_BUILD_TYPE:[A-Z]*=//p' "$build/CMakeCache.txt")
+build_type=$(bench_build_type)
 work="$build/bench-lock"
 mkdir -p "$work"
 load=$(cut -d' ' -f1-3 /proc/loadavg)

@@ -11,32 +11,16 @@
 # KV_NDX_BENCH_FINDS=M run other sizes for a quick try; such a run leaves
 # docs/benchmarks.md alone.
 set -euo pipefail
-. "$(dirname "$0")/doc_section.sh"
-
-if [ $# -ne 1 ]; then
-  echo "usage: $0 BUILD_DIR" >&2
-  exit 2
-fi
-build=$(cd "$1" && pwd)
-repo=$(cd "$(dirname "$0")/.." && pwd)
-ours="$build/bin/bench_ndx"
+. "$(dirname "$0")/bench_setup.sh"
+bench_setup "$@"
+ours=$(bench_program bench_ndx)
 sizes=${KV_NDX_BENCH_SIZES:-100000 1000000}
 finds=${KV_NDX_BENCH_FINDS:-1000000}
-doc="$repo/docs/benchmarks.md"
 section="NDX index: adds and finds"
 
-[ -x "$ours" ] || { echo "missing: $ours (build with -DKV_BENCH=ON)" >&2; exit 1; }
-command -v fpc >/dev/null || { echo "missing: fpc (fp-compiler, fp-units-db)" >&2; exit 1; }
-
 work="$build/bench-ndx"
-mkdir -p "$work/tdbf-build"
-theirs="$work/tdbf-build/tdbf_ndx_bench"
-if ! fpc -v0 -FU"$work/tdbf-build" -o"$theirs" "$repo/bench/tdbf_ndx_bench.pas" \
-  >"$work/tdbf-build/fpc.log" 2>&1; then
-  cat "$work/tdbf-build/fpc.log" >&2
-  echo "run-ndx.sh: fpc could not build tdbf_ndx_bench (is fp-units-db installed?)" >&2
-  exit 1
-fi
+mkdir -p "$work"
+theirs=$(bench_tdbf tdbf_ndx_bench "$work")
 
 start=$(date +%s)
 load=$(cut -d' ' -f1-3 /proc/loadavg)

@@ -15,7 +15,7 @@ program tdbf_bulk_bench;
 {$mode objfpc}{$H+}
 
 uses
-  SysUtils, Classes, DB, dbf, dbf_common;
+  SysUtils, Classes, DB, dbf, dbf_common, tdbf_tables;
 
 function FileBytes(const Path: string): Int64;
 var
@@ -53,12 +53,8 @@ begin
   Base := ChangeFileExt(Table, '');
   DeleteFile(Dir + 'tdbf_' + Key + '.ndx');
   DeleteFile(Dir + Base + '.mdx');
-  T := TDbf.Create(nil);
+  T := OpenTable(Dir, Table);
   try
-    T.FilePathFull := Dir;
-    T.TableName := Table;
-    T.Exclusive := True;
-    T.Open;
     Start := GetTickCount64;
     T.AddIndex('tdbf_' + Key + '.ndx', Field, []);
     Report('ndx', Key, T.RecordCount, Start, Dir + 'tdbf_' + Key + '.ndx');

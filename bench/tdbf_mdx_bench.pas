@@ -25,7 +25,7 @@ program tdbf_mdx_bench;
 {$mode objfpc}{$H+}
 
 uses
-  SysUtils, Classes, DB, dbf, dbf_common;
+  SysUtils, Classes, DB, dbf, dbf_common, tdbf_tables;
 
 var
   Seed: LongWord = 4242;
@@ -118,17 +118,13 @@ begin
   Flush(Output);
 end;
 
-function NewTable(const Dir, Name: string; Numeric: Boolean): TDbf;
+function NewKeyTable(const Dir, Name: string; Numeric: Boolean): TDbf;
 var
   Def: TFieldDef;
 begin
   DeleteFile(Dir + Name + '.dbf');
   DeleteFile(Dir + Name + '.mdx');
-  Result := TDbf.Create(nil);
-  Result.FilePathFull := Dir;
-  Result.TableName := Name + '.dbf';
-  Result.TableLevel := 4;
-  Result.Exclusive := True;
+  Result := tdbf_tables.NewTable(Dir, Name + '.dbf', 4);
   if Numeric then
   begin
     Def := Result.FieldDefs.AddFieldDef;
@@ -190,7 +186,7 @@ begin
   end;
 
   { The records alone: the same appends to a table without an index. }
-  T := NewTable(Dir, Bare, Numeric);
+  T := NewKeyTable(Dir, Bare, Numeric);
   try
     BeginMeasure;
     AppendAll(T, Numbers, Numeric);
@@ -202,7 +198,7 @@ begin
   DeleteFile(Dir + Bare + '.dbf');
 
   { The records with a tag of the production MDX kept current. }
-  T := NewTable(Dir, Base, Numeric);
+  T := NewKeyTable(Dir, Base, Numeric);
   try
     T.AddIndex('KEY', 'KEY', []);
     T.IndexName := 'KEY';

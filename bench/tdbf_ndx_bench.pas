@@ -18,7 +18,7 @@ program tdbf_ndx_bench;
 {$mode objfpc}{$H+}
 
 uses
-  SysUtils, Classes, DB, dbf, dbf_common;
+  SysUtils, Classes, DB, dbf, dbf_common, tdbf_tables;
 
 var
   Seed: LongWord = 4242;
@@ -119,12 +119,8 @@ begin
     end;
   DeleteFile(Dir + Name + '.dbf');
   DeleteFile(Dir + Name + '.ndx');
-  T := TDbf.Create(nil);
+  T := NewTable(Dir, Name + '.dbf', 3);
   try
-    T.FilePathFull := Dir;
-    T.TableName := Name + '.dbf';
-    T.TableLevel := 3;
-    T.Exclusive := True;
     if Numeric then
     begin
       Def := T.FieldDefs.AddFieldDef;

@@ -17,6 +17,13 @@
   refuses a tag on a plain date field: "Invalid index type: can only be
   string or float"; the date is indexed through DTOS.)
 
+  and OUTDIR/tdbf_mixed.dbf (12 records, names in upper and lower case,
+  a CITY C 8) with its production index and tags NAME, NAMECITY
+  (NAME+CITY) and NAMED (NAME, descending); TDbf orders these keys without
+  regard to case, so its order is not the order of the bytes. Their walks
+  are MIXED_NAME.walk, MIXED_NAMECITY.walk and MIXED_NAMED.walk, the keys
+  of NAMECITY as NAME and CITY, each padded to its width.
+
   read: opens DBF read-only (its production index comes with it) with the
   tag TAG active and writes the walk to OUTFILE. KIND says how the key is
   shown: C (character field FIELD), N (numeric field FIELD), S (DTOS of the
@@ -30,84 +37,21 @@ program tdbf_mdx;
 {$mode objfpc}{$H+}
 
 uses
-  SysUtils, Classes, DB, dbf;
+  SysUtils, Classes, DB, dbf, tdbf_tables;
 
 const
   RecordCount = 20000;
   NameWidth = 10;
 
 var
-  Fmt: TFormatSettings;
   Seed: LongWord = 54321;
-
-{ A small linear congruential generator: the same data on every run. }
-function NextRandom: LongWord;
-begin
-  Seed := LongWord(QWord(Seed) * 1103515245 + 12345) and $7FFFFFFF;
-  Result := Seed shr 4;
-end;
-
-function HexOf(const S: AnsiString): string;
-var
-  I: Integer;
-begin
-  Result := '';
-  for I := 1 to Length(S) do
-    Result := Result + LowerCase(IntToHex(Ord(S[I]), 2));
-end;
-
-function PadTo(const S: AnsiString; Width: Integer): AnsiString;
-begin
-  Result := S;
-  while Length(Result) < Width do
-    Result := Result + ' ';
-end;
-
-function KeyText(T: TDbf; Kind: Char; const FieldName: string): string;
-var
-  F: TField;
-begin
-  F := T.FieldByName(FieldName);
-  case Kind of
-    'C': Result := HexOf(PadTo(F.AsString, F.Size));
-    'N': Result := FloatToStrF(F.AsFloat, ffGeneral, 15, 0, Fmt);
-    'S', 'D': if F.IsNull then
-        Result := HexOf('        ')
-      else
-        Result := HexOf(FormatDateTime('yyyymmdd', F.AsDateTime));
-  else
-    raise Exception.Create('unknown key kind ' + Kind);
-  end;
-end;
-
-procedure WriteWalk(T: TDbf; Kind: Char; const FieldName, FileName: string);
-var
-  Lines: TStringList;
-  Count: Integer;
-begin
-  Lines := TStringList.Create;
-  try
-    Count := 0;
-    T.First;
-    while not T.EOF do
-    begin
-      Lines.Add(KeyText(T, Kind, FieldName) + #9 + IntToStr(T.PhysicalRecNo));
-      Inc(Count);
-      T.Next;
-    end;
-    Lines.Add('END' + #9 + IntToStr(Count));
-    Lines.SaveToFile(FileName);
-  finally
-    Lines.Free;
-  end;
-end;
 
 function RandomName: AnsiString;
 var
   X, I: LongWord;
 begin
   { About 6,000 distinct names among 20,000 records: many duplicates. }
-  X := NextRandom mod 6000;
+  X := NextRandom(Seed) mod 6000;
   Result := Chr(Ord('A') + X mod 26);
   X := X div 26;
   for I := 1 to 3 do
@@ -115,7 +59,7 @@ begin
     Result := Result + Chr(Ord('0') + X mod 10);
     X := X div 10;
   end;
-  if NextRandom mod 4 = 0 then
+  if NextRandom(Seed) mod 4 = 0 then
     Result := Result + 'Z';
 end;
 
@@ -131,12 +75,8 @@ var
   Def: TFieldDef;
   I: Integer;
 begin
-  T := TDbf.Create(nil);
+  T := NewTable(Dir, 'tdbf_mdx.dbf', 4);
   try
-    T.FilePathFull := IncludeTrailingPathDelimiter(ExpandFileName(Dir));
-    T.TableName := 'tdbf_mdx.dbf';
-    T.TableLevel := 4;
-    T.Exclusive := True;
     T.FieldDefs.Add('NAME', ftString, NameWidth);
     T.FieldDefs.Add('QTY', ftInteger);
     Def := T.FieldDefs.AddFieldDef;
@@ -160,8 +100,8 @@ begin
       { 7919 * I mod 20011 (a prime) is distinct for I = 1 .. 20010. }
       T.FieldByName('QTY').AsInteger := Integer((Int64(I) * 7919) mod 20011) - 10000;
       { Quarters are exact in binary and in two decimals. }
-      T.FieldByName('AMOUNT').AsFloat := (Integer(NextRandom mod 8001) - 4000) / 4;
-      T.FieldByName('BORN').AsDateTime := EncodeDate(1990, 1, 1) + NextRandom mod 4000;
+      T.FieldByName('AMOUNT').AsFloat := (Integer(NextRandom(Seed) mod 8001) - 4000) / 4;
+      T.FieldByName('BORN').AsDateTime := EncodeDate(1990, 1, 1) + NextRandom(Seed) mod 4000;
       T.Post;
     end;
     Walk(T, Dir, 'NAME', 'C', 'NAME');
@@ -176,16 +116,50 @@ begin
   end;
 end;
 
+procedure WriteMixed(const Dir: string);
+const
+  Names: array[1..12] of AnsiString = ('MILLER', 'jones', 'DELETED2', 'adams', 'Baker',
+    'smith', 'Clark', 'JONES', 'miller', 'Evans', 'baker', 'DELETED1');
+  Cities: array[1..12] of AnsiString = ('Bonn', 'Ulm', 'Kiel', 'Essen', 'ulm', 'Hof',
+    'bonn', 'Aue', 'Gera', 'Jena', 'Mainz', 'Kiel');
+var
+  T: TDbf;
+  I: Integer;
+begin
+  T := NewTable(Dir, 'tdbf_mixed.dbf', 4);
+  try
+    T.FieldDefs.Add('NAME', ftString, NameWidth);
+    T.FieldDefs.Add('CITY', ftString, 8);
+    T.CreateTable;
+    T.Open;
+    T.AddIndex('NAME', 'NAME', []);
+    T.AddIndex('NAMECITY', 'NAME+CITY', [ixExpression]);
+    T.AddIndex('NAMED', 'NAME', [ixDescending]);
+    for I := 1 to 12 do
+    begin
+      T.Append;
+      T.FieldByName('NAME').AsString := Names[I];
+      T.FieldByName('CITY').AsString := Cities[I];
+      T.Post;
+    end;
+    T.IndexName := 'NAME';
+    WriteWalk(T, 'C', 'NAME', IncludeTrailingPathDelimiter(Dir) + 'MIXED_NAME.walk');
+    T.IndexName := 'NAMECITY';
+    WriteWalk(T, 'P', 'NAME', IncludeTrailingPathDelimiter(Dir) + 'MIXED_NAMECITY.walk');
+    T.IndexName := 'NAMED';
+    WriteWalk(T, 'C', 'NAME', IncludeTrailingPathDelimiter(Dir) + 'MIXED_NAMED.walk');
+    T.Close;
+  finally
+    T.Free;
+  end;
+end;
+
 procedure ReadOne(const DbfPath, Tag: string; Kind: Char; const FieldName, OutFile: string);
 var
   T: TDbf;
 begin
-  T := TDbf.Create(nil);
+  T := OpenForReading(DbfPath);
   try
-    T.FilePathFull := ExtractFilePath(ExpandFileName(DbfPath));
-    T.TableName := ExtractFileName(DbfPath);
-    T.ReadOnly := True;
-    T.Open;
     T.IndexName := Tag;
     WriteWalk(T, Kind, FieldName, OutFile);
     T.Close;
@@ -195,11 +169,11 @@ begin
 end;
 
 begin
-  Fmt := DefaultFormatSettings;
-  Fmt.DecimalSeparator := '.';
-  Fmt.ThousandSeparator := #0;
   if (ParamCount = 2) and (ParamStr(1) = 'write') then
-    WriteAll(ParamStr(2))
+  begin
+    WriteAll(ParamStr(2));
+    WriteMixed(ParamStr(2));
+  end
   else if (ParamCount = 6) and (ParamStr(1) = 'read') and (Length(ParamStr(4)) = 1) then
     ReadOne(ParamStr(2), ParamStr(3), ParamStr(4)[1], ParamStr(5), ParamStr(6))
   else

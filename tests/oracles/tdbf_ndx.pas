@@ -26,79 +26,14 @@ program tdbf_ndx;
 {$mode objfpc}{$H+}
 
 uses
-  SysUtils, Classes, DB, dbf;
+  SysUtils, Classes, DB, dbf, tdbf_tables;
 
 const
   RecordCount = 20000;
   NameWidth = 10;
 
 var
-  Fmt: TFormatSettings;
   Seed: LongWord = 12345;
-
-{ A small linear congruential generator: the same data on every run and
-  every compiler version. }
-function NextRandom: LongWord;
-begin
-  Seed := LongWord(QWord(Seed) * 1103515245 + 12345) and $7FFFFFFF;
-  Result := Seed shr 4;
-end;
-
-function HexOf(const S: AnsiString): string;
-var
-  I: Integer;
-begin
-  Result := '';
-  for I := 1 to Length(S) do
-    Result := Result + LowerCase(IntToHex(Ord(S[I]), 2));
-end;
-
-function PadTo(const S: AnsiString; Width: Integer): AnsiString;
-begin
-  Result := S;
-  while Length(Result) < Width do
-    Result := Result + ' ';
-end;
-
-function KeyText(T: TDbf; Kind: Char; const FieldName: string): string;
-var
-  F: TField;
-begin
-  F := T.FieldByName(FieldName);
-  case Kind of
-    'C': Result := HexOf(PadTo(F.AsString, F.Size));
-    'N': Result := FloatToStrF(F.AsFloat, ffGeneral, 15, 0, Fmt);
-    'S': if F.IsNull then
-        Result := HexOf('        ')
-      else
-        Result := HexOf(FormatDateTime('yyyymmdd', F.AsDateTime));
-  else
-    raise Exception.Create('unknown key kind ' + Kind);
-  end;
-end;
-
-{ Walks T in the order of its active index into FileName. }
-procedure WriteWalk(T: TDbf; Kind: Char; const FieldName, FileName: string);
-var
-  Lines: TStringList;
-  Count: Integer;
-begin
-  Lines := TStringList.Create;
-  try
-    Count := 0;
-    T.First;
-    while not T.EOF do
-    begin
-      Lines.Add(KeyText(T, Kind, FieldName) + #9 + IntToStr(T.PhysicalRecNo));
-      Inc(Count);
-      T.Next;
-    end;
-    Lines.Add('END' + #9 + IntToStr(Count));
-    Lines.SaveToFile(FileName);
-  finally
-    Lines.Free;
-  end;
-end;
 
 function RandomName: AnsiString;
 var
@@ -107,7 +42,7 @@ begin
   { About 6,000 distinct names among 20,000 records: many duplicates. Names
     are upper-case letters and digits with a blank tail, so that byte order
     and any letter collation agree only where they should. }
-  X := NextRandom mod 6000;
+  X := NextRandom(Seed) mod 6000;
   Result := Chr(Ord('A') + X mod 26);
   X := X div 26;
   for I := 1 to 3 do
@@ -115,7 +50,7 @@ begin
     Result := Result + Chr(Ord('0') + X mod 10);
     X := X div 10;
   end;
-  if NextRandom mod 4 = 0 then
+  if NextRandom(Seed) mod 4 = 0 then
     Result := Result + 'Z';
 end;
 
@@ -125,12 +60,8 @@ var
   Def: TFieldDef;
   I: Integer;
 begin
-  T := TDbf.Create(nil);
+  T := NewTable(Dir, 'tdbf_ndx.dbf', 3);
   try
-    T.FilePathFull := IncludeTrailingPathDelimiter(ExpandFileName(Dir));
-    T.TableName := 'tdbf_ndx.dbf';
-    T.TableLevel := 3;
-    T.Exclusive := True;
     T.FieldDefs.Add('NAME', ftString, NameWidth);
     T.FieldDefs.Add('QTY', ftInteger);
     Def := T.FieldDefs.AddFieldDef;
@@ -152,8 +83,8 @@ begin
       { 7919 * I mod 20011 (a prime) is distinct for I = 1 .. 20010. }
       T.FieldByName('QTY').AsInteger := Integer((Int64(I) * 7919) mod 20011) - 10000;
       { Quarters are exact in binary and in two decimals. }
-      T.FieldByName('AMOUNT').AsFloat := (Integer(NextRandom mod 8001) - 4000) / 4;
-      T.FieldByName('BORN').AsDateTime := EncodeDate(1990, 1, 1) + NextRandom mod 4000;
+      T.FieldByName('AMOUNT').AsFloat := (Integer(NextRandom(Seed) mod 8001) - 4000) / 4;
+      T.FieldByName('BORN').AsDateTime := EncodeDate(1990, 1, 1) + NextRandom(Seed) mod 4000;
       T.Post;
     end;
     T.IndexName := 'tdbf_name.ndx';
@@ -174,12 +105,8 @@ procedure ReadOne(const DbfPath, NdxPath: string; Kind: Char; const FieldName, O
 var
   T: TDbf;
 begin
-  T := TDbf.Create(nil);
+  T := OpenForReading(DbfPath);
   try
-    T.FilePathFull := ExtractFilePath(ExpandFileName(DbfPath));
-    T.TableName := ExtractFileName(DbfPath);
-    T.ReadOnly := True;
-    T.Open;
     T.OpenIndexFile(ExtractFileName(NdxPath));
     T.IndexName := ExtractFileName(NdxPath);
     WriteWalk(T, Kind, FieldName, OutFile);
@@ -190,9 +117,6 @@ begin
 end;
 
 begin
-  Fmt := DefaultFormatSettings;
-  Fmt.DecimalSeparator := '.';
-  Fmt.ThousandSeparator := #0;
   if (ParamCount = 2) and (ParamStr(1) = 'write') then
     WriteAll(ParamStr(2))
   else if (ParamCount = 6) and (ParamStr(1) = 'read') and (Length(ParamStr(4)) = 1) then

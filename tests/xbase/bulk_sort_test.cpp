@@ -14,7 +14,7 @@
 #include "tests/xbase/bulk_fixture.h"
 #include "xbase/build/bulk_internal.h"
 #include "xbase/frame/endian.h"
-#include "xbase/index/key_compare.h"
+#include "xbase/index/frame/key_compare.h"
 
 namespace kvtest {
 namespace {

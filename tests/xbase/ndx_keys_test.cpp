@@ -9,7 +9,7 @@
 #include "tests/support/dbf_builder.h"
 #include "tests/support/engine_fixture.h"
 #include "tests/xbase/ndx_support.h"
-#include "xbase/index/collating_table.h"
+#include "xbase/index/frame/collating_table.h"
 
 namespace kvtest {
 namespace {

@@ -9,7 +9,7 @@
 #include "host/index_check/ndx_invariants.h"
 #include "kv/xbase.h"
 #include "xbase/frame/engine.h"
-#include "xbase/index/ndx_index.h"
+#include "xbase/index/ndx/ndx_index.h"
 
 namespace kvtest {
 

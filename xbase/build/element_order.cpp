@@ -2,7 +2,7 @@
 #include <cstring>
 
 #include "xbase/build/bulk_internal.h"
-#include "xbase/index/key_compare.h"
+#include "xbase/index/frame/key_compare.h"
 
 namespace kv::xb::bulk {
 

@@ -11,8 +11,8 @@
 #include "xbase/build/idx_build_fields.h"
 #include "xbase/frame/engine.h"
 #include "xbase/frame/file_layer.h"
-#include "xbase/index/idx_keys.h"
-#include "xbase/index/numeric_keys.h"
+#include "xbase/index/frame/numeric_keys.h"
+#include "xbase/index/idx/idx_keys.h"
 
 namespace kv::xb::bulk {
 

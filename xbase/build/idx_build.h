@@ -7,7 +7,7 @@
 #include "xbase/build/bulk_build.h"
 #include "xbase/build/idx_build_pages.h"
 #include "xbase/dbf/data_file.h"
-#include "xbase/index/idx_index.h"
+#include "xbase/index/idx/idx_index.h"
 
 namespace kv::xb::bulk {
 

@@ -4,8 +4,8 @@
 
 #include "xbase/frame/engine.h"
 #include "xbase/frame/file_layer.h"
-#include "xbase/index/idx_node.h"
-#include "xbase/index/operation_frame.h"
+#include "xbase/index/frame/operation_frame.h"
+#include "xbase/index/idx/idx_node.h"
 
 namespace kv::xb::bulk {
 namespace {

@@ -9,7 +9,7 @@
 #include <memory>
 #include <vector>
 
-#include "xbase/index/idx_index.h"
+#include "xbase/index/idx/idx_index.h"
 
 namespace kv::xb::bulk {
 

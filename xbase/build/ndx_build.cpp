@@ -16,7 +16,7 @@
 #include "xbase/frame/file_layer.h"
 #include "xbase/frame/number_text.h"
 #include "xbase/frame/settings.h"
-#include "xbase/index/numeric_keys.h"
+#include "xbase/index/frame/numeric_keys.h"
 
 namespace kv::xb::bulk {
 namespace {

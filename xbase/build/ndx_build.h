@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "xbase/build/bulk_build.h"
-#include "xbase/index/ndx_index.h"
+#include "xbase/index/ndx/ndx_index.h"
 
 namespace kv::xb::bulk {
 

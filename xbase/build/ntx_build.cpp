@@ -4,8 +4,8 @@
 
 #include "xbase/build/idx_build_fields.h"
 #include "xbase/frame/engine.h"
-#include "xbase/index/ntx_key_forms.h"
-#include "xbase/index/ntx_keys.h"
+#include "xbase/index/ntx/ntx_key_forms.h"
+#include "xbase/index/ntx/ntx_keys.h"
 
 namespace kv::xb::bulk {
 

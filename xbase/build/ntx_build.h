@@ -7,7 +7,7 @@
 #include "xbase/build/bulk_build.h"
 #include "xbase/build/ntx_build_pages.h"
 #include "xbase/dbf/data_file.h"
-#include "xbase/index/ntx_index.h"
+#include "xbase/index/ntx/ntx_index.h"
 
 namespace kv::xb::bulk {
 

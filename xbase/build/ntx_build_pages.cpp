@@ -4,7 +4,7 @@
 
 #include "xbase/frame/engine.h"
 #include "xbase/frame/file_layer.h"
-#include "xbase/index/operation_frame.h"
+#include "xbase/index/frame/operation_frame.h"
 
 namespace kv::xb::bulk {
 namespace {

@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "xbase/index/ntx_index.h"
+#include "xbase/index/ntx/ntx_index.h"
 
 namespace kv::xb::bulk {
 

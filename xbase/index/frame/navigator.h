@@ -1,0 +1,197 @@
+// The walks of a B+-tree, written once over a family's page layout: top,
+// bottom, next and previous along the path, and the return to the current
+// key's own place. Entries live in the leaves; an interior page leads to its
+// children by index.
+//
+// A family's layout is a small class holding one loaded page:
+//   XBSTATUS Load(uint32_t page)      reads and checks the page
+//   bool Leaf() const                 the loaded page is a leaf
+//   int LastIndex() const             its last entry (leaf) or child index
+//   int EntryCount() const            its number of entries
+//   uint32_t Child(int i) const       child i of an interior page
+//   const uint8_t* Key(int i) const   key bytes of entry i
+//   uint32_t Record(int i) const      record number of entry i
+//   uint64_t PageBound() const        pages the file can hold
+//   XBSTATUS Corrupt()                -18 with a log line
+//
+// The walks step through the stored order of the pages, never by comparing
+// keys, so that a file whose keys lie in another engine's order (another
+// collation, keys compared without case) is walked entry by entry to its end.
+#pragma once
+#include <cstdint>
+#include <cstring>
+
+#include "kv/xbase.h"
+#include "xbase/index/frame/key_status.h"
+#include "xbase/index/frame/path_stack.h"
+
+namespace kv::xb::index {
+
+// Marks a level whose index is to be set from its page: the last entry of a
+// leaf, the last child of an interior page.
+inline constexpr int32_t kFromEnd = INT32_MIN;
+
+template <class Layout>
+class Navigator {
+ public:
+  Navigator(Layout& layout, PathStack& path) : page_(layout), path_(path) {}
+
+  // First or last entry; `*code` 0, or 2 when the index holds none.
+  XBSTATUS Top(uint32_t root, XBSTATUS* code) {
+    path_[0] = {root, 0};
+    path_.set_depth(0);
+    return WalkForward(root, 0, false, code);
+  }
+  XBSTATUS Bottom(uint32_t root, XBSTATUS* code) {
+    path_[0] = {root, kFromEnd};
+    path_.set_depth(0);
+    return WalkBackward(root, 0, false, code);
+  }
+
+  // The next or previous entry from the position (the first without one); at
+  // the end or the beginning the position becomes the last or first entry
+  // and `*code` is 3.
+  XBSTATUS Next(uint32_t root, XBSTATUS* code) {
+    if (path_.depth() < 0) return Top(root, code);
+    const int level = path_.depth();
+    ++path_[level].index;
+    return WalkForward(root, level, true, code);
+  }
+  XBSTATUS Previous(uint32_t root, XBSTATUS* code) {
+    if (path_.depth() < 0) return Top(root, code);
+    const int level = path_.depth();
+    --path_[level].index;
+    return WalkBackward(root, level, true, code);
+  }
+
+  // The entry at the position: `keyLength` key bytes and the record number.
+  XBSTATUS EntryAt(size_t keyLength, uint8_t* key, uint32_t* record) {
+    const int level = path_.depth();
+    if (level < 0) return page_.Corrupt();
+    const XBSTATUS s = page_.Load(path_[level].page);
+    if (s != 0) return s;
+    const int at = path_[level].index;
+    if (at < 0 || at >= page_.EntryCount() || !page_.Leaf()) return page_.Corrupt();
+    std::memcpy(key, page_.Key(at), keyLength);
+    *record = page_.Record(at);
+    return 0;
+  }
+
+  // Puts the path back where the current key was last given, when every
+  // page on the way still leads there and the entry is still in its place;
+  // `*restored` tells. Otherwise the caller searches for it by key.
+  XBSTATUS Restore(CurrentKey& current, uint32_t root, size_t keyLength, bool* restored) {
+    return RestorePosition(page_, current, path_, root, keyLength, true, restored);
+  }
+
+ private:
+  // A walk over a sound tree enters every page at most twice; more means
+  // pages shared between parents or a loop.
+  uint64_t Budget() const { return 2ull * page_.PageBound() + 2ull * path_.capacity() + 8; }
+
+  XBSTATUS WalkForward(uint32_t root, int level, bool fallBack, XBSTATUS* code) {
+    for (uint64_t budget = Budget();; --budget) {
+      if (budget == 0) return page_.Corrupt();
+      XBSTATUS s = page_.Load(path_[level].page);
+      if (s != 0) return s;
+      const int32_t at = path_[level].index;
+      if (at >= 0 && at <= page_.LastIndex()) {
+        if (page_.Leaf()) {
+          path_.set_depth(level);
+          *code = kKeyFound;
+          return 0;
+        }
+        if (!path_.CanDescend(level)) return page_.Corrupt();
+        const uint32_t child = page_.Child(at);
+        ++level;
+        path_[level] = {child, 0};
+        continue;
+      }
+      // This page is used up: on to the next child of the level above.
+      if (--level < 0) {
+        if (!fallBack) {
+          *code = kIndexEmpty;
+          return 0;
+        }
+        XBSTATUS edge = 0;
+        if ((s = Bottom(root, &edge)) != 0) return s;
+        *code = edge == kKeyFound ? kPastEdge : edge;
+        return 0;
+      }
+      ++path_[level].index;
+    }
+  }
+
+  XBSTATUS WalkBackward(uint32_t root, int level, bool fallBack, XBSTATUS* code) {
+    for (uint64_t budget = Budget();; --budget) {
+      if (budget == 0) return page_.Corrupt();
+      XBSTATUS s = page_.Load(path_[level].page);
+      if (s != 0) return s;
+      if (path_[level].index == kFromEnd) path_[level].index = page_.LastIndex();
+      const int32_t at = path_[level].index;
+      if (at >= 0 && at <= page_.LastIndex()) {
+        if (page_.Leaf()) {
+          path_.set_depth(level);
+          *code = kKeyFound;
+          return 0;
+        }
+        if (!path_.CanDescend(level)) return page_.Corrupt();
+        const uint32_t child = page_.Child(at);
+        ++level;
+        path_[level] = {child, kFromEnd};
+        continue;
+      }
+      if (--level < 0) {
+        if (!fallBack) {
+          *code = kIndexEmpty;
+          return 0;
+        }
+        XBSTATUS edge = 0;
+        if ((s = Top(root, &edge)) != 0) return s;
+        *code = edge == kKeyFound ? kPastEdge : edge;
+        return 0;
+      }
+      --path_[level].index;
+    }
+  }
+
+  Layout& page_;
+  PathStack& path_;
+};
+
+// The return to the current key's place for any layout: the remembered path
+// is followed from the root, each page reached through the child pointer
+// checked one level up (so only pages of the live tree are read), and the
+// entry at its end must still be the current key and record number.
+// `entriesInLeaves` says whether entries live only in leaves (B+-trees) or
+// in every page (B-trees).
+template <class Layout>
+XBSTATUS RestorePosition(Layout& page, CurrentKey& current, PathStack& path, uint32_t root,
+                         size_t keyLength, bool entriesInLeaves, bool* restored) {
+  *restored = false;
+  PathStack& hint = current.hint();
+  const int depth = hint.depth();
+  if (depth < 0 || depth >= path.capacity() || !current.present() || hint[0].page != root) {
+    return 0;
+  }
+  for (int l = 0; l <= depth; ++l) {
+    const XBSTATUS s = page.Load(hint[l].page);
+    if (s != 0) return s;
+    const int at = hint[l].index;
+    if (l < depth) {
+      if (page.Leaf() || at < 0 || at > page.LastIndex()) return 0;
+      if (page.Child(at) != hint[l + 1].page) return 0;
+    } else {
+      if (entriesInLeaves && !page.Leaf()) return 0;
+      if (at < 0 || at >= page.EntryCount()) return 0;
+      if (page.Record(at) != current.record()) return 0;
+      if (std::memcmp(page.Key(at), current.key(), keyLength) != 0) return 0;
+    }
+  }
+  for (int l = 0; l <= depth; ++l) path[l] = hint[l];
+  path.set_depth(depth);
+  *restored = true;
+  return 0;
+}
+
+}  // namespace kv::xb::index

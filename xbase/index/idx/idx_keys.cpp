@@ -1,0 +1,176 @@
+// Keys of the IDX family built by the engine: from a record through the
+// index's expression, from a number, from a date text. Numeric and date keys
+// are big-endian doubles made to sort under an unsigned byte comparison:
+// a positive number gets its sign bit set, a negative one is inverted whole.
+#include "xbase/index/idx/idx_keys.h"
+
+#include <cstring>
+
+#include "platform/kernel/memory.h"
+#include "xbase/dbf/data_file.h"
+#include "xbase/expr/evaluator.h"
+#include "xbase/frame/engine.h"
+#include "xbase/index/frame/made_key.h"
+#include "xbase/index/frame/numeric_keys.h"
+#include "xbase/index/idx/idx_index.h"
+
+using namespace kv::xb;
+using namespace kv::xb::idx;
+
+namespace {
+
+constexpr const char* kModule = "Ikmake";
+constexpr int kKeyBytes = 8;
+
+void PutOrderedDouble(uint8_t* key, double value) {
+  uint64_t bits = 0;
+  std::memcpy(&bits, &value, sizeof bits);
+  for (int i = 0; i < kKeyBytes; ++i) key[i] = static_cast<uint8_t>(bits >> (8 * (7 - i)));
+  if (key[0] & 0x80) {
+    for (int i = 0; i < kKeyBytes; ++i) key[i] = static_cast<uint8_t>(~key[i]);
+  } else {
+    key[0] |= 0x80;
+  }
+}
+
+// An empty date sorts before every real one.
+void PutDateKey(uint8_t* key, bool blank, double day) {
+  if (blank) {
+    std::memset(key, 0, kKeyBytes);
+    key[0] = 0x80;
+    return;
+  }
+  PutOrderedDouble(key, day);
+}
+
+// The key value of the current record: the text of a character key, or the
+// binary form of the other types in `binary`, and its size.
+XBSTATUS EvaluateRecordKey(dbf::DataFile& data, const IdxIndex& ix, expr::KeyValue& value,
+                           uint8_t* binary, size_t* keySize) {
+  XBSTATUS s = expr::EvaluateKey(data, ix.expression, &value);
+  if (s != 0) return s;
+  size_t size = 0;
+  switch (value.type) {
+    case 'C':
+      size = value.text.size() + 1;
+      break;
+    case 'D': {
+      const bool blank = value.date.year == 0 && value.date.month == 0 && value.date.day == 0;
+      PutDateKey(binary, blank, blank ? 0.0 : index::DateKeyDay(value.date));
+      size = kKeyBytes;
+      break;
+    }
+    case 'N':
+    case 'F':
+      PutOrderedDouble(binary, value.number);
+      size = kKeyBytes;
+      break;
+    case 'L':
+      binary[0] = value.text.empty() ? 0 : static_cast<uint8_t>(value.text[0]);
+      size = 1;
+      break;
+    default:
+      return XB_FAIL(XB_E_EXPRESSION);
+  }
+  *keySize = size;
+  return 0;
+}
+
+// Builds the key of the data file's current record into a new engine block
+// (left locked); `*block` and `*address` receive it.
+XBSTATUS MakeKey(XBHANDLE dataHandle, XBHANDLE indexHandle, KVHGLOBAL* block, void** address) {
+  dbf::DataFile* data = dbf::SelectData(dataHandle);
+  if (data == nullptr) return Status();
+  IdxIndex* ix = SelectIndex(indexHandle);
+  if (ix == nullptr) return Status();
+  expr::KeyValue value;
+  uint8_t binary[kKeyBytes] = {};
+  size_t size = 0;
+  XBSTATUS s = EvaluateRecordKey(*data, *ix, value, binary, &size);
+  if (s != 0) return s;
+  KVHGLOBAL h = 0;
+  uint8_t* p = nullptr;
+  if ((s = index::NewKeyBlock(kModule, size, &h, &p)) != 0) return s;
+  if (value.type == 'C') {
+    std::memcpy(p, value.text.data(), value.text.size());
+    p[value.text.size()] = 0;
+  } else {
+    std::memcpy(p, binary, size);
+  }
+  *block = h;
+  *address = p;
+  return 0;
+}
+
+}  // namespace
+
+namespace kv::xb::idx {
+
+void PutNumberKey(uint8_t* key, double value) {
+  PutOrderedDouble(key, value);
+}
+void PutDayKey(uint8_t* key, bool blank, double day) {
+  PutDateKey(key, blank, day);
+}
+
+XBSTATUS RecordKey(dbf::DataFile& data, const IdxIndex& ix, uint8_t* out) {
+  expr::KeyValue value;
+  uint8_t binary[kKeyBytes] = {};
+  size_t size = 0;
+  const XBSTATUS s = EvaluateRecordKey(data, ix, value, binary, &size);
+  if (s != 0) return s;
+  const uint8_t* bytes =
+      value.type == 'C' ? reinterpret_cast<const uint8_t*>(value.text.data()) : binary;
+  const size_t given = value.type == 'C' ? value.text.size() : size;
+  FitEntryKey(ix, bytes, given, out);
+  return 0;
+}
+
+void FitEntryKey(const IdxIndex& ix, const uint8_t* key, size_t size, uint8_t* out) {
+  const size_t L = ix.keyLength;
+  size_t n = size < L ? size : L;
+  // As XBDIKADD takes a key: a text ends at its first NUL and is padded;
+  // binary keys are L bytes (zeros where the caller gave fewer).
+  if (ix.textKeys()) {
+    const void* nul = std::memchr(key, 0, n);
+    if (nul != nullptr) n = static_cast<size_t>(static_cast<const uint8_t*>(nul) - key);
+    std::memcpy(out, key, n);
+    std::memset(out + n, ix.pad, L - n);
+    return;
+  }
+  std::memcpy(out, key, n);
+  std::memset(out + n, 0, L - n);
+}
+
+}  // namespace kv::xb::idx
+
+KV_API XBSTATUS KV_CALL XBDIKMAKE(XBHANDLE dataHandle, XBHANDLE indexHandle, void** key) {
+  XB_ENTER();
+  return index::GiveMadeKey<XBHANDLE>(kModule, MakeKey, dataHandle, indexHandle, key);
+}
+
+KV_API XBSTATUS KV_CALL XBDIKMAKEH(XBHANDLE dataHandle, XBHANDLE indexHandle, KVHGLOBAL* key) {
+  XB_ENTER();
+  return index::GiveMadeKeyHandle<XBHANDLE>(kModule, MakeKey, dataHandle, indexHandle, key);
+}
+
+KV_API XBSTATUS KV_CALL XBDIKNUM(void* key, double value) {
+  constexpr const char* kNumModule = "IKNUM";
+  const char* kModule = kNumModule;
+  XB_ENTER();
+  if (key == nullptr) return XB_FAIL(XB_E_NULL);
+  PutOrderedDouble(static_cast<uint8_t*>(key), value);
+  return Status();
+}
+
+KV_API XBSTATUS KV_CALL XBDIKDATE(void* key, const char* text, int16_t style) {
+  constexpr const char* kDateModule = "IKDATE";
+  const char* kModule = kDateModule;
+  XB_ENTER();
+  if (key == nullptr || text == nullptr) return XB_FAIL(XB_E_NULL);
+  double day = 0;
+  const XBSTATUS s = index::DateKeyFromText(text, style, &day);
+  if (s != 0) return XB_FAIL(s);
+  PutDateKey(static_cast<uint8_t*>(key), day == index::kBlankDateKey, day);
+  return Status();
+}

@@ -1,0 +1,237 @@
+// Creating, opening and closing IDX files.
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "xbase/frame/endian.h"
+#include "xbase/frame/engine.h"
+#include "xbase/frame/file_layer.h"
+#include "xbase/frame/select.h"
+#include "xbase/frame/text.h"
+#include "xbase/index/idx/idx_node.h"
+#include "xbase/index/idx/idx_tree.h"
+
+using namespace kv::xb;
+using namespace kv::xb::idx;
+
+namespace {
+
+constexpr uint16_t kModeProduction = 0x0200;
+constexpr uint16_t kModeSharedProduction = 0x0800;
+constexpr uint16_t kModeProductionBits = 0x0600;
+constexpr uint16_t kCreateCompact = 0x0400;
+constexpr uint16_t kCreateDescending = 0x0100;
+constexpr int kNodeBuffers = 4;
+
+// The expression without blanks, upper-cased; its length.
+size_t CompactExpression(const char* in, size_t limit, char* out) {
+  size_t n = 0;
+  for (size_t i = 0; i < limit && in[i] != '\0'; ++i) {
+    if (in[i] == ' ') continue;
+    out[n++] = UpperAscii(in[i]);
+  }
+  out[n] = '\0';
+  return n;
+}
+
+void SetShape(IdxIndex& ix) {
+  ix.entrySize = static_cast<uint16_t>(ix.keyLength + (ix.compact ? 8 : 4));
+  ix.keysPerNode = static_cast<uint16_t>(kEntryArea / ix.entrySize);
+  ix.newLeaf = LeafFormatFor(ix.keyLength);
+}
+
+// Header checks, in the order their codes are given. `header` holds 512
+// bytes (standard) or 1024 (compact).
+XBSTATUS CheckHeader(IdxIndex& ix, const uint8_t* header, uint64_t fileLength) {
+  constexpr const char* kModule = "IOPEN";
+  const uint16_t L = GetLE16(header + kOffKeyLength);
+  if (L < 1 || L > kMaxKeyLength) return XB_FAIL(XB_E_KEY_LENGTH);
+  const char* text = reinterpret_cast<const char*>(header + kOffExpression);
+  size_t limit = kMaxExpression + 1;
+  if (ix.compact) {
+    // The key expression follows the (empty) FOR expression's pool.
+    const uint32_t at = 511u + GetLE16(header + kOffForLength);
+    if (at < kCompactExpressionArea || at >= kCompactHeader) return XB_FAIL(XB_E_EXPRESSION);
+    text = reinterpret_cast<const char*>(header + at);
+    limit = kCompactHeader - at;
+    if (limit > kMaxExpression + 1) limit = kMaxExpression + 1;
+  }
+  const size_t raw = BoundedLength(text, limit);
+  char expression[kMaxExpression + 2] = {};
+  const size_t n = CompactExpression(text, raw, expression);
+  if (raw > kMaxExpression || n < 1) return XB_FAIL(XB_E_EXPRESSION);
+  const uint32_t root = GetLE32(header + kOffRoot);
+  const uint64_t bound = ix.compact ? fileLength : GetLE32(header + kOffEndOfFile);
+  if (root < kNodeSize || root % kNodeSize != 0 || root >= bound) return XB_FAIL(XB_E_ROOT);
+  std::memcpy(ix.expression, expression, n + 1);
+  ix.keyLength = L;
+  ix.unique = (ix.options & kOptionUnique) != 0;
+  ix.descending = ix.compact && GetLE16(header + kOffOrder) == 1;
+  ix.root = root;
+  SetShape(ix);
+  return 0;
+}
+
+XBSTATUS AllocateBuffers(IdxIndex& ix) {
+  for (auto& node : ix.work) {
+    node.reset(new (std::nothrow) Node);
+    if (!node) return XB_E_MEMORY;
+  }
+  // A tree whose nodes may hold a single child has no depth bound from its
+  // fill: the path allows 32 levels, far beyond what 2^31 entries need.
+  XBSTATUS s = ix.path.Allocate(1);
+  if (s != 0) return s;
+  if ((s = ix.cache.Allocate(kNodeSize, kNodeBuffers)) != 0) return s;
+  return ix.current.Allocate(ix.keyLength, 1);
+}
+
+}  // namespace
+
+namespace kv::xb::idx {
+
+IdxIndex* SelectIndex(XBHANDLE handle) {
+  IdxIndex* ix = SelectAs<IdxIndex>(handle, SlotType::Idx);
+  if (ix != nullptr) {
+    ix->pages.fileNo = ix->fileNo;
+    ix->pages.readOnly = ix->readOnly();
+  }
+  return ix;
+}
+
+XBSTATUS CloseIndex(XBHANDLE handle) {
+  IdxIndex* ix = SelectIndex(handle);
+  if (ix == nullptr) return Status();
+  const XBSTATUS s = os::Close(ix->fileNo);
+  if (s < 0) return s;
+  Current().handles.Free(handle);
+  return Status();
+}
+
+}  // namespace kv::xb::idx
+
+KV_API XBSTATUS KV_CALL XBDICREATE(const char* name, uint16_t typeWord, const char* expression,
+                                   uint16_t keyLength) {
+  constexpr const char* kModule = "ICREATE";
+  XB_ENTER();
+  if (name == nullptr || expression == nullptr) return XB_FAIL(XB_E_NULL);
+  if (name[0] == '\0') return XB_FAIL(XB_E_EMPTY_NAME);
+  char compactText[kMaxExpression + 2] = {};
+  const size_t raw = std::strlen(expression);
+  char scratch[512] = {};
+  const size_t n = CompactExpression(expression, raw < 400 ? raw : 400, scratch);
+  if (n < 1 || n > kMaxExpression || raw >= 400) return XB_FAIL(XB_E_EXPRESSION);
+  std::memcpy(compactText, scratch, n + 1);
+  const bool unique = (typeWord & 0x80) != 0;
+  const bool compact = (typeWord & kCreateCompact) != 0;
+  const bool descending = compact && (typeWord & kCreateDescending) != 0;
+  const char letter = UpperAscii(static_cast<char>(typeWord & 0x7F));
+  uint16_t L = keyLength;
+  if (letter == 'C') {
+    if (L < 1 || L > kMaxKeyLength) return XB_FAIL(XB_E_KEY_LENGTH);
+  } else if (letter == 'D' || letter == 'N') {
+    L = 8;
+  } else if (letter == 'L') {
+    L = 1;
+  } else {
+    return XB_FAIL(XB_E_KEY_TYPE);
+  }
+  IdxIndex shape;
+  shape.keyLength = L;
+  shape.compact = compact;
+  shape.pad = letter == 'C' ? ' ' : 0;
+  SetShape(shape);
+  const uint32_t headerSize = compact ? kCompactHeader : kStandardHeader;
+  uint8_t file[kCompactHeader + kNodeSize] = {};
+  PutLE32(file + kOffRoot, headerSize);
+  PutLE32(file + kOffFreeHead, kNone);
+  PutLE32(file + kOffEndOfFile, compact ? 0 : headerSize + kNodeSize);
+  PutLE16(file + kOffKeyLength, L);
+  file[kOffOptions] =
+      static_cast<uint8_t>((unique ? kOptionUnique : 0) | (compact ? kOptionCompact : 0));
+  if (compact) {
+    const uint16_t withNul = static_cast<uint16_t>(n + 1);
+    PutLE16(file + kOffOrder, descending ? 1 : 0);
+    PutLE16(file + kOffTotalExpression, withNul);
+    PutLE16(file + kOffForLength, 1);
+    PutLE16(file + kOffKeyExpressionLength, withNul);
+    std::memcpy(file + kCompactExpressionArea, compactText, n);
+  } else {
+    std::memcpy(file + kOffExpression, compactText, n);
+  }
+  std::unique_ptr<Node> root(new (std::nothrow) Node);
+  if (!root) return XB_FAIL(XB_E_MEMORY);
+  root->attributes = kAttrRoot | kAttrLeaf;
+  root->count = 0;
+  root->format = shape.newLeaf;
+  EncodeNode(shape, *root, file + headerSize);
+  int fileNo = 0;
+  XBSTATUS s = os::Create(&fileNo, name);
+  if (s != 0) return s;
+  s = os::Write(fileNo, file, headerSize + kNodeSize, true);
+  const XBSTATUS closed = os::Close(fileNo);
+  if (s != 0) return s;
+  if (closed != 0) return closed;
+  return Status();
+}
+
+KV_API XBSTATUS KV_CALL XBDIOPENX(XBHANDLE* handle, const char* name, uint16_t mode) {
+  constexpr const char* kModule = "IOPEN";
+  XB_ENTER();
+  if (handle == nullptr || name == nullptr) return XB_FAIL(XB_E_NULL);
+  *handle = XB_NO_HANDLE;
+  HandleTable& table = Current().handles;
+  const int slot = table.FindFree();
+  if (slot < 0) return XB_FAIL(XB_E_NO_HANDLE);
+  if (mode & kModeSharedProduction) {
+    mode |= kModeProductionBits;
+    if (mode & os::kModeReadOnly) mode &= ~kModeSharedProduction;
+  }
+  if (name[0] == '\0') return XB_FAIL(XB_E_EMPTY_NAME);
+  if (std::strlen(name) > kMaxPath) return XB_FAIL(XB_E_OPEN);
+  std::unique_ptr<IdxIndex> ix(new (std::nothrow) IdxIndex);
+  if (!ix) return XB_FAIL(XB_E_MEMORY);
+  XBSTATUS s = os::Open(&ix->fileNo, name, mode, &ix->state);
+  if (s != 0) return s;
+  if (mode & kModeProduction) ix->state |= kStateBit1;
+  // The header is read and checked whatever the mode's low byte: the tree
+  // code relies on every value it checks.
+  uint8_t header[kCompactHeader] = {};
+  uint64_t length = 0;
+  s = os::Length(ix->fileNo, &length);
+  if (s == 0) s = os::Seek(ix->fileNo, 0);
+  if (s == 0) s = os::Read(ix->fileNo, header, kStandardHeader);
+  if (s == 0) {
+    ix->options = header[kOffOptions];
+    ix->compact = (ix->options & kOptionsAnyCompact) != 0;
+    if (ix->compact) s = os::Read(ix->fileNo, header + kStandardHeader, kStandardHeader);
+  }
+  if (s == XB_E_READ) s = XB_FAIL(XB_E_READ);
+  if (s == 0) s = CheckHeader(*ix, header, length);
+  if (s == 0 && (s = AllocateBuffers(*ix)) != 0) s = XB_FAIL(s);
+  if (s != 0) {
+    const XBSTATUS failure = Status();
+    os::Close(ix->fileNo);
+    Current().status = failure;
+    return failure;
+  }
+  std::strncpy(ix->fileName, name, kMaxPath);
+  ix->freeHead = GetLE32(header + kOffFreeHead);
+  ix->endBound = ix->compact ? static_cast<uint32_t>(length / kNodeSize * kNodeSize)
+                             : GetLE32(header + kOffEndOfFile);
+  ix->pages.fileNo = ix->fileNo;
+  ix->pages.readOnly = ix->readOnly();
+  ix->pages.pageSize = kNodeSize;
+  ix->pages.endPage = ix->endBound / kNodeSize;
+  ix->current.Clear();
+  const bool sizeMatches = ix->compact || length == GetLE32(header + kOffEndOfFile);
+  table.Take(slot, SlotType::Idx, std::move(ix), name);
+  *handle = static_cast<XBHANDLE>(slot);
+  if (!sizeMatches) return SetState(XB_BAD_LENGTH);
+  return Status();
+}
+
+KV_API XBSTATUS KV_CALL XBDICLOSE(XBHANDLE handle) {
+  constexpr const char* kModule = "ICLOSE";
+  XB_ENTER();
+  return CloseIndex(handle);
+}

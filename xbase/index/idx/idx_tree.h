@@ -1,0 +1,80 @@
+// The IDX tree: search, the walks from entry to entry, insertion with node
+// splits, deletion with freeing of empty nodes and root collapse. Every
+// function works inside an operation frame (the path and the page cache
+// belong to the running call) and returns 0 or a negative code already set
+// and logged; the state of a key operation comes back through `*code`.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+#include "xbase/index/idx/idx_index.h"
+
+namespace kv::xb::idx {
+
+// A key as the search uses it: L bytes (texts padded with the pad byte), the
+// compared length, '?' matching, and for an exact search the record number.
+struct SearchKey {
+  uint8_t bytes[kMaxKeyLength] = {};
+  size_t length = 0;
+  bool wildcard = false;
+  bool exact = false;
+  uint32_t record = 0;
+};
+
+// The search key of a caller's key; `flags` as XBDIKFIND takes them.
+void MakeSearchKey(const IdxIndex& ix, const void* key, uint16_t flags, uint32_t record,
+                   SearchKey* out);
+// The key of an entry to add or delete: whole length, with its record number
+// unless the index is unique.
+void MakeEntryKey(const IdxIndex& ix, const void* key, uint32_t record, SearchKey* out);
+
+class Tree {
+ public:
+  explicit Tree(IdxIndex& ix) : ix_(ix) {}
+
+  // Rereads root, free-list head and end bound (start of every operation).
+  XBSTATUS Begin();
+
+  // Positions the path on `key`. `*code`: 0 found; 4 not found, positioned
+  // on the greatest smaller entry (or the last one); 3 the key sorts before
+  // every entry, positioned on the first; 2 empty index.
+  XBSTATUS Search(const SearchKey& key, XBSTATUS* code);
+  XBSTATUS Top(XBSTATUS* code);
+  XBSTATUS Bottom(XBSTATUS* code);
+  XBSTATUS Next(XBSTATUS* code);
+  XBSTATUS Previous(XBSTATUS* code);
+  XBSTATUS EntryAt(uint8_t* key, uint32_t* record);
+  // Puts the path back where the current key was last given, if it is
+  // still there (`*restored`).
+  XBSTATUS RestoreCurrent(bool* restored);
+
+  XBSTATUS Insert(const SearchKey& entry);
+  // `*code`: 0 removed, 4 no such entry, 2 empty index.
+  XBSTATUS Remove(const SearchKey& entry, XBSTATUS* code);
+
+  XBSTATUS Load(uint32_t offset, Node* node);
+  XBSTATUS Store(uint32_t offset, const Node& node);
+  XBSTATUS Corrupt();
+
+ private:
+  int CompareKey(const SearchKey& key, const uint8_t* entryKey) const;
+  int CompareEntry(const SearchKey& key, const Node& node, int i, bool withRecord) const;
+  XBSTATUS Descend(const SearchKey& key, bool* empty);
+  XBSTATUS NextLeaf(bool* found);
+
+  XBSTATUS Settle(int level, int slot);
+  int SplitPoint(Node& node);
+  XBSTATUS Detach(int level);
+  XBSTATUS CollapseRoot();
+  XBSTATUS AllocateNode(uint32_t* offset);
+  XBSTATUS FreeNode(uint32_t offset);
+  XBSTATUS SetLink(uint32_t offset, bool leftLink, uint32_t value);
+  XBSTATUS SetRoot(uint32_t offset);
+  bool ValidOffset(uint32_t offset) const;
+
+  Node& Work(int i) { return *ix_.work[i]; }
+
+  IdxIndex& ix_;
+};
+
+}  // namespace kv::xb::idx

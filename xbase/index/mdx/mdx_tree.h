@@ -1,0 +1,131 @@
+// The B-tree of one MDX tag: search, the walks from entry to entry,
+// insertion with node splits and deletion with merges or redistribution.
+// Every function works inside an operation frame (the path and the node
+// cache belong to the running call) and returns a status: 0, or a negative
+// code already set and logged; the state of a key operation comes back
+// through an out argument, as in the NDX family.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+#include "xbase/index/mdx/mdx_file.h"
+
+namespace kv::xb::mdx {
+
+// Comparison types of tag keys beyond the shared ones.
+inline constexpr int kCompareDecimal = 100;
+
+// A search key: L bytes (character keys padded with blanks), the compared
+// length, the comparison type and, for an exact search, the record number.
+struct SearchKey {
+  uint8_t bytes[kMaxKeyLength + 12] = {};
+  size_t length = 0;
+  int type = 0;
+  bool exact = false;
+  uint32_t record = 0;
+};
+
+// Compares two keys of a tag: by type, reversed in a descending tag.
+int CompareTagKeys(const TagTree& tree, const uint8_t* a, const uint8_t* b, int type,
+                   size_t length);
+
+// The comparison type of the tag's whole keys.
+int KeyCompareType(const TagTree& tree);
+
+// Builds the search key of a caller's key (`flags` as XBDMKFIND takes them).
+void MakeSearchKey(const TagTree& tree, const void* key, uint16_t flags, uint32_t record,
+                   SearchKey* out);
+// The key of an entry to add or delete: padded to L, compared over L, with
+// its record number unless the tag is unique.
+void MakeEntryKey(const TagTree& tree, const void* key, uint32_t record, SearchKey* out);
+
+// Entry fields of a node.
+inline uint16_t Offset(const TagTree& t, int i) {
+  return t.entryOffsets.as<uint16_t>()[i];
+}
+inline uint32_t Pointer(const TagTree& t, const Node& n, int i) {
+  return GetLE32(n.bytes + Offset(t, i));
+}
+inline void SetPointer(const TagTree& t, Node& n, int i, uint32_t v) {
+  PutLE32(n.bytes + Offset(t, i), v);
+}
+inline const uint8_t* KeyOf(const TagTree& t, const Node& n, int i) {
+  return n.bytes + Offset(t, i) + 4;
+}
+inline uint8_t* KeyOf(const TagTree& t, Node& n, int i) {
+  return n.bytes + Offset(t, i) + 4;
+}
+inline int CountOf(const Node& n) {
+  return GetLE16(n.bytes);
+}
+inline void SetCount(Node& n, int count) {
+  PutLE32(n.bytes, static_cast<uint32_t>(count));
+}
+// A leaf's pointer after its last key is 0.
+inline bool IsLeaf(const TagTree& t, const Node& n) {
+  return Pointer(t, n, CountOf(n)) == 0;
+}
+
+class Tree {
+ public:
+  explicit Tree(TagRef ref) : file_(*ref.file), entry_(*ref.entry), t_(*ref.tree) {}
+
+  // Rereads the file header words and the tag's root.
+  XBSTATUS Begin();
+
+  XBSTATUS Load(uint32_t block, Node* out);
+  XBSTATUS Store(uint32_t block, const Node& in);
+
+  // As the NDX tree: `*code` 0 found, 4 not found (positioned on the greatest
+  // smaller entry or the last one), 3 before every entry, 2 empty.
+  XBSTATUS Search(const SearchKey& key, XBSTATUS* code);
+  XBSTATUS Top(XBSTATUS* code);
+  XBSTATUS Bottom(XBSTATUS* code);
+  XBSTATUS Next(XBSTATUS* code);
+  XBSTATUS Previous(XBSTATUS* code);
+  XBSTATUS EntryAt(uint8_t* key, uint32_t* record);
+  // Puts the path back where the current key was last given, if it is
+  // still there (`*restored`).
+  XBSTATUS RestoreCurrent(bool* restored);
+
+  XBSTATUS Insert(const SearchKey& entry);
+  // `*code`: 0 removed, 4 no such entry, 2 empty tag.
+  XBSTATUS Remove(const SearchKey& entry, XBSTATUS* code);
+
+  XBSTATUS Corrupt();
+
+ private:
+  struct Item {
+    uint8_t key[kMaxKeyLength + 12];
+    uint32_t pointer;  // record number in a leaf, left child above
+    uint32_t right;
+  };
+
+  int Compare(const SearchKey& key, const uint8_t* entryKey) const;
+
+  void InsertInto(Node& node, bool leaf, int at, const Item& item) const;
+  XBSTATUS Split(Node& node, uint32_t blockNo, bool leaf, int at, Item* item);
+  XBSTATUS NewRoot(const Item& item);
+
+  XBSTATUS UpdateBound(int leafLevel, const Node& leaf);
+  XBSTATUS Rebalance(int level);
+  XBSTATUS Redistribute(Node& left, uint32_t leftNo, Node& right, uint32_t rightNo, Node& parent,
+                        uint32_t parentNo, int li, bool leftIsShort, bool leaf);
+  XBSTATUS CollapseRoot();
+  XBSTATUS SetRoot(uint32_t root);
+
+  MdxFile& file_;
+  TagEntry& entry_;
+  TagTree& t_;
+};
+
+// Block allocation and freeing through the header's free list (offsets 32,
+// 36 and 40 are rewritten at once). `*data` of Allocate is the zeroed block
+// in the tag's cache, flagged for write-back.
+XBSTATUS AllocateBlock(MdxFile& file, index::PageCache& cache, uint32_t* block, uint8_t** data);
+// A block for a new tag header: the same without a cache.
+XBSTATUS TakeBlock(MdxFile& file, uint32_t* block);
+// Frees a block without a cache: writes its first 8 bytes (count 0, link).
+XBSTATUS FreeBlock(MdxFile& file, uint32_t block);
+
+}  // namespace kv::xb::mdx

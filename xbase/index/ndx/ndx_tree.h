@@ -1,0 +1,95 @@
+// The NDX B+-tree: search, the walks from entry to entry, insertion with
+// page splits and deletion with page merges. Every function works inside an
+// operation frame (the path and the page cache belong to the running call)
+// and returns a status: 0, or a negative code already set and logged. The
+// state of a key operation (found, empty, past an edge, not found) comes
+// back through an out argument.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+#include "xbase/index/ndx/ndx_index.h"
+
+namespace kv::xb::ndx {
+
+// A search key as the search works with it: L bytes (character keys padded
+// with blanks), the compared length, the comparison type and, for an exact
+// search, the record number that takes part.
+struct SearchKey {
+  uint8_t bytes[kMaxKeyLength + 8] = {};
+  size_t length = 0;
+  int type = 0;
+  bool exact = false;
+  uint32_t record = 0;
+};
+
+// Builds the search key of a caller's key: a character key is a text of up
+// to L characters, a numeric key 8 bytes. `flags` as XBDNKFIND takes them.
+void MakeSearchKey(const NdxIndex& ix, const void* key, uint16_t flags, uint32_t record,
+                   SearchKey* out);
+// The key of an entry to add or delete: padded to L, compared over L, and
+// with its record number unless the index is unique.
+void MakeEntryKey(const NdxIndex& ix, const void* key, uint32_t record, SearchKey* out);
+
+class Tree {
+ public:
+  explicit Tree(NdxIndex& ix) : ix_(ix) {}
+
+  // Rereads root and end page from the header (start of every operation).
+  XBSTATUS Begin();
+
+  XBSTATUS Load(uint32_t page, Page* out);
+  XBSTATUS Store(uint32_t page, const Page& in);
+
+  // Positions the path on `key`. `*code`: 0 found; 4 not found, positioned
+  // on the greatest smaller entry (or the last one); 3 the key sorts before
+  // every entry, positioned on the first; 2 empty index.
+  XBSTATUS Search(const SearchKey& key, XBSTATUS* code);
+
+  // First or last entry; `*code` 0, or 2 when the index holds none.
+  XBSTATUS Top(XBSTATUS* code);
+  XBSTATUS Bottom(XBSTATUS* code);
+  // The next or previous entry from the position (Top without one); at the
+  // end or the beginning the position becomes the last or first entry and
+  // `*code` is 3.
+  XBSTATUS Next(XBSTATUS* code);
+  XBSTATUS Previous(XBSTATUS* code);
+
+  // The entry at the position: L key bytes and the record number.
+  XBSTATUS EntryAt(uint8_t* key, uint32_t* record);
+  // Puts the path back where the current key was last given, if it is
+  // still there (`*restored`).
+  XBSTATUS RestoreCurrent(bool* restored);
+
+  XBSTATUS Insert(const SearchKey& entry);
+  // `*code`: 0 removed, 4 no such entry, 2 empty index.
+  XBSTATUS Remove(const SearchKey& entry, XBSTATUS* code);
+
+  // A damaged page structure: -18 with a log line.
+  XBSTATUS Corrupt();
+
+ private:
+  struct Item {
+    uint8_t key[kMaxKeyLength + 8];
+    uint32_t record;
+    uint32_t left;
+    uint32_t right;
+  };
+
+  int Compare(const SearchKey& key, const uint8_t* entryKey) const;
+
+  void InsertInto(Page& page, int at, const Item& item) const;
+  XBSTATUS Split(Page& page, uint32_t pageNo, int at, Item* item);
+  XBSTATUS NewRoot(const Item& item);
+
+  XBSTATUS UpdateBound(int leafLevel, const Page& leaf);
+  XBSTATUS Rebalance(int level);
+  XBSTATUS Rotate(Page& page, uint32_t pageNo, Page& parent, uint32_t parentNo, bool pageIsLeft,
+                  int leftIndex);
+  XBSTATUS CollapseRoot();
+  XBSTATUS SetRoot(uint32_t root);
+
+  NdxIndex& ix_;
+};
+
+}  // namespace kv::xb::ndx

@@ -1,0 +1,140 @@
+// Removing a key. A key found in an interior page is replaced by its in-order
+// predecessor (the last key of the leaf reached through the rightmost
+// children of its left subtree), and that leaf key is removed instead. A
+// page left with fewer than half a page of keys is merged with a sibling
+// when both fit in one page, the parent's separating key coming down between
+// them; otherwise keys are redistributed through the parent. A root left
+// without keys hands the root over to its only child.
+#include <cstring>
+
+#include "xbase/frame/engine.h"
+#include "xbase/index/ntx/ntx_page_items.h"
+#include "xbase/index/ntx/ntx_tree.h"
+
+namespace kv::xb::ntx {
+void Tree::RemoveAt(Page& page, int at) const {
+  const int n = NtxIndex::Count(page);
+  // The removed item's slot goes to the end of the used slots: after the
+  // last key in a leaf, after the trailing item (which keeps the rightmost
+  // child) in an interior page.
+  const int last = NtxIndex::IsLeaf(page) ? n - 1 : n;
+  const uint16_t freed = NtxIndex::Slot(page, at);
+  for (int i = at; i < last; ++i) NtxIndex::SetSlot(page, i, NtxIndex::Slot(page, i + 1));
+  NtxIndex::SetSlot(page, last, freed);
+  NtxIndex::SetCount(page, n - 1);
+}
+
+XBSTATUS Tree::Rebalance(int level) {
+  auto& path = ix_.path;
+  const int M = ix_.maxItems;
+  while (level > 0) {
+    Page page;
+    XBSTATUS s = Load(path[level].page, &page);
+    if (s != 0) return s;
+    if (NtxIndex::Count(page) >= ix_.half) return 0;
+    const uint32_t parentNo = path[level - 1].page;
+    Page parent;
+    if ((s = Load(parentNo, &parent)) != 0) return s;
+    const int pn = NtxIndex::Count(parent);
+    if (pn == 0) return 0;  // no sibling to work with
+    const int at = path[level - 1].index;
+    if (at < 0 || at > pn) return Corrupt();
+    // The left sibling for the last child, else the right one.
+    const int li = at >= pn ? pn - 1 : at;
+    const uint32_t leftNo = NtxIndex::Child(parent, li);
+    const uint32_t rightNo = NtxIndex::Child(parent, li + 1);
+    if (leftNo == rightNo) return Corrupt();
+    Page left;
+    Page right;
+    if ((s = Load(leftNo, &left)) != 0) return s;
+    if ((s = Load(rightNo, &right)) != 0) return s;
+    if (NtxIndex::IsLeaf(left) != NtxIndex::IsLeaf(right)) return Corrupt();
+    // Every key of both pages in order, the separator between them.
+    Item all[kWideItems];
+    const int lc = GatherItems(ix_, left, all);
+    const uint32_t leftTrailing = all[lc].child;
+    ix_.GetItem(parent, li, &all[lc]);
+    all[lc].child = leftTrailing;
+    const int rc = GatherItems(ix_, right, all + lc + 1);
+    const uint32_t rightTrailing = all[lc + 1 + rc].child;
+    const int total = lc + 1 + rc;
+    if (lc + rc < M) {
+      // One page holds them all: the right one, which the parent's next item
+      // already names; the parent's separator and the left page go.
+      PlaceItems(ix_, right, all, total, rightTrailing);
+      if ((s = Store(rightNo, right)) != 0) return s;
+      RemoveAt(parent, li);
+      if ((s = Store(parentNo, parent)) != 0) return s;
+      if ((s = Release(leftNo)) != 0) return s;
+      --level;
+      continue;
+    }
+    // Both keep at least half a page: the middle key becomes the separator.
+    const int mid = total / 2;
+    PlaceItems(ix_, left, all, mid, all[mid].child);
+    PlaceItems(ix_, right, all + mid + 1, total - mid - 1, rightTrailing);
+    NtxIndex::SetRecord(parent, li, all[mid].record);
+    std::memcpy(NtxIndex::Key(parent, li), all[mid].key, ix_.keyLength);
+    if ((s = Store(leftNo, left)) != 0) return s;
+    if ((s = Store(rightNo, right)) != 0) return s;
+    return Store(parentNo, parent);
+  }
+  return 0;
+}
+
+XBSTATUS Tree::CollapseRoot() {
+  for (int guard = ix_.path.capacity(); guard > 0; --guard) {
+    Page root;
+    XBSTATUS s = Load(ix_.root, &root);
+    if (s != 0) return s;
+    if (NtxIndex::Count(root) != 0 || NtxIndex::IsLeaf(root)) return 0;
+    const uint32_t old = ix_.root;
+    if ((s = SetRoot(NtxIndex::Child(root, 0))) != 0) return s;
+    if ((s = Release(old)) != 0) return s;
+  }
+  return Corrupt();
+}
+
+XBSTATUS Tree::Remove(const SearchKey& entry, XBSTATUS* code) {
+  auto& path = ix_.path;
+  XBSTATUS s = Search(entry, code);
+  if (s != 0) return s;
+  if (*code == index::kPastEdge) *code = index::kKeyNotFound;
+  if (*code != index::kKeyFound) return 0;
+  int level = path.depth();
+  Page page;
+  if ((s = Load(path[level].page, &page)) != 0) return s;
+  int at = path[level].index;
+  if (at < 0 || at >= NtxIndex::Count(page)) return Corrupt();
+  if (!NtxIndex::IsLeaf(page)) {
+    // The predecessor takes the key's place; the child field stays.
+    Page holder = page;
+    const int holderLevel = level;
+    uint32_t child = NtxIndex::Child(page, at);
+    for (;;) {
+      if (!path.CanDescend(level)) return Corrupt();
+      path[++level] = {child, 0};
+      if ((s = Load(child, &page)) != 0) return s;
+      const int n = NtxIndex::Count(page);
+      if (NtxIndex::IsLeaf(page)) {
+        if (n == 0) return Corrupt();
+        path[level].index = n - 1;
+        break;
+      }
+      path[level].index = n;
+      child = NtxIndex::Child(page, n);
+    }
+    path.set_depth(level);
+    at = path[level].index;
+    NtxIndex::SetRecord(holder, path[holderLevel].index, NtxIndex::Record(page, at));
+    std::memcpy(NtxIndex::Key(holder, path[holderLevel].index), NtxIndex::Key(page, at),
+                ix_.keyLength);
+    if ((s = Store(path[holderLevel].page, holder)) != 0) return s;
+  }
+  RemoveAt(page, at);
+  if ((s = Store(path[level].page, page)) != 0) return s;
+  if ((s = Rebalance(level)) != 0) return s;
+  return CollapseRoot();
+}
+
+}  // namespace kv::xb::ntx

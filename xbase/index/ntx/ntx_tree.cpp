@@ -1,0 +1,390 @@
+// Pages, search and the walks from key to key.
+#include "xbase/index/ntx/ntx_tree.h"
+
+#include <cstring>
+
+#include "xbase/frame/engine.h"
+#include "xbase/frame/file_layer.h"
+#include "xbase/index/frame/key_compare.h"
+#include "xbase/index/frame/navigator.h"
+#include "xbase/index/frame/operation_frame.h"
+
+namespace kv::xb::ntx {
+namespace {
+constexpr const char* kModule = "CPGET";
+// Marks a level whose step is to be set from its page: the last child.
+constexpr int32_t kFromEnd = INT32_MIN;
+
+int CompareBytes(const uint8_t* a, const uint8_t* b, size_t length) {
+  const int c = std::memcmp(a, b, length);
+  return c < 0 ? -1 : (c > 0 ? 1 : 0);
+}
+}  // namespace
+
+void MakeSearchKey(const NtxIndex& ix, const void* key, uint16_t flags, uint32_t record,
+                   SearchKey* out) {
+  const uint8_t* k = static_cast<const uint8_t*>(key);
+  const size_t L = ix.keyLength;
+  size_t n = 0;
+  while (n < L && k[n] != 0) ++n;
+  std::memcpy(out->bytes, k, n);
+  // The bytes after a short key are blanks, so that an exact search over the
+  // whole length never reads past the caller's text.
+  std::memset(out->bytes + n, ' ', L - n);
+  out->length = n;
+  out->wildcard = flags == kFindWildcard && std::memchr(out->bytes, '?', n) != nullptr;
+  out->exact = flags == kFindExact;
+  out->record = record;
+  if (out->exact) out->length = L;
+}
+
+void MakeEntryKey(const NtxIndex& ix, const void* key, uint32_t record, SearchKey* out) {
+  MakeSearchKey(ix, key, ix.unique ? 0 : kFindExact, record, out);
+  out->length = ix.keyLength;
+  out->record = record;
+}
+
+XBSTATUS Tree::Corrupt() {
+  return XB_FAIL(XB_E_FORMAT);
+}
+
+XBSTATUS Tree::Begin() {
+  uint32_t words[2] = {};
+  XBSTATUS s = index::ReadHeaderWords(ix_.fileNo, kOffRoot, words, 2);
+  if (s != 0) return s == XB_E_READ ? XB_FAIL(XB_E_READ) : s;
+  uint64_t length = 0;
+  if ((s = os::Length(ix_.fileNo, &length)) != 0) return s;
+  ix_.root = words[0];
+  ix_.freeHead = words[1];
+  PutLE32(ix_.header + kOffRoot, words[0]);
+  PutLE32(ix_.header + kOffFreeHead, words[1]);
+  ix_.pages.fileNo = ix_.fileNo;
+  // Pages are numbered by offset / 1024; a page is readable when it starts
+  // below the end of the file.
+  const uint64_t end = (length + kPageSize - 1) / kPageSize;
+  ix_.pages.endPage = end > 0x3FFFFFu ? 0x3FFFFFu : static_cast<uint32_t>(end);
+  return 0;
+}
+
+XBSTATUS Tree::Load(uint32_t offset, Page* out) {
+  if (offset % kPageSize != 0) return XB_FAIL(XB_E_SEEK);
+  uint8_t* data = nullptr;
+  const XBSTATUS s = ix_.cache.Read(ix_.pages, offset / kPageSize, &data);
+  if (s != 0) return s;
+  std::memcpy(out->bytes, data, sizeof out->bytes);
+  const int M = ix_.maxItems;
+  const int n = NtxIndex::Count(*out);
+  if (n > M) return Corrupt();
+  // Every item the page uses lies whole inside the page, after the offset
+  // table, apart from the others; otherwise writing one item could clobber
+  // another or the table.
+  const unsigned first = 2u * M + 4u;
+  const unsigned last = kPageSize - ix_.itemSize;
+  uint64_t seen[kPageSize / 64] = {};
+  bool unusedSound = true;
+  for (int i = 0; i <= M; ++i) {
+    const uint16_t at = NtxIndex::Slot(*out, i);
+    const bool sound =
+        at >= first && at <= last && (seen[at / 64] & (uint64_t{1} << (at % 64))) == 0;
+    if (!sound) {
+      if (i <= n) return Corrupt();
+      unusedSound = false;
+      continue;
+    }
+    seen[at / 64] |= uint64_t{1} << (at % 64);
+  }
+  if (!unusedSound) {
+    // Some writers leave the unused slots blank: the page is laid out afresh
+    // so that an insertion finds a free item.
+    Item items[kPageSize / 8];
+    for (int i = 0; i <= n; ++i) ix_.GetItem(*out, i, &items[i]);
+    LayOut(*out);
+    for (int i = 0; i <= n; ++i) ix_.PutItem(*out, i, items[i]);
+  }
+  return 0;
+}
+
+void Tree::LayOut(Page& page) const {
+  const int n = NtxIndex::Count(page);
+  std::memset(page.bytes, 0, sizeof page.bytes);
+  NtxIndex::SetCount(page, n);
+  for (int i = 0; i <= ix_.maxItems; ++i) {
+    NtxIndex::SetSlot(page, i, FreshItemOffset(ix_.maxItems, ix_.itemSize, i));
+  }
+}
+
+XBSTATUS Tree::Store(uint32_t offset, const Page& in) {
+  if (offset % kPageSize != 0) return Fail(XB_E_SEEK, "CPPUT", __LINE__);
+  uint8_t* data = nullptr;
+  XBSTATUS s = ix_.cache.Fresh(ix_.pages, offset / kPageSize, &data);
+  if (s != 0) return s;
+  std::memcpy(data, in.bytes, kPageSize);
+  return ix_.cache.Write(ix_.pages, offset / kPageSize);
+}
+
+int Tree::Compare(const SearchKey& key, const Page& page, int i) const {
+  const uint8_t* itemKey = NtxIndex::Key(page, i);
+  int c = key.wildcard ? index::CompareKeys(key.bytes, itemKey, index::kCompareWildcard, key.length)
+                       : CompareBytes(key.bytes, itemKey, key.length);
+  if (c == 0 && key.exact) {
+    const uint32_t r = NtxIndex::Record(page, i);
+    c = key.record < r ? -1 : (key.record > r ? 1 : 0);
+  }
+  return c;
+}
+
+bool Tree::CountWalkStep() {
+  // A walk over a sound tree enters every page at most twice; more means
+  // pages shared between parents or a loop.
+  if (walkBudget_ == 0) return false;
+  --walkBudget_;
+  return true;
+}
+
+// In-order steps of a page with n keys: step 2i is child i, step 2i + 1 key
+// i, step 2n the child of the trailing item. A leaf has no children.
+XBSTATUS Tree::WalkForward(int level, int32_t step, bool fallBack, XBSTATUS* code) {
+  auto& path = ix_.path;
+  walkBudget_ = 2ull * ix_.pages.endPage + 2ull * path.capacity() + 8;
+  Page page;
+  for (;;) {
+    if (!CountWalkStep()) return Corrupt();
+    XBSTATUS s = Load(path[level].page, &page);
+    if (s != 0) return s;
+    const int n = NtxIndex::Count(page);
+    const bool leaf = NtxIndex::IsLeaf(page);
+    if (leaf && step % 2 == 0) ++step;
+    if (step >= 0 && step <= 2 * n) {
+      if (step % 2 == 1) {
+        path[level].index = (step - 1) / 2;
+        path.set_depth(level);
+        *code = index::kKeyFound;
+        return 0;
+      }
+      if (!path.CanDescend(level)) return Corrupt();
+      path[level].index = step / 2;
+      const uint32_t child = NtxIndex::Child(page, step / 2);
+      ++level;
+      path[level] = {child, 0};
+      step = 0;
+      continue;
+    }
+    // This page is used up: on to the key after it in the level above.
+    if (--level < 0) {
+      if (!fallBack) {
+        *code = index::kIndexEmpty;
+        return 0;
+      }
+      XBSTATUS edge = 0;
+      if ((s = Bottom(&edge)) != 0) return s;
+      *code = edge == index::kKeyFound ? index::kPastEdge : edge;
+      return 0;
+    }
+    step = 2 * path[level].index + 1;
+  }
+}
+
+XBSTATUS Tree::WalkBackward(int level, int32_t step, bool fallBack, XBSTATUS* code) {
+  auto& path = ix_.path;
+  walkBudget_ = 2ull * ix_.pages.endPage + 2ull * path.capacity() + 8;
+  Page page;
+  for (;;) {
+    if (!CountWalkStep()) return Corrupt();
+    XBSTATUS s = Load(path[level].page, &page);
+    if (s != 0) return s;
+    const int n = NtxIndex::Count(page);
+    const bool leaf = NtxIndex::IsLeaf(page);
+    if (step == kFromEnd) step = 2 * n;
+    if (leaf && step % 2 == 0) --step;
+    if (step >= 0 && step <= 2 * n) {
+      if (step % 2 == 1) {
+        path[level].index = (step - 1) / 2;
+        path.set_depth(level);
+        *code = index::kKeyFound;
+        return 0;
+      }
+      if (!path.CanDescend(level)) return Corrupt();
+      path[level].index = step / 2;
+      const uint32_t child = NtxIndex::Child(page, step / 2);
+      ++level;
+      path[level] = {child, 0};
+      step = kFromEnd;
+      continue;
+    }
+    if (--level < 0) {
+      if (!fallBack) {
+        *code = index::kIndexEmpty;
+        return 0;
+      }
+      XBSTATUS edge = 0;
+      if ((s = Top(&edge)) != 0) return s;
+      *code = edge == index::kKeyFound ? index::kPastEdge : edge;
+      return 0;
+    }
+    step = 2 * path[level].index - 1;
+  }
+}
+
+XBSTATUS Tree::Top(XBSTATUS* code) {
+  ix_.path[0] = {ix_.root, 0};
+  ix_.path.set_depth(0);
+  return WalkForward(0, 0, false, code);
+}
+
+XBSTATUS Tree::Bottom(XBSTATUS* code) {
+  ix_.path[0] = {ix_.root, 0};
+  ix_.path.set_depth(0);
+  return WalkBackward(0, kFromEnd, false, code);
+}
+
+XBSTATUS Tree::Next(XBSTATUS* code) {
+  auto& path = ix_.path;
+  if (path.depth() < 0) return Top(code);
+  const int level = path.depth();
+  return WalkForward(level, 2 * path[level].index + 2, true, code);
+}
+
+XBSTATUS Tree::Previous(XBSTATUS* code) {
+  auto& path = ix_.path;
+  if (path.depth() < 0) return Top(code);
+  const int level = path.depth();
+  return WalkBackward(level, 2 * path[level].index, true, code);
+}
+
+XBSTATUS Tree::EntryAt(uint8_t* key, uint32_t* record) {
+  auto& path = ix_.path;
+  const int level = path.depth();
+  if (level < 0) return Corrupt();
+  Page page;
+  const XBSTATUS s = Load(path[level].page, &page);
+  if (s != 0) return s;
+  const int at = path[level].index;
+  if (at < 0 || at >= NtxIndex::Count(page)) return Corrupt();
+  std::memcpy(key, NtxIndex::Key(page, at), ix_.keyLength);
+  *record = NtxIndex::Record(page, at);
+  return 0;
+}
+
+namespace {
+// The page layout the shared return to the current key reads.
+class NtxLayout {
+ public:
+  explicit NtxLayout(Tree& tree) : tree_(tree) {}
+  XBSTATUS Load(uint32_t offset) { return tree_.Load(offset, &page_); }
+  bool Leaf() const { return NtxIndex::IsLeaf(page_); }
+  int LastIndex() const { return Leaf() ? EntryCount() - 1 : EntryCount(); }
+  int EntryCount() const { return NtxIndex::Count(page_); }
+  uint32_t Child(int i) const { return NtxIndex::Child(page_, i); }
+  const uint8_t* Key(int i) const { return NtxIndex::Key(page_, i); }
+  uint32_t Record(int i) const { return NtxIndex::Record(page_, i); }
+
+ private:
+  Tree& tree_;
+  Page page_;
+};
+}  // namespace
+
+XBSTATUS Tree::RestoreCurrent(bool* restored) {
+  NtxLayout layout(*this);
+  // Keys live in interior pages too: the position may end on any page.
+  return index::RestorePosition(layout, ix_.current, ix_.path, ix_.root, ix_.keyLength, false,
+                                restored);
+}
+
+XBSTATUS Tree::Search(const SearchKey& key, XBSTATUS* code) {
+  XBSTATUS s = SearchOnce(key, code);
+  if (s != 0 || !key.exact || *code == index::kKeyFound || *code == index::kIndexEmpty) return s;
+  // Files from other writers may keep equal keys in any record order: the
+  // equal keys are scanned for the record number before giving up.
+  auto& path = ix_.path;
+  const int depth = path.depth();
+  index::PathLevel saved[64];
+  if (depth >= 64) return 0;
+  for (int l = 0; l <= depth; ++l) saved[l] = path[l];
+  const XBSTATUS missed = *code;
+  SearchKey byKey = key;
+  byKey.exact = false;
+  XBSTATUS found = 0;
+  if ((s = SearchOnce(byKey, &found)) != 0) return s;
+  uint8_t bytes[kMaxKeyLength];
+  for (uint64_t guard = uint64_t{ix_.pages.endPage} * (ix_.maxItems + 1u) + 1;
+       found == index::kKeyFound && guard > 0; --guard) {
+    uint32_t r = 0;
+    if ((s = EntryAt(bytes, &r)) != 0) return s;
+    if (std::memcmp(bytes, key.bytes, ix_.keyLength) != 0) break;
+    if (r == key.record) {
+      *code = index::kKeyFound;
+      return 0;
+    }
+    if ((s = Next(&found)) != 0) return s;
+  }
+  for (int l = 0; l <= depth; ++l) path[l] = saved[l];
+  path.set_depth(depth);
+  *code = missed;
+  return 0;
+}
+
+XBSTATUS Tree::SearchOnce(const SearchKey& key, XBSTATUS* code) {
+  auto& path = ix_.path;
+  int level = 0;
+  path[0] = {ix_.root, 0};
+  path.set_depth(0);
+  Page page;
+  XBSTATUS s = Load(ix_.root, &page);
+  if (s != 0) return s;
+  if (NtxIndex::Count(page) == 0 && NtxIndex::IsLeaf(page)) {
+    *code = index::kIndexEmpty;
+    return 0;
+  }
+  for (;;) {
+    const int n = NtxIndex::Count(page);
+    const bool leaf = NtxIndex::IsLeaf(page);
+    // The first item whose key is not smaller: in an interior page its child
+    // holds every key between it and the item before, an equal one included,
+    // so that the first of several equal keys is found.
+    int i = 0;
+    int c = 1;
+    for (; i < n; ++i) {
+      if ((c = Compare(key, page, i)) <= 0) break;
+    }
+    path[level].index = i;
+    path.set_depth(level);
+    if (!leaf) {
+      if (!path.CanDescend(level)) return Corrupt();
+      const uint32_t child = NtxIndex::Child(page, i);
+      ++level;
+      path[level] = {child, 0};
+      path.set_depth(level);
+      if ((s = Load(child, &page)) != 0) return s;
+      continue;
+    }
+    if (i < n && c == 0) {
+      *code = index::kKeyFound;
+      return 0;
+    }
+    XBSTATUS edge = 0;
+    if (i == n) {
+      // Past the leaf's last key: the next key in order lies in an ancestor,
+      // and it may be the one sought.
+      const int depth = level;
+      if ((s = WalkForward(level, 2 * n, false, &edge)) != 0) return s;
+      if (edge == index::kKeyFound) {
+        Page holder;
+        if ((s = Load(path[path.depth()].page, &holder)) != 0) return s;
+        if (Compare(key, holder, path[path.depth()].index) == 0) {
+          *code = index::kKeyFound;
+          return 0;
+        }
+      }
+      // Not it: back to the leaf. The path above the leaf is untouched by
+      // the walk, which only climbed.
+      path.set_depth(depth);
+    }
+    // The key before the leaf's item i.
+    if ((s = WalkBackward(level, 2 * i, true, &edge)) != 0) return s;
+    *code = edge == index::kPastEdge ? index::kPastEdge : index::kKeyNotFound;
+    return 0;
+  }
+}
+
+}  // namespace kv::xb::ntx
