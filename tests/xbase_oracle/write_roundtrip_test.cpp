@@ -225,12 +225,9 @@ std::vector<std::string> WriteFile(const FilePlan& plan, const std::filesystem::
 }
 
 std::string ToolCommand(const std::string& tool, const std::filesystem::path& file) {
-  // The scripts sit in the source tree beside this file's folder.
+  // The scripts sit in the source tree's scripts/oracles.
   const std::string scripts =
-      (std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "scripts" /
-       "oracles")
-          .string() +
-      "/";
+      (std::filesystem::path(KV_SOURCE_TREE) / "scripts" / "oracles").string() + "/";
   if (tool == "perl") return "/usr/bin/perl " + scripts + "read_written.pl '" + file.string() + "'";
   if (tool == "tdbf") {
     const char* dir = std::getenv("KV_TDBF_READ_DIR");
