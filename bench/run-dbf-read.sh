@@ -193,7 +193,8 @@ size=$(stat -c %s "$file")
 body=$(
   echo "## $section"
   echo
-  echo "Measured by \`bench/run-dbf-read.sh\` (run by \`make bench\`; Release build) on $(date -u '+%Y-%m-%d %H:%M UTC'):"
+  build_type=$(sed -n 's/^CMAKE_BUILD_TYPE:[A-Z]*=//p' "$build/CMakeCache.txt")
+  echo "Measured by \`bench/run-dbf-read.sh\` (run by \`make bench\`; ${build_type:-default} build) on $(date -u '+%Y-%m-%d %H:%M UTC'):"
   echo "$(nproc) CPUs, $(lscpu | sed -n 's/^Model name: *//p' | head -1),"
   echo "load average $load when the timing started (the machine is shared: wall"
   echo "times include waiting for a CPU; CPU time, user + system, does not)."
