@@ -1,14 +1,11 @@
 #!/usr/bin/env bash
-# Sequential read of a 1,000,000-record data file: our engine against
-# dbfread, GDAL and the floor (cat), every run warm (the file in the page
-# cache, each command run once untimed first), best of 3.
+# Every benchmark, each keeping its own section of docs/benchmarks.md:
 #
 #   bench/run-all.sh BUILD_DIR
 #
-# Writes the data file once into BUILD_DIR/bench-data, prints the table and
-# replaces the section "Sequential read of a 1,000,000-record data file" in
-# docs/benchmarks.md. KV_BENCH_RECORDS=N runs the same on N records for a
-# quick try; such a run leaves docs/benchmarks.md alone. Then runs
+# KV_BENCH_RECORDS=N runs each on N records (or keys) for a quick try; such
+# a run leaves docs/benchmarks.md alone. Runs bench/run-dbf-read.sh (the
+# sequential read of a data file against dbfread, GDAL, shapelib and cat),
 # bench/run-ndx.sh (NDX adds and finds, against TDbf), bench/run-lock.sh
 # (record lock round trips against a bare fcntl lock), bench/run-idx.sh
 # (IDX adds, finds and file sizes against NDX), bench/run-mdx.sh (MDX adds
@@ -26,147 +23,11 @@ if [ $# -ne 1 ]; then
 fi
 build=$(cd "$1" && pwd)
 repo=$(cd "$(dirname "$0")/.." && pwd)
-reader="$build/bin/bench_dbf_read"
-maker="$build/bin/bench_make_dbf"
-python=/usr/bin/python3  # Debian's, with python3-dbfread
-dbfread_script="$repo/bench/dbfread_read.py"
 records=${KV_BENCH_RECORDS:-1000000}
-runs=3
-doc="$repo/docs/benchmarks.md"
-section="Sequential read of a 1,000,000-record data file"
 
-for tool in "$reader" "$maker" "$python" /usr/bin/ogrinfo /usr/bin/ogr2ogr; do
-  if [ ! -x "$tool" ]; then
-    echo "missing: $tool (build with -DKV_BENCH=ON; run scripts/install-deps.sh)" >&2
-    exit 1
-  fi
-done
-"$python" -c 'import dbfread' || { echo "missing: python3-dbfread" >&2; exit 1; }
-
-work="$build/bench-data"
-file="$work/records-$records.dbf"
-mkdir -p "$work"
-if [ ! -f "$file" ] || [ "$maker" -nt "$file" ]; then
-  echo "writing $file"
-  "$maker" "$file.tmp" "$records"
-  mv "$file.tmp" "$file"
-fi
-
-fail() {
-  echo "check failed: $*" >&2
-  exit 1
-}
-
-# --- Every reader must see the whole file before its time counts. --------
-# These runs also warm the page cache and each tool's own files: they are the
-# untimed first run of the commands timed below with the same program.
-echo "checking that every reader reads all $records records"
-cat "$file" >/dev/null
-ours=$("$reader" "$file")
-[[ "$ours" == "records $records fields $((records * 10)) "* ]] || fail "bench_dbf_read: $ours"
-ahead=$("$reader" --read-ahead "$file")
-[ "${ahead#*checksum }" = "${ours#*checksum }" ] || fail "read-ahead mode differs: $ahead"
-theirs=$("$python" "$dbfread_script" --check "$file")
-our_numbers=$(echo "$ours" | sed 's/.*checksum \([^/]*\)\/.*/\1/')
-[[ "$theirs" == "records $records fields $((records * 10)) numbers $our_numbers nulls "* ]] ||
-  fail "dbfread read '$theirs', we read '$ours'"
-nulls=${theirs##* }
-# ogrinfo prints every feature and a line for each field that is not null.
-read -r features values < <(ogrinfo -al -q "$file" |
-  awk '/^OGRFeature\(/ { f++ } /^  [A-Z_0-9]+ \(/ { v++ } END { print f + 0, v + 0 }')
-[ "$features" = "$records" ] || fail "ogrinfo printed $features features"
-[ "$values" = "$((records * 10 - nulls))" ] || fail "ogrinfo printed $values values"
-
-# --- Timing --------------------------------------------------------------
-# best_of WARM LABEL COMMAND...: runs the command once untimed when WARM is
-# "warm-up" (the others ran in the checks above), then $runs times, and keeps
-# the shortest wall time and the shortest CPU time (user + system).
-declare -a labels walls cpus
-best_of() {
-  local warm=$1 label=$2
-  shift 2
-  if [ "$warm" = warm-up ]; then "$@" >/dev/null 2>&1; fi
-  local best_wall="" best_cpu="" line wall cpu
-  for ((i = 0; i < runs; ++i)); do
-    line=$({ TIMEFORMAT='%R %U %S'; time "$@" >/dev/null 2>&1; } 2>&1)
-    wall=$(echo "$line" | awk '{print $1}')
-    cpu=$(echo "$line" | awk '{printf "%.3f", $2 + $3}')
-    if [ -z "$best_wall" ] || awk "BEGIN{exit !($wall < $best_wall)}"; then best_wall=$wall; fi
-    if [ -z "$best_cpu" ] || awk "BEGIN{exit !($cpu < $best_cpu)}"; then best_cpu=$cpu; fi
-  done
-  labels+=("$label")
-  walls+=("$best_wall")
-  cpus+=("$best_cpu")
-  printf '%-34s %8s s wall %8s s cpu\n' "$label" "$best_wall" "$best_cpu"
-}
-
-memory_copy() { ogr2ogr -f Memory bench "$1"; }
-ogrinfo_all() { ogrinfo -al -q "$1" >/dev/null; }
-cat_file() { cat "$1" >/dev/null; }
-
-start=$(date +%s)
-load=$(cut -d' ' -f1-3 /proc/loadavg)
-echo "timing (best of $runs, warm), load average $load"
-best_of checked "kvxbase (XBDDRGET + XBDDFGET)" "$reader" "$file"
-best_of checked "kvxbase, read-ahead buffer" "$reader" --read-ahead "$file"
-best_of checked "dbfread" "$python" "$dbfread_script" "$file"
-best_of checked "GDAL ogrinfo -al -q" ogrinfo_all "$file"
-best_of warm-up "GDAL ogr2ogr -f Memory" memory_copy "$file"
-best_of warm-up "cat (floor)" cat_file "$file"
-elapsed=$(($(date +%s) - start))
-
-# --- Table ---------------------------------------------------------------
-ours_wall=${walls[0]}
-ours_cpu=${cpus[0]}
-shown_commands=(
-  "build/bin/bench_dbf_read FILE"
-  "build/bin/bench_dbf_read --read-ahead FILE"
-  "/usr/bin/python3 bench/dbfread_read.py FILE"
-  "ogrinfo -al -q FILE >/dev/null"
-  "ogr2ogr -f Memory bench FILE"
-  "cat FILE >/dev/null"
-)
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN{ if (b > 0) printf "%.2f", a / b; else print "-" }'; }
-# "Nx faster" when the other reader takes longer than ours, else "Nx slower".
-versus() {
-  awk -v them="$1" -v us="$2" 'BEGIN{
-    if (us <= 0 || them <= 0) print "-";
-    else if (them >= us) printf "%.2fx faster", them / us;
-    else printf "%.2fx slower", us / them }'
-}
-table=$(
-  echo "| reader | command | wall s | cpu s | ours (wall) vs it | ours (cpu) vs it |"
-  echo "|---|---|---:|---:|---:|---:|"
-  for i in "${!labels[@]}"; do
-    if [ "$i" -eq 0 ]; then
-      vs="1 (reference)"
-      vs_cpu="1 (reference)"
-    elif [ "${labels[$i]}" = "cat (floor)" ]; then
-      vs="$(ratio "$ours_wall" "${walls[$i]}")x the floor"
-      vs_cpu="$(ratio "$ours_cpu" "${cpus[$i]}")x the floor"
-    else
-      vs=$(versus "${walls[$i]}" "$ours_wall")
-      vs_cpu=$(versus "${cpus[$i]}" "$ours_cpu")
-    fi
-    echo "| ${labels[$i]} | \`${shown_commands[$i]}\` | ${walls[$i]} | ${cpus[$i]} | $vs | $vs_cpu |"
-  done
-)
-echo
-echo "$table"
-
-verdict() {  # verdict CONDITION: "met" or "missed"
-  if awk "BEGIN{exit !($1)}"; then echo "met"; else echo "missed"; fi
-}
-gdal_ok=$(verdict "${walls[3]} > $ours_wall && ${walls[4]} > $ours_wall")
-dbfread_ok=$(verdict "${walls[2]} >= 10 * $ours_wall")
-floor_ok=$(verdict "$ours_wall <= 5 * ${walls[5]}")
-targets=$(
-  echo "- faster than GDAL (both commands): **$gdal_ok** ($(ratio "${walls[3]}" "$ours_wall")x / $(ratio "${walls[4]}" "$ours_wall")x)"
-  echo "- at least 10x faster than dbfread: **$dbfread_ok** ($(ratio "${walls[2]}" "$ours_wall")x)"
-  echo "- within 5x of the floor (cat): **$floor_ok** ($(ratio "$ours_wall" "${walls[5]}")x)"
-)
-echo
-echo "$targets"
+# --- Sequential read --------------------------------------------------------
+# bench/run-dbf-read.sh keeps its own section; KV_BENCH_RECORDS passes on.
+"$repo/bench/run-dbf-read.sh" "$build"
 
 # --- NDX adds and finds ---------------------------------------------------
 # bench/run-ndx.sh keeps its own section of docs/benchmarks.md; a quick try

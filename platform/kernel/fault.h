@@ -8,7 +8,7 @@
 //
 // The operations asked about (a call rejected earlier for a bad argument or
 // handle is not counted):
-//   Read      ReadFile
+//   Read      ReadFile, ReadMappedView
 //   Write     WriteFile
 //   Create    CreateFileA with CREATE_NEW, CREATE_ALWAYS or OPEN_ALWAYS
 //   Open      CreateFileA with OPEN_EXISTING or TRUNCATE_EXISTING

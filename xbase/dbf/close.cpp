@@ -32,6 +32,7 @@ KV_API XBSTATUS KV_CALL XBDDCLOSE(XBHANDLE handle) {
     XBSTATUS s = WriteUpdateDate(*file);
     if (s < 0) return s;
   }
+  file->ReleaseViews();
   XBSTATUS s = os::Close(file->fileNo);
   if (s < 0) return s;  // the handle stays open
   Current().handles.Free(handle);

@@ -3,8 +3,10 @@
 #pragma once
 #include <cstdint>
 
+#include "xbase/frame/file_layer.h"
 #include "xbase/frame/handle_table.h"
 #include "xbase/frame/memory_block.h"
+#include "xbase/frame/select.h"
 
 namespace kv::xb::dbf {
 
@@ -55,15 +57,18 @@ struct FieldInfo {
 // Consecutive records read in one go for sequential passes (index builds).
 struct ReadAheadBuffer {
   MemoryBlock data;
-  uint32_t bytes = 0;      // size of the buffer
-  uint32_t capacity = 0;   // records it holds at most
-  uint32_t first = 0;      // number of the first record held (0: none)
-  uint32_t held = 0;       // records held
-  MemoryBlock offsets;     // uint32 offset of each held record in `data`
+  uint32_t bytes = 0;     // size of the buffer
+  uint32_t capacity = 0;  // records it holds at most
+  uint32_t first = 0;     // number of the first record held (0: none)
+  uint32_t held = 0;      // records held
+  MemoryBlock offsets;    // uint32 offset of each held record in `data`
 };
 
 struct DataFile : ControlBlock {
   uint32_t currentRecord = 0;
+  // Records are read through a mapping of the file: no system call per
+  // record, and still every byte other handles or processes wrote.
+  os::FileView view;
   ReadAheadBuffer readAhead;
   MemoryBlock record;  // one record; filled with spaces at open
   uint32_t lockOffset = 0;
@@ -87,6 +92,8 @@ struct DataFile : ControlBlock {
   uint16_t headerLength = 0;
   uint16_t recordLength = 0;
 
+  void ReleaseViews() override { view.Forget(); }
+
   FieldInfo* fields() const { return fieldTable.as<FieldInfo>(); }
   uint8_t* recordBytes() const { return record.data(); }
   bool hasMemo() const { return (variant & kVariantMemoBit) != 0; }
@@ -99,7 +106,9 @@ struct DataFile : ControlBlock {
 };
 
 // Selects a data-file handle (Data type), reopening it after a quick close.
-DataFile* SelectData(XBHANDLE handle);
+inline DataFile* SelectData(XBHANDLE handle) {
+  return SelectAs<DataFile>(handle, SlotType::Data);
+}
 
 // The field `fieldNo` when it lies in 0..fields-1; -27 otherwise.
 FieldInfo* CheckField(DataFile& file, uint16_t fieldNo);

@@ -8,8 +8,6 @@ namespace kv::xb::dbf {
 
 constexpr const char* kModule = "DFVER";
 
-DataFile* SelectData(XBHANDLE handle) { return SelectAs<DataFile>(handle, SlotType::Data); }
-
 FieldInfo* CheckField(DataFile& file, uint16_t fieldNo) {
   if (fieldNo >= file.fieldCount) {
     XB_FAIL(XB_E_FIELD_NUMBER);

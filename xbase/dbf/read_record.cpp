@@ -15,9 +15,8 @@ constexpr const char* kModule = "DRGET";
 // Reads record r into the record buffer and makes it current.
 XBSTATUS ReadRecord(DataFile& file, uint32_t r) {
   if (r < 1 || r > file.recordCount) return XB_FAIL(XB_E_SEEK);
-  XBSTATUS s = os::Seek(file.fileNo, file.RecordOffset(r));
-  if (s != 0) return s;
-  s = os::Read(file.fileNo, file.recordBytes(), file.recordLength);
+  XBSTATUS s = os::ReadAt(file.fileNo, file.view, file.RecordOffset(r), file.recordBytes(),
+                          file.recordLength);
   if (s != 0) {
     // The buffer must not keep a partial record under the old number.
     std::memset(file.recordBytes(), ' ', file.recordLength);

@@ -17,9 +17,12 @@ std::vector<ClientContext>& Contexts() {
   return contexts;
 }
 
-ClientContext* current = nullptr;
-
 }  // namespace
+
+// A process has one context, so the one of the last call is nearly always
+// the caller's; Entry checks that before looking further.
+ClientContext* detail::current = nullptr;
+using detail::current;
 
 ClientContext* FindContext() {
   const uint32_t pid = kvp::GetCurrentProcessId();
@@ -49,9 +52,9 @@ void RemoveContext(ClientContext* context) {
   if (contexts.empty()) contexts.shrink_to_fit();
 }
 
-ClientContext& Current() { return *current; }
-
-void MakeCurrent(ClientContext* context) { current = context; }
+void MakeCurrent(ClientContext* context) {
+  current = context;
+}
 
 void LogLine(const char* module, int line, XBSTATUS code) {
   if (current == nullptr || current->logMode == 0 || current->logFile[0] == '\0') return;
@@ -69,7 +72,7 @@ XBSTATUS Fail(XBSTATUS code, const char* module, int line) {
   return code;
 }
 
-Entry::Entry(const char* module, int line, Warnings warnings) {
+void Entry::Begin(const char* module, int line, Warnings warnings) {
   current = FindContext();
   if (current == nullptr) {
     refused_ = true;

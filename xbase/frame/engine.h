@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "kv/xbase.h"
+#include "platform/kernel/system.h"
 #include "xbase/frame/handle_table.h"
 
 namespace kv::xb {
@@ -34,9 +35,16 @@ struct ClientContext {
 // The caller's context, or null when the engine is not started for it.
 ClientContext* FindContext();
 
+namespace detail {
+// The context the calling export works on (null before the first XBDINIT).
+extern ClientContext* current;
+}  // namespace detail
+
 // The context of the call in progress (valid between a successful Entry and
 // its end).
-ClientContext& Current();
+inline ClientContext& Current() {
+  return *detail::current;
+}
 
 // Sets the status, writes the log line, returns the code.
 XBSTATUS Fail(XBSTATUS code, const char* module, int line);
@@ -51,7 +59,9 @@ inline XBSTATUS SetState(XBSTATUS code) {
   return code;
 }
 
-inline XBSTATUS Status() { return Current().status; }
+inline XBSTATUS Status() {
+  return Current().status;
+}
 
 // How an export treats a positive status left by an earlier call.
 enum class Warnings { Reset, Keep };
@@ -59,11 +69,22 @@ enum class Warnings { Reset, Keep };
 // Opens an exported call. When refused() the export returns result() at once.
 class Entry {
  public:
-  Entry(const char* module, int line, Warnings warnings = Warnings::Reset);
+  // Every export comes here first, so the common case (the context of the
+  // last call is still the caller's, and no sticky error) stays inline.
+  Entry(const char* module, int line, Warnings warnings = Warnings::Reset) {
+    ClientContext* c = detail::current;
+    if (c == nullptr || c->status < 0 || c->processId != kvp::GetCurrentProcessId()) {
+      Begin(module, line, warnings);
+      return;
+    }
+    if (warnings == Warnings::Reset) c->status = 0;
+  }
   bool refused() const { return refused_; }
   XBSTATUS result() const { return result_; }
 
  private:
+  void Begin(const char* module, int line, Warnings warnings);
+
   bool refused_ = false;
   XBSTATUS result_ = 0;
 };
@@ -73,7 +94,7 @@ class Entry {
 // Each source file names its module once: `constexpr const char* kModule =
 // "DOPEN";`
 #define XB_FAIL(code) ::kv::xb::Fail(static_cast<XBSTATUS>(code), kModule, __LINE__)
-#define XB_ENTER(...)                                    \
+#define XB_ENTER(...)                                                      \
   ::kv::xb::Entry xb_entry_(kModule, __LINE__ __VA_OPT__(, ) __VA_ARGS__); \
   if (xb_entry_.refused()) return xb_entry_.result()
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "platform/kernel/file_mapping.h"
 #include "platform/kernel/files.h"
 #include "xbase/frame/engine.h"
 
@@ -49,9 +50,9 @@ XBSTATUS WithRuntimeBits(uint32_t error) {
 kvp::HANDLE OpenHandle(const char* path, kvp::DWORD access, kvp::DWORD share,
                        kvp::DWORD disposition) {
   kvp::UINT previous = kvp::SetErrorMode(1);
-  kvp::HANDLE h = kvp::CreateFileA(path, access, share, nullptr, disposition,
-                                   kvp::FILE_ATTRIBUTE_NORMAL | kvp::FILE_FLAG_RANDOM_ACCESS,
-                                   nullptr);
+  kvp::HANDLE h =
+      kvp::CreateFileA(path, access, share, nullptr, disposition,
+                       kvp::FILE_ATTRIBUTE_NORMAL | kvp::FILE_FLAG_RANDOM_ACCESS, nullptr);
   if (h == kvp::INVALID_HANDLE_VALUE) NoteError();
   kvp::SetErrorMode(previous);
   return h;
@@ -84,7 +85,9 @@ void ReleaseTable() {
   }
 }
 
-uint32_t LastError() { return lastError; }
+uint32_t LastError() {
+  return lastError;
+}
 
 XBSTATUS Create(int* fileNo, const char* path) {
   constexpr const char* kModule = "Hcreate";
@@ -127,9 +130,9 @@ XBSTATUS Open(int* fileNo, const char* path, uint16_t mode, uint16_t* state) {
   const bool readOnly = (mode & kModeReadOnly) != 0;
   const bool shared = (mode & kModeShared) != 0;
   *state = static_cast<uint16_t>((readOnly ? kStateReadOnly : 0) | (shared ? kStateShared : 0));
-  kvp::HANDLE h = OpenHandle(
-      path, readOnly ? kvp::GENERIC_READ : kvp::GENERIC_READ | kvp::GENERIC_WRITE,
-      shared ? kvp::FILE_SHARE_READ | kvp::FILE_SHARE_WRITE : 0, kvp::OPEN_EXISTING);
+  kvp::HANDLE h =
+      OpenHandle(path, readOnly ? kvp::GENERIC_READ : kvp::GENERIC_READ | kvp::GENERIC_WRITE,
+                 shared ? kvp::FILE_SHARE_READ | kvp::FILE_SHARE_WRITE : 0, kvp::OPEN_EXISTING);
   if (h == kvp::INVALID_HANDLE_VALUE) {
     // A file that cannot be opened as asked (read-only on disk, or held by
     // another program) is still readable shared.
@@ -188,6 +191,61 @@ XBSTATUS Read(int fileNo, void* buffer, size_t count) {
   return 0;
 }
 
+void FileView::Forget() {
+  if (base_ != nullptr) kvp::UnmapViewOfFile(base_);
+  if (mapping_ != nullptr) kvp::CloseHandle(mapping_);
+  file_ = nullptr;
+  mapping_ = nullptr;
+  base_ = nullptr;
+  length_ = 0;
+}
+
+// Makes the view hold bytes up to `end` of the file open as `h`: true when it does,
+// false when the file is shorter or cannot be mapped (the caller then reads
+// the file). The view belongs to one open of the file (a reopened file
+// gets a new handle and so a new view). A new view is mapped over the whole file as it is now, so a
+// growing file is mapped again only when a read goes past the old end.
+bool FileView::Cover(kvp::HANDLE h, uint64_t end) {
+  if (h == file_ && end <= length_) return true;
+  kvp::DWORD high = 0;
+  kvp::SetLastError(0);
+  const kvp::DWORD low = kvp::GetFileSize(h, &high);
+  if (low == kvp::INVALID_FILE_SIZE && kvp::GetLastError() != 0) return false;
+  const uint64_t size = (uint64_t{high} << 32) | low;
+  if (size < end || size > SIZE_MAX) return false;
+  kvp::HANDLE mapping = kvp::CreateFileMappingA(h, nullptr, kvp::PAGE_READONLY, high, low, nullptr);
+  if (mapping == nullptr) return false;
+  void* base = kvp::MapViewOfFile(mapping, kvp::FILE_MAP_READ, 0, 0, 0);
+  if (base == nullptr) {
+    kvp::CloseHandle(mapping);
+    return false;
+  }
+  Forget();
+  file_ = h;
+  mapping_ = mapping;
+  base_ = static_cast<const unsigned char*>(base);
+  length_ = size;
+  return true;
+}
+
+XBSTATUS ReadAt(int fileNo, FileView& view, uint64_t offset, void* buffer, size_t count) {
+  constexpr const char* kModule = "Hread";
+  kvp::HANDLE h = HandleOf(fileNo);
+  if (h != nullptr && offset <= 0xFFFFFFFFu && view.Cover(h, offset + count)) {
+    if (kvp::ReadMappedView(view.base_ + offset, buffer, count)) return 0;
+    if (kvp::GetLastError() != kvp::ERROR_HANDLE_EOF) {
+      NoteError();
+      return XB_FAIL(XB_E_READ);
+    }
+    // The file was cut short under the view: drop it, and let the file
+    // read tell how much is left.
+    view.Forget();
+  }
+  XBSTATUS s = Seek(fileNo, offset);
+  if (s == 0) s = Read(fileNo, buffer, count);
+  return s;
+}
+
 XBSTATUS Write(int fileNo, const void* buffer, size_t count, bool flush) {
   constexpr const char* kModule = "Hwrite";
   kvp::HANDLE h = HandleOf(fileNo);
@@ -217,9 +275,8 @@ XBSTATUS Seek(int fileNo, uint64_t offset) {
   if (offset > 0xFFFFFFFFu) return XB_FAIL(XB_E_SEEK);
   kvp::LONG high = 0;
   kvp::SetLastError(0);
-  kvp::DWORD low =
-      kvp::SetFilePointer(h, static_cast<kvp::LONG>(static_cast<uint32_t>(offset)), &high,
-                          kvp::FILE_BEGIN);
+  kvp::DWORD low = kvp::SetFilePointer(h, static_cast<kvp::LONG>(static_cast<uint32_t>(offset)),
+                                       &high, kvp::FILE_BEGIN);
   if (low == kvp::INVALID_SET_FILE_POINTER && kvp::GetLastError() != 0) {
     NoteError();
     return XB_FAIL(XB_E_SEEK);

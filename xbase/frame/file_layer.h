@@ -46,6 +46,34 @@ XBSTATUS Close(int fileNo);
 // 32767 bytes); fewer gives -2 without a log line.
 XBSTATUS Read(int fileNo, void* buffer, size_t count);
 
+// A read-only view of one open file, mapped on the first ReadAt and mapped
+// again when the file has grown past it or was reopened. Dropped with its owner.
+class FileView {
+ public:
+  FileView() = default;
+  FileView(const FileView&) = delete;
+  FileView& operator=(const FileView&) = delete;
+  ~FileView() { Forget(); }
+
+  // Unmaps the view (the next ReadAt maps the file again).
+  void Forget();
+
+ private:
+  friend XBSTATUS ReadAt(int fileNo, FileView& view, uint64_t offset, void* buffer, size_t count);
+  bool Cover(void* file, uint64_t end);
+
+  void* file_ = nullptr;  // the platform handle of the open the view was made from
+  void* mapping_ = nullptr;
+  const unsigned char* base_ = nullptr;
+  uint64_t length_ = 0;
+};
+
+// Seek and Read in one: reads exactly `count` bytes at `offset`, from the
+// view when it holds them, else from the file. Returns what Seek + Read
+// would return, with the same log lines; a failed read through the view is
+// a failed read. The file position is left unspecified.
+XBSTATUS ReadAt(int fileNo, FileView& view, uint64_t offset, void* buffer, size_t count);
+
 // Reads up to `count` bytes; `*done` receives how many were read.
 XBSTATUS ReadSome(int fileNo, void* buffer, size_t count, size_t* done);
 

@@ -31,6 +31,9 @@ inline constexpr uint16_t kStateShared = 0x0004;
 // Common head of every family's control block.
 struct ControlBlock {
   virtual ~ControlBlock() = default;
+  // Drops what keeps the operating-system file open besides its file number
+  // (a mapping), before that file is closed.
+  virtual void ReleaseViews() {}
   uint16_t state = 0;  // open-state word
   int fileNo = 0;      // file number of the file layer (2..101)
 };

@@ -35,6 +35,7 @@ void QuickCloseAll() {
     Slot* slot = table.Get(i);
     if (slot->type == SlotType::Free || slot->quickClosed || !slot->block) continue;
     Current().status = 0;
+    slot->block->ReleaseViews();
     os::Close(slot->block->fileNo);
     if (Current().status == 0) slot->quickClosed = true;
   }

@@ -11,6 +11,11 @@ ControlBlock* Select(XBHANDLE handle, SlotType type);
 
 template <typename Block>
 Block* SelectAs(XBHANDLE handle, SlotType type) {
+  // Inline for an open handle of the right type; Select does the rest
+  // (errors, reopening after a quick close).
+  Slot* slot = Current().handles.Get(handle);
+  if (slot != nullptr && slot->type == type && !slot->quickClosed && slot->block)
+    return static_cast<Block*>(slot->block.get());
   return static_cast<Block*>(Select(handle, type));
 }
 
