@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "tests/chart_model/chart_fixture.h"
+#include "tests/support/temp_dir.h"
 
 namespace charttest {
 namespace {
@@ -131,13 +132,17 @@ TEST_F(ChartTest, AxisTitlesStepsSpacingAndRelief) {
 }
 
 // Everything grType must carry: built on one chart, compared on the other.
+// The drawing writes a metafile file: each test writes its own, so that
+// tests running side by side do not write one file at once.
 class ChartTypeTest : public ChartTest {
  protected:
+  kvtest::TempDir output_;
+
   void Fill(const std::string& name, int type) {
     Ok("grCreate", 0, {T(name), I(type)});
     Ok("grTitle", 2, {T(name), T("Title"), I(2)});
     Ok("grLegend", 0, {T(name), I(1)});
-    Ok("grDestinationWMF", 0, {T(name), T("chart.wmf")});
+    Ok("grDestinationWMF", 0, {T(name), T(output_.File("chart.wmf"))});
     Ok("grWndSize", 0, {T(name), I(1), I(2), I(300), I(200)});
     Ok("grLabel", 0, {T(name), I(1), I(1)});
     Ok("grAddData", 0, {T(name), I(1), D(4.0)});
