@@ -276,7 +276,8 @@ int ChartRenderCommand(int argc, char** argv) {
   }
   const std::string out = argv[1];
   static const char* const kTypes[] = {"pie", "column", "curve", "pie3d", "column3d", "scatter"};
-  for (int i = 2; i < argc; ++i) {
+  // Every option takes a value: they come in pairs.
+  for (int i = 2; i < argc; i += 2) {
     const std::string option = argv[i];
     const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
     bool known = value != nullptr;
@@ -327,7 +328,6 @@ int ChartRenderCommand(int argc, char** argv) {
       std::fprintf(stderr, "kvhost: bad option %s\nusage:\n%s", option.c_str(), ChartRenderUsage());
       return 2;
     }
-    ++i;
   }
   ExtensionLibrary library;
   if (!library.Load("kvchart.dll", error) || !library.CreateInstance() || !library.Describe()) {
