@@ -87,50 +87,50 @@ kv::chart::Chart* FindModel(ExtensionLibrary& library, const std::string& name) 
 }
 
 // Builds the chart through the language functions.
-bool BuildChart(Caller& call, const ChartSpec& spec) {
-  const Argument name = Argument::Text(spec.name);
-  call("grCreate", 0, {name, Argument::Int(spec.type)});
-  if (!spec.title.empty()) {
-    call("grTitle", 2, {name, Argument::Text(spec.title), Argument::Int(spec.titlePosition)});
+bool BuildChart(Caller& call, const ChartRequest& request) {
+  const Argument name = Argument::Text(request.name);
+  call("grCreate", 0, {name, Argument::Int(request.type)});
+  if (!request.title.empty()) {
+    call("grTitle", 2, {name, Argument::Text(request.title), Argument::Int(request.titlePosition)});
   }
-  call("grLegend", 0, {name, Argument::Int(spec.legend)});
+  call("grLegend", 0, {name, Argument::Int(request.legend)});
   for (int i = 0; i < 3; ++i) {
-    if (spec.labels[i]) call("grLabel", 0, {name, Argument::Int(i), Argument::Int(1)});
+    if (request.labels[i]) call("grLabel", 0, {name, Argument::Int(i), Argument::Int(1)});
   }
-  if (!spec.face.empty()) {
+  if (!request.face.empty()) {
     call("grCreateFont", 0,
-         {Argument::Int(1), Argument::Int(spec.fontSize > 0 ? spec.fontSize : 12), Argument::Int(0),
-          Argument::Text(spec.face)});
+         {Argument::Int(1), Argument::Int(request.fontSize > 0 ? request.fontSize : 12),
+          Argument::Int(0), Argument::Text(request.face)});
     call("grCreateFont", 0,
-         {Argument::Int(2), Argument::Int(spec.fontSize > 0 ? spec.fontSize + 4 : 16),
-          Argument::Int(8), Argument::Text(spec.face)});
+         {Argument::Int(2), Argument::Int(request.fontSize > 0 ? request.fontSize + 4 : 16),
+          Argument::Int(8), Argument::Text(request.face)});
     call("grTitleFont", 0, {name, Argument::Int(2)});
     call("grLegendFont", 0, {name, Argument::Int(1)});
     call("grLabelFont", 0, {name, Argument::Int(1)});
     call("grAxeTitleFont", 0, {name, Argument::Int(1)});
   }
-  if (spec.horizontalGrid) call("grQuadrillage", 0, {name, Argument::Int(1), Argument::Int(1)});
-  if (spec.verticalGrid) call("grQuadrillage", 0, {name, Argument::Int(1), Argument::Int(0)});
-  if (spec.explode > 0)
-    call("grPieEccentred", 0, {name, Argument::Int(1), Argument::Int(spec.explode)});
-  for (size_t c = 0; c < spec.categories.size(); ++c) {
+  if (request.horizontalGrid) call("grQuadrillage", 0, {name, Argument::Int(1), Argument::Int(1)});
+  if (request.verticalGrid) call("grQuadrillage", 0, {name, Argument::Int(1), Argument::Int(0)});
+  if (request.explode > 0)
+    call("grPieEccentred", 0, {name, Argument::Int(1), Argument::Int(request.explode)});
+  for (size_t c = 0; c < request.categories.size(); ++c) {
     call("grCategoryLabel", 0,
-         {name, Argument::Int(static_cast<int32_t>(c + 1)), Argument::Text(spec.categories[c])});
+         {name, Argument::Int(static_cast<int32_t>(c + 1)), Argument::Text(request.categories[c])});
   }
-  const bool scatter = spec.type == 5;
-  for (size_t s = 0; s < spec.series.size(); ++s) {
+  const bool scatter = request.type == 5;
+  for (size_t s = 0; s < request.series.size(); ++s) {
     if (scatter && s % 2 == 1) continue;
     const auto number = static_cast<int32_t>(scatter ? s / 2 + 1 : s + 1);
-    call("grSerialLabel", 0, {name, Argument::Int(number), Argument::Text(spec.series[s])});
+    call("grSerialLabel", 0, {name, Argument::Int(number), Argument::Text(request.series[s])});
   }
-  for (size_t s = 0; s < spec.values.size(); ++s) {
+  for (size_t s = 0; s < request.values.size(); ++s) {
     if (scatter) {
       if (s % 2 == 1) continue;
       const auto pair = static_cast<int32_t>(s / 2 + 1);
-      for (size_t c = 0; c < spec.values[s].size(); ++c) {
-        const double x = spec.values[s][c];
-        const double y = s + 1 < spec.values.size() && c < spec.values[s + 1].size()
-                             ? spec.values[s + 1][c]
+      for (size_t c = 0; c < request.values[s].size(); ++c) {
+        const double x = request.values[s][c];
+        const double y = s + 1 < request.values.size() && c < request.values[s + 1].size()
+                             ? request.values[s + 1][c]
                              : std::nan("");
         if (std::isnan(x) || std::isnan(y)) continue;
         call("grScatterAddDataXY", 1,
@@ -139,11 +139,11 @@ bool BuildChart(Caller& call, const ChartSpec& spec) {
       }
       continue;
     }
-    for (size_t c = 0; c < spec.values[s].size(); ++c) {
-      if (std::isnan(spec.values[s][c])) continue;
+    for (size_t c = 0; c < request.values[s].size(); ++c) {
+      if (std::isnan(request.values[s][c])) continue;
       call("grAddData", 1,
            {name, Argument::Int(static_cast<int32_t>(s + 1)),
-            Argument::Int(static_cast<int32_t>(c + 1)), Argument::Double(spec.values[s][c])});
+            Argument::Int(static_cast<int32_t>(c + 1)), Argument::Double(request.values[s][c])});
     }
   }
   return call.ok;
@@ -151,7 +151,7 @@ bool BuildChart(Caller& call, const ChartSpec& spec) {
 
 }  // namespace
 
-bool ReadChartCsv(const std::string& path, ChartSpec& spec, std::string& error) {
+bool ReadChartCsv(const std::string& path, ChartRequest& request, std::string& error) {
   std::ifstream in(path);
   if (!in) {
     error = "cannot read " + path;
@@ -163,15 +163,15 @@ bool ReadChartCsv(const std::string& path, ChartSpec& spec, std::string& error) 
     return false;
   }
   std::vector<std::string> header = SplitCsvLine(line);
-  spec.series.assign(header.begin() + 1, header.end());
-  spec.values.assign(spec.series.size(), {});
+  request.series.assign(header.begin() + 1, header.end());
+  request.values.assign(request.series.size(), {});
   int row = 1;
   while (std::getline(in, line)) {
     ++row;
     if (line.empty() || line == "\r") continue;
     std::vector<std::string> cells = SplitCsvLine(line);
-    spec.categories.push_back(cells[0]);
-    for (size_t s = 0; s < spec.series.size(); ++s) {
+    request.categories.push_back(cells[0]);
+    for (size_t s = 0; s < request.series.size(); ++s) {
       double value = std::nan("");
       if (s + 1 < cells.size() && !cells[s + 1].empty()) {
         char* end = nullptr;
@@ -181,13 +181,13 @@ bool ReadChartCsv(const std::string& path, ChartSpec& spec, std::string& error) 
           return false;
         }
       }
-      spec.values[s].push_back(value);
+      request.values[s].push_back(value);
     }
   }
   return true;
 }
 
-bool DrawChart(ExtensionLibrary& library, const ChartSpec& spec, const std::string& out,
+bool DrawChart(ExtensionLibrary& library, const ChartRequest& request, const std::string& out,
                std::string& error) {
   Caller call{library, error};
   const std::string extension = Extension(out);
@@ -195,19 +195,19 @@ bool DrawChart(ExtensionLibrary& library, const ChartSpec& spec, const std::stri
     error = out + ": the extension must be .png, .wmf or .pdf";
     return false;
   }
-  if (!BuildChart(call, spec)) return false;
-  const Argument name = Argument::Text(spec.name);
+  if (!BuildChart(call, request)) return false;
+  const Argument name = Argument::Text(request.name);
   bool done = true;
   if (extension == ".wmf") {
     call("grDestinationWMF", 0, {name, Argument::Text(out)});
     call("grWndSize", 0,
-         {name, Argument::Int(0), Argument::Int(0), Argument::Int(spec.width),
-          Argument::Int(spec.height)});
+         {name, Argument::Int(0), Argument::Int(0), Argument::Int(request.width),
+          Argument::Int(request.height)});
     call("grDraw", 0, {name});
     done = call.ok;
   } else if (extension == ".png") {
     kvp::HDC dc = kvp::CreateCompatibleDC(nullptr);
-    kvp::HBITMAP bitmap = kvp::CreateCompatibleBitmap(dc, spec.width, spec.height);
+    kvp::HBITMAP bitmap = kvp::CreateCompatibleBitmap(dc, request.width, request.height);
     if (dc == nullptr || bitmap == nullptr) {
       error = "cannot make a bitmap of that size";
       done = false;
@@ -233,7 +233,7 @@ bool DrawChart(ExtensionLibrary& library, const ChartSpec& spec, const std::stri
     // A printer whose port is the file; the page keeps the proportions of
     // the size asked for.
     kvp::HDC printer = kvp::CreateDCA("PDF", "PDF", out.c_str(), nullptr);
-    kv::chart::Chart* chart = FindModel(library, spec.name);
+    kv::chart::Chart* chart = FindModel(library, request.name);
     if (printer == nullptr || chart == nullptr) {
       error = "cannot open a printer on " + out;
       done = false;
@@ -241,8 +241,8 @@ bool DrawChart(ExtensionLibrary& library, const ChartSpec& spec, const std::stri
       // Printing draws with the applied settings: the tool never drew on
       // the screen, so it takes the pending ones up first.
       chart->ApplySettings();
-      chart->drawing.screenWidth = spec.width - 2;
-      chart->drawing.screenHeight = spec.height - 2;
+      chart->drawing.screenWidth = request.width - 2;
+      chart->drawing.screenHeight = request.height - 2;
       chart->Print(printer, kv::chart::PrintRect{});
       if (chart->TakeErrorState() != kv::chart::ErrorState::kNone) {
         error = "printing to " + out + " failed";
@@ -268,9 +268,9 @@ int ChartRenderCommand(int argc, char** argv) {
     std::fprintf(stderr, "usage:\n%s", ChartRenderUsage());
     return 2;
   }
-  ChartSpec spec;
+  ChartRequest request;
   std::string error;
-  if (!ReadChartCsv(argv[0], spec, error)) {
+  if (!ReadChartCsv(argv[0], request, error)) {
     std::fprintf(stderr, "kvhost: %s\n", error.c_str());
     return 1;
   }
@@ -285,42 +285,42 @@ int ChartRenderCommand(int argc, char** argv) {
       known = false;
       for (int t = 0; t < 6; ++t) {
         if (Lower(value) == kTypes[t]) {
-          spec.type = t;
+          request.type = t;
           known = true;
         }
       }
     } else if (option == "--title" && value != nullptr) {
-      spec.title = value;
+      request.title = value;
     } else if (option == "--legend" && value != nullptr) {
       const std::string v = Lower(value);
-      spec.legend = v == "none" ? 0 : v == "right" ? 1 : v == "left" ? 2 : -1;
-      known = spec.legend >= 0;
+      request.legend = v == "none" ? 0 : v == "right" ? 1 : v == "left" ? 2 : -1;
+      known = request.legend >= 0;
     } else if (option == "--labels" && value != nullptr) {
       std::stringstream list(value);
       std::string item;
       while (std::getline(list, item, ',')) {
         if (item == "values")
-          spec.labels[0] = true;
+          request.labels[0] = true;
         else if (item == "percent")
-          spec.labels[1] = true;
+          request.labels[1] = true;
         else if (item == "names")
-          spec.labels[2] = true;
+          request.labels[2] = true;
         else
           known = false;
       }
     } else if (option == "--title-position" && value != nullptr) {
       const std::string v = Lower(value);
-      spec.titlePosition = v == "top" ? 1 : v == "bottom" ? 2 : -1;
-      known = spec.titlePosition > 0;
+      request.titlePosition = v == "top" ? 1 : v == "bottom" ? 2 : -1;
+      known = request.titlePosition > 0;
     } else if (option == "--font" && value != nullptr) {
-      spec.face = value;
+      request.face = value;
     } else if (option == "--size" && value != nullptr) {
       int w = 0, h = 0;
       char extra = 0;
       known = std::sscanf(value, "%dx%d%c", &w, &h, &extra) == 2 && w >= 40 && h >= 30 &&
               w <= 8000 && h <= 8000;
-      spec.width = w;
-      spec.height = h;
+      request.width = w;
+      request.height = h;
     } else {
       known = false;
     }
@@ -335,39 +335,39 @@ int ChartRenderCommand(int argc, char** argv) {
     return 1;
   }
   library.SetLanguage(1);
-  const bool drawn = DrawChart(library, spec, out, error);
+  const bool drawn = DrawChart(library, request, out, error);
   library.Unload();
   if (!drawn) {
     std::fprintf(stderr, "kvhost: %s\n", error.c_str());
     return 1;
   }
-  std::printf("%s: %s chart, %zu series, %zu categories\n", out.c_str(), kTypes[spec.type],
-              spec.series.size(), spec.categories.size());
+  std::printf("%s: %s chart, %zu series, %zu categories\n", out.c_str(), kTypes[request.type],
+              request.series.size(), request.categories.size());
   return 0;
 }
 
 int DrawDemoCharts(ExtensionLibrary& library, const std::string& folder) {
   static const char* const kFiles[] = {"pie", "column", "curve", "pie3d", "column3d", "scatter"};
-  ChartSpec base;
+  ChartRequest base;
   base.series = {"North", "South", "East"};
   base.categories = {"Q1", "Q2", "Q3", "Q4"};
   base.values = {{120.5, 98, 143.25, 110}, {80, 95.5, 60, 130}, {40, 55, 70, 52}};
   int failures = 0;
   for (int type = 0; type < 6; ++type) {
-    ChartSpec spec = base;
-    spec.type = type;
-    spec.title = std::string("Sales (") + kFiles[type] + ")";
-    if (type == 0 || type == 3) spec.labels[1] = true;
+    ChartRequest request = base;
+    request.type = type;
+    request.title = std::string("Sales (") + kFiles[type] + ")";
+    if (type == 0 || type == 3) request.labels[1] = true;
     if (type == 5) {
-      spec.series = {"Price", "Volume", "Cost", "Margin"};
-      spec.values = {
+      request.series = {"Price", "Volume", "Cost", "Margin"};
+      request.values = {
           {1, 2, 3, 4, 5}, {10, 14, 9, 20, 18}, {1.5, 2.5, 3.5, 4.5, 5.5}, {4, 6, 8, 7, 12}};
-      spec.categories.clear();
+      request.categories.clear();
     }
     for (const char* extension : {".wmf", ".png", ".pdf"}) {
       const std::string out = folder + "/" + kFiles[type] + extension;
       std::string error;
-      if (!DrawChart(library, spec, out, error)) {
+      if (!DrawChart(library, request, out, error)) {
         std::printf("  %-24s failed: %s\n", out.c_str(), error.c_str());
         ++failures;
       } else {

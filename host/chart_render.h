@@ -10,7 +10,7 @@ namespace kvhost {
 
 class ExtensionLibrary;
 
-struct ChartSpec {
+struct ChartRequest {
   std::string name = "chart";
   int type = 1;  // 0 pie .. 5 scatter
   std::string title;
@@ -33,12 +33,12 @@ struct ChartSpec {
 // Reads a CSV file: the first row holds the series names (its first cell
 // names the category column), each further row a category label and its
 // values. False with a message for a file that cannot be read or parsed.
-bool ReadChartCsv(const std::string& path, ChartSpec& spec, std::string& error);
+bool ReadChartCsv(const std::string& path, ChartRequest& request, std::string& error);
 
 // Draws the chart into `out` (.png, .wmf or .pdf) through the loaded
 // library. False with a message when a call fails or the file is not
 // written.
-bool DrawChart(ExtensionLibrary& library, const ChartSpec& spec, const std::string& out,
+bool DrawChart(ExtensionLibrary& library, const ChartRequest& request, const std::string& out,
                std::string& error);
 
 // kvhost chart render DATA.csv OUT [options]
