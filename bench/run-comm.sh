@@ -9,18 +9,11 @@
 # KV_COMM_BENCH_MESSAGES and KV_COMM_BENCH_MB change the sizes for a quick
 # try; such a run leaves docs/benchmarks.md alone.
 set -euo pipefail
-. "$(dirname "$0")/doc_section.sh"
-
-if [ $# -ne 1 ]; then
-  echo "usage: $0 BUILD_DIR" >&2
-  exit 2
-fi
-build=$(cd "$1" && pwd)
-repo=$(cd "$(dirname "$0")/.." && pwd)
+. "$(dirname "$0")/bench_setup.sh"
+bench_setup "$@"
 messages=${KV_COMM_BENCH_MESSAGES:-10000}
 megabytes=${KV_COMM_BENCH_MB:-16}
 runs=3
-doc="$repo/docs/benchmarks.md"
 section="Serial lines and mail reading"
 
 for tool in "$build/bin/bench_serial" "$build/bin/bench_mail" /usr/bin/socat /usr/bin/python3; do

@@ -14,14 +14,8 @@
 # records for a quick try (docs/benchmarks.md is then left alone);
 # KV_READ_BENCH_RUNS sets the repetitions (default 5).
 set -euo pipefail
-. "$(dirname "$0")/doc_section.sh"
-
-if [ $# -ne 1 ]; then
-  echo "usage: $0 BUILD_DIR" >&2
-  exit 2
-fi
-build=$(cd "$1" && pwd)
-repo=$(cd "$(dirname "$0")/.." && pwd)
+. "$(dirname "$0")/bench_setup.sh"
+bench_setup "$@"
 reader="$build/bin/bench_dbf_read"
 shp_reader="$build/bin/bench_shp_dbf_read"
 maker="$build/bin/bench_make_dbf"
@@ -29,7 +23,6 @@ python=/usr/bin/python3 # Debian's, with python3-dbfread
 dbfread_script="$repo/bench/dbfread_read.py"
 records=${KV_BENCH_RECORDS:-1000000}
 runs=${KV_READ_BENCH_RUNS:-5}
-doc="$repo/docs/benchmarks.md"
 section="Sequential read of a 1,000,000-record data file"
 
 for tool in "$reader" "$shp_reader" "$maker" "$python" /usr/bin/ogrinfo /usr/bin/ogr2ogr; do

@@ -10,20 +10,13 @@
 # KV_WRITE_BENCH_N and KV_WRITE_BENCH_U change the sizes for a quick try; such
 # a run leaves docs/benchmarks.md alone.
 set -euo pipefail
-. "$(dirname "$0")/doc_section.sh"
-
-if [ $# -ne 1 ]; then
-  echo "usage: $0 BUILD_DIR" >&2
-  exit 2
-fi
-build=$(cd "$1" && pwd)
-repo=$(cd "$(dirname "$0")/.." && pwd)
+. "$(dirname "$0")/bench_setup.sh"
+bench_setup "$@"
 bench="$build/bin/bench_dbf_write"
 tools="$repo/bench/dbf_write_tools.py"
 python=/usr/bin/python3
 n=${KV_WRITE_BENCH_N:-1000000}
 u=${KV_WRITE_BENCH_U:-100000}
-doc="$repo/docs/benchmarks.md"
 section="Data file writing: appends and updates"
 
 for tool in "$bench" "$python" /usr/bin/ogr2ogr; do

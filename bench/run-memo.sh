@@ -10,20 +10,13 @@
 # KV_MEMO_BENCH_N changes the count for a quick try; such a run leaves
 # docs/benchmarks.md alone.
 set -euo pipefail
-. "$(dirname "$0")/doc_section.sh"
-
-if [ $# -ne 1 ]; then
-  echo "usage: $0 BUILD_DIR" >&2
-  exit 2
-fi
-build=$(cd "$1" && pwd)
-repo=$(cd "$(dirname "$0")/.." && pwd)
+. "$(dirname "$0")/bench_setup.sh"
+bench_setup "$@"
 bench="$build/bin/bench_memo"
 tools="$repo/bench/memo_bench.py"
 python=/usr/bin/python3
 n=${KV_MEMO_BENCH_N:-100000}
 seed=20261208
-doc="$repo/docs/benchmarks.md"
 section="Memo files: writing and reading"
 
 for tool in "$bench" "$python"; do

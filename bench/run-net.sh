@@ -10,16 +10,9 @@
 # and streams" in docs/benchmarks.md. KV_NET_BENCH_QUICK=1 runs a tenth of
 # the work for a quick try and leaves docs/benchmarks.md alone.
 set -euo pipefail
-. "$(dirname "$0")/doc_section.sh"
-
-if [ $# -ne 1 ]; then
-  echo "usage: $0 BUILD_DIR" >&2
-  exit 2
-fi
-build=$(cd "$1" && pwd)
-repo=$(cd "$(dirname "$0")/.." && pwd)
+. "$(dirname "$0")/bench_setup.sh"
+bench_setup "$@"
 bench="$build/bin/bench_net"
-doc="$repo/docs/benchmarks.md"
 section="Sockets: loopback round trips and streams"
 quick=${KV_NET_BENCH_QUICK:-0}
 trips=200000

@@ -13,20 +13,13 @@
 # KV_ODBC_BENCH_N changes the row count for a quick try; such a run leaves
 # docs/benchmarks.md alone.
 set -euo pipefail
-. "$(dirname "$0")/doc_section.sh"
-
-if [ $# -ne 1 ]; then
-  echo "usage: $0 BUILD_DIR" >&2
-  exit 2
-fi
-build=$(cd "$1" && pwd)
-repo=$(cd "$(dirname "$0")/.." && pwd)
+. "$(dirname "$0")/bench_setup.sh"
+bench_setup "$@"
 ours="$build/bin/bench_odbc_fetch"
 python=/usr/bin/python3
 n=${KV_ODBC_BENCH_N:-1000000}
 runs=3
 port=55461
-doc="$repo/docs/benchmarks.md"
 section="Fetching 1,000,000 rows through ODBC"
 
 for tool in "$ours" "$python" /usr/bin/isql /usr/bin/sqlite3 /usr/bin/psql; do
