@@ -5,6 +5,8 @@
 #include <mutex>
 #include <tuple>
 
+#include "platform/kernel/code_page.h"
+
 namespace kvp::detail {
 
 namespace {
@@ -46,25 +48,6 @@ double CellPerEm(const std::string& family, cairo_font_slant_t slant, cairo_font
   return ratio;
 }
 
-// Code points of 0x80 to 0x9F in Windows-1252 (0 where the code is unused).
-constexpr char16_t kHighControls[32] = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
-
-void AppendUtf8(std::string& out, unsigned code) {
-  if (code < 0x80) {
-    out += static_cast<char>(code);
-  } else if (code < 0x800) {
-    out += static_cast<char>(0xC0 | (code >> 6));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else {
-    out += static_cast<char>(0xE0 | (code >> 12));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  }
-}
-
 }  // namespace
 
 std::string MappedFamily(const char* face) {
@@ -103,12 +86,8 @@ std::string Cp1252ToUtf8(const char* text, int length) {
   for (int i = 0; i < length; ++i) {
     const auto byte = static_cast<unsigned char>(text[i]);
     if (byte == 0) break;
-    if (byte >= 0x80 && byte < 0xA0) {
-      const char16_t code = kHighControls[byte - 0x80];
-      AppendUtf8(out, code != 0 ? code : 0xFFFD);
-    } else {
-      AppendUtf8(out, byte);
-    }
+    const uint32_t code = Cp1252CodePoint(byte);
+    AppendUtf8(out, code != 0 ? code : 0xFFFD);
   }
   return out;
 }

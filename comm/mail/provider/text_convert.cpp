@@ -1,38 +1,21 @@
-// Windows-1252 <-> UTF-8 by table: the 32 characters between 0x80 and 0x9F
-// that differ from Latin-1 are listed; five of those bytes are undefined.
+// Windows-1252 <-> UTF-8 through the platform's code-page table; a character
+// the code page lacks becomes '?'.
 #include <cstdint>
 
 #include "comm/mail/provider/parsed_message.h"
+#include "platform/kernel/code_page.h"
 
 namespace kvmapi {
 
 namespace {
 
-constexpr uint16_t kHigh[32] = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,
-};
-
 char FromCodePoint(uint32_t cp) {
   if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) return static_cast<char>(cp);
-  for (int i = 0; i < 32; ++i) {
-    if (kHigh[i] != 0 && kHigh[i] == cp) return static_cast<char>(0x80 + i);
+  for (int byte = 0x80; byte < 0xA0; ++byte) {
+    if (kvp::Cp1252CodePoint(static_cast<unsigned char>(byte)) == cp)
+      return static_cast<char>(byte);
   }
   return '?';
-}
-
-void AppendUtf8(std::string& out, uint32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
 }
 
 }  // namespace
@@ -72,9 +55,8 @@ std::string Cp1252ToUtf8(std::string_view in) {
   out.reserve(in.size() + in.size() / 4);
   for (char c : in) {
     const auto b = static_cast<uint8_t>(c);
-    uint32_t cp = b;
-    if (b >= 0x80 && b < 0xA0) cp = kHigh[b - 0x80] != 0 ? kHigh[b - 0x80] : '?';
-    AppendUtf8(out, cp);
+    const uint32_t cp = kvp::Cp1252CodePoint(b);
+    kvp::AppendUtf8(out, cp != 0 ? cp : '?');
   }
   return out;
 }
