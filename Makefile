@@ -55,7 +55,7 @@ fuzz-build: deps
 
 # Runs every fuzz target for FUZZ_SECONDS each from its seed corpus.
 fuzz: fuzz-build
-	@bash scripts/run-fuzzers.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+	@bash scripts/run-fuzzers.sh $(FUZZ_BUILD) $(FUZZ_SECONDS) $(JOBS)
 
 bench: deps
 	@cmake -S . -B $(BENCH_BUILD) $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Release -DKV_BENCH=ON -DKV_TESTS=OFF >/dev/null
