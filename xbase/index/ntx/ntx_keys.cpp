@@ -97,15 +97,7 @@ void FitEntryKey(const NtxIndex& ix, const uint8_t* key, size_t size, uint8_t* o
 
 }  // namespace kv::xb::ntx
 
-KV_API XBSTATUS KV_CALL XBDCKMAKE(XBHANDLE dataHandle, XBHANDLE indexHandle, void** key) {
-  XB_ENTER();
-  return index::GiveMadeKey<XBHANDLE>(kModule, MakeKey, dataHandle, indexHandle, key);
-}
-
-KV_API XBSTATUS KV_CALL XBDCKMAKEH(XBHANDLE dataHandle, XBHANDLE indexHandle, KVHGLOBAL* key) {
-  XB_ENTER();
-  return index::GiveMadeKeyHandle<XBHANDLE>(kModule, MakeKey, dataHandle, indexHandle, key);
-}
+KV_INDEX_MADE_KEY_EXPORTS(XBDC, XBHANDLE, MakeKey)
 
 KV_API XBSTATUS KV_CALL XBDCKNUM(XBHANDLE handle, void* key, double value) {
   constexpr const char* kNumModule = "CKNUM";
