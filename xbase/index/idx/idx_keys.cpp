@@ -60,8 +60,7 @@ XBSTATUS EvaluateRecordKey(dbf::DataFile& data, const IdxIndex& ix, expr::KeyVal
       size = value.text.size() + 1;
       break;
     case 'D': {
-      const bool blank = value.date.year == 0 && value.date.month == 0 && value.date.day == 0;
-      PutDateKey(binary, blank, blank ? 0.0 : index::DateKeyDay(value.date));
+      PutDayNumberKey(binary, index::DateKeyOf(value.date));
       size = kKeyBytes;
       break;
     }

@@ -7,20 +7,14 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "xbase/index/frame/search_key.h"
 #include "xbase/index/frame/tree_walks.h"
 #include "xbase/index/idx/idx_index.h"
 
 namespace kv::xb::idx {
 
-// A key as the search uses it: L bytes (texts padded with the pad byte), the
-// compared length, '?' matching, and for an exact search the record number.
-struct SearchKey {
-  uint8_t bytes[kMaxKeyLength] = {};
-  size_t length = 0;
-  bool wildcard = false;
-  bool exact = false;
-  uint32_t record = 0;
-};
+// Texts padded with the pad byte, binary keys whole.
+using SearchKey = index::ByteSearchKey<kMaxKeyLength>;
 
 // The search key of a caller's key; `flags` as XBDIKFIND takes them.
 void MakeSearchKey(const IdxIndex& ix, const void* key, uint16_t flags, uint32_t record,

@@ -33,8 +33,7 @@ XBSTATUS MakeKey(XBHANDLE dataHandle, XBTAGHANDLE tagHandle, KVHGLOBAL* block, v
       size = value.text.size() + 1;
       break;
     case 'D': {
-      const bool blank = value.date.year == 0 && value.date.month == 0 && value.date.day == 0;
-      index::PutNumericKey(fixed, blank ? index::kBlankDateKey : index::DateKeyDay(value.date));
+      index::PutNumericKey(fixed, index::DateKeyOf(value.date));
       size = kDateKeyLength;
       break;
     }

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "xbase/index/frame/search_key.h"
 #include "xbase/index/frame/tree_walks.h"
 #include "xbase/index/mdx/mdx_file.h"
 
@@ -16,15 +17,8 @@ namespace kv::xb::mdx {
 // Comparison types of tag keys beyond the shared ones.
 inline constexpr int kCompareDecimal = 100;
 
-// A search key: L bytes (character keys padded with blanks), the compared
-// length, the comparison type and, for an exact search, the record number.
-struct SearchKey {
-  uint8_t bytes[kMaxKeyLength + 12] = {};
-  size_t length = 0;
-  int type = 0;
-  bool exact = false;
-  uint32_t record = 0;
-};
+// Character keys padded with blanks; date and numeric keys of 8 or 12 bytes.
+using SearchKey = index::TypedSearchKey<kMaxKeyLength + 12>;
 
 // Compares two keys of a tag: by type, reversed in a descending tag.
 int CompareTagKeys(const TagTree& tree, const uint8_t* a, const uint8_t* b, int type,

@@ -34,8 +34,7 @@ XBSTATUS MakeKey(XBHANDLE dataHandle, XBHANDLE indexHandle, KVHGLOBAL* block, vo
       size = value.text.size() + 1;
       break;
     case 'D': {
-      const bool blank = value.date.year == 0 && value.date.month == 0 && value.date.day == 0;
-      index::PutNumericKey(numeric, blank ? index::kBlankDateKey : index::DateKeyDay(value.date));
+      index::PutNumericKey(numeric, index::DateKeyOf(value.date));
       size = sizeof numeric;
       break;
     }

@@ -8,21 +8,14 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "xbase/index/frame/search_key.h"
 #include "xbase/index/frame/tree_walks.h"
 #include "xbase/index/ndx/ndx_index.h"
 
 namespace kv::xb::ndx {
 
-// A search key as the search works with it: L bytes (character keys padded
-// with blanks), the compared length, the comparison type and, for an exact
-// search, the record number that takes part.
-struct SearchKey {
-  uint8_t bytes[kMaxKeyLength + 8] = {};
-  size_t length = 0;
-  int type = 0;
-  bool exact = false;
-  uint32_t record = 0;
-};
+// Character keys padded with blanks, numeric keys the 8 bytes of a double.
+using SearchKey = index::TypedSearchKey<kMaxKeyLength + 8>;
 
 // Builds the search key of a caller's key: a character key is a text of up
 // to L characters, a numeric key 8 bytes. `flags` as XBDNKFIND takes them.

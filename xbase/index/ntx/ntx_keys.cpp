@@ -12,6 +12,7 @@
 #include "xbase/frame/engine.h"
 #include "xbase/frame/memory_block.h"
 #include "xbase/index/frame/made_key.h"
+#include "xbase/index/frame/numeric_keys.h"
 #include "xbase/index/ntx/ntx_index.h"
 #include "xbase/index/ntx/ntx_key_forms.h"
 
@@ -33,7 +34,7 @@ XBSTATUS EvaluateRecordKey(dbf::DataFile& data, const NtxIndex& index, std::stri
       key = value.text;
       break;
     case 'D': {
-      const bool blank = value.date.year == 0 && value.date.month == 0 && value.date.day == 0;
+      const bool blank = index::BlankDate(value.date);
       char text[16] = "        ";
       if (!blank && date::Format(text, 4, value.date) != 0) return XB_FAIL(XB_E_DATE);
       key.assign(text, 8);
