@@ -21,10 +21,9 @@ b=$(cd "$2" && pwd)
 reps=${3:-3}
 n=${KV_COMPARE_N:-100000}
 finds=${KV_COMPARE_FINDS:-200000}
+. "$(dirname "$0")/bench_setup.sh"
 for build in "$a" "$b"; do
-  for p in bench_ndx bench_idx bench_mdx bench_ntx; do
-    [ -x "$build/bin/$p" ] || { echo "missing: $build/bin/$p (build with -DKV_BENCH=ON)" >&2; exit 1; }
-  done
+  for p in bench_ndx bench_idx bench_mdx bench_ntx; do bench_program "$p" >/dev/null; done
 done
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

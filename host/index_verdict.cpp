@@ -8,6 +8,7 @@
 
 #include "host/cp1252.h"
 #include "host/index_check/idx_invariants.h"
+#include "host/index_check/key_order.h"
 #include "host/index_check/mdx_invariants.h"
 #include "host/index_check/ndx_invariants.h"
 #include "host/index_check/ntx_invariants.h"
@@ -104,6 +105,33 @@ std::string NtxNumber(const std::string& key) {
   return Number(negative ? -value : value);
 }
 
+// --lenient: a file whose tree is sound but whose keys break this engine's
+// order is checked again without the order, so that its parts and the order
+// its keys do follow can be shown; the verdict keeps the first error.
+template <typename Result, typename Check>
+Result CheckLeniently(const CheckRequest& request, Check check) {
+  Result r = check(true);
+  if (!request.lenient || r.error.empty()) return r;
+  Result shape = check(false);
+  if (!shape.error.empty()) return r;
+  shape.error = r.error;
+  return shape;
+}
+
+template <typename Entry>
+std::string OrderOf(const std::vector<Entry>& entries, const kvcheck::KeyComparison& compare,
+                    bool text) {
+  std::vector<std::string> keys;
+  keys.reserve(entries.size());
+  for (const Entry& e : entries) keys.push_back(e.key);
+  return kvcheck::GuessKeyOrder(keys, compare, text);
+}
+
+int CompareBytes(const std::string& a, const std::string& b) {
+  const int c = a.compare(b);
+  return c < 0 ? -1 : (c > 0 ? 1 : 0);
+}
+
 template <typename Entry, typename Show>
 void Ends(const std::vector<Entry>& entries, IndexPartVerdict& part, Show show) {
   part.keys = entries.size();
@@ -122,10 +150,13 @@ std::string KeyWords(const char* type, int length, bool unique, bool descending)
 void CheckNdx(const std::string& path, const CheckRequest& request, IndexVerdict& verdict) {
   kvcheck::NdxCheckOptions options;
   options.compacted = request.freshBuild;
-  const kvcheck::NdxCheckResult r = kvcheck::CheckNdxFile(path, options);
+  const auto r = CheckLeniently<kvcheck::NdxCheckResult>(request, [&](bool order) {
+    options.keyOrder = order;
+    return kvcheck::CheckNdxFile(path, options);
+  });
   verdict.format = "NDX";
   verdict.error = r.error;
-  if (!r.error.empty()) return;
+  if (!r.error.empty() && r.entries.empty()) return;
   const bool numeric = r.keyType == 1;
   IndexPartVerdict part;
   part.layout = KeyWords(numeric ? "numeric" : "character", r.keyLength, r.unique, false) + ", " +
@@ -134,6 +165,14 @@ void CheckNdx(const std::string& path, const CheckRequest& request, IndexVerdict
   Ends(r.entries, part, [&](const std::string& key) {
     return numeric ? NumberOrBlankDate(LittleEndianDouble(key)) : TextKey(key);
   });
+  if (request.lenient) {
+    part.order = OrderOf(
+        r.entries,
+        [&](const std::string& a, const std::string& b) {
+          return kvcheck::CompareStoredKeys(a, b, r.keyType, 1);
+        },
+        !numeric);
+  }
   verdict.parts.push_back(part);
 }
 
@@ -142,10 +181,15 @@ void CheckIdx(const std::string& path, const CheckRequest& request, IndexVerdict
   // file does not record: blank for text, NUL for numbers and dates. With
   // the type unknown, a file that fails with blanks is tried with NULs.
   const bool binary = request.keyType == 'N' || request.keyType == 'D';
-  kvcheck::IdxCheckResult r = kvcheck::CheckIdxFile(path, {binary ? '\0' : ' '});
+  auto check = [&](char pad) {
+    return CheckLeniently<kvcheck::IdxCheckResult>(request, [&](bool order) {
+      return kvcheck::CheckIdxFile(path, {pad, order});
+    });
+  };
+  kvcheck::IdxCheckResult r = check(binary ? '\0' : ' ');
   bool nulPadded = binary;
-  if (!r.error.empty() && request.keyType == 0) {
-    kvcheck::IdxCheckResult again = kvcheck::CheckIdxFile(path, {'\0'});
+  if (!r.error.empty() && r.entries.empty() && request.keyType == 0) {
+    kvcheck::IdxCheckResult again = check('\0');
     if (again.error.empty()) {
       r = std::move(again);
       nulPadded = true;
@@ -153,7 +197,7 @@ void CheckIdx(const std::string& path, const CheckRequest& request, IndexVerdict
   }
   verdict.format = r.compact ? "IDX (compact form)" : "IDX (standard form)";
   verdict.error = r.error;
-  if (!r.error.empty()) return;
+  if (!r.error.empty() && r.entries.empty()) return;
   const char* type = binary                   ? (request.keyType == 'N' ? "numeric" : "date")
                      : request.keyType == 'C' ? "character"
                      : nulPadded              ? "binary"
@@ -164,6 +208,8 @@ void CheckIdx(const std::string& path, const CheckRequest& request, IndexVerdict
   part.levels = r.depth + 1;
   Ends(r.entries, part,
        [&](const std::string& key) { return binary ? Number(OrderedDouble(key)) : TextKey(key); });
+  // IDX keys of every type compare as bytes.
+  if (request.lenient) part.order = OrderOf(r.entries, CompareBytes, !binary);
   verdict.parts.push_back(part);
 }
 
@@ -176,10 +222,13 @@ void CheckNtx(const std::string& path, const CheckRequest& request, IndexVerdict
     options.checkLayout = false;
     options.checkAccounting = false;
   }
-  const kvcheck::NtxCheckResult r = kvcheck::CheckNtxFile(path, options);
+  const auto r = CheckLeniently<kvcheck::NtxCheckResult>(request, [&](bool order) {
+    options.checkOrder = order;
+    return kvcheck::CheckNtxFile(path, options);
+  });
   verdict.format = "NTX";
   verdict.error = r.error;
-  if (!r.error.empty()) return;
+  if (!r.error.empty() && r.entries.empty()) return;
   IndexPartVerdict part;
   part.layout = KeyWords("text", r.keyLength, r.unique, false) + ", " + std::to_string(r.decimals) +
                 " decimals, " + std::to_string(r.maxItems) + " items a page, expression " +
@@ -188,6 +237,8 @@ void CheckNtx(const std::string& path, const CheckRequest& request, IndexVerdict
   Ends(r.entries, part, [&](const std::string& key) {
     return request.keyType == 'N' ? NtxNumber(key) : TextKey(key);
   });
+  // NTX keys are texts, numbers too, compared as bytes.
+  if (request.lenient) part.order = OrderOf(r.entries, CompareBytes, request.keyType != 'N');
   verdict.parts.push_back(part);
 }
 
@@ -197,10 +248,13 @@ void CheckMdx(const std::string& path, const CheckRequest& request, IndexVerdict
     options.minimumFill = false;
     options.everyBlockKnown = false;
   }
-  const kvcheck::MdxCheckResult r = kvcheck::CheckMdxFile(path, options);
+  const auto r = CheckLeniently<kvcheck::MdxCheckResult>(request, [&](bool order) {
+    options.keyOrder = order;
+    return kvcheck::CheckMdxFile(path, options);
+  });
   verdict.format = "MDX";
   verdict.error = r.error;
-  if (!r.error.empty()) return;
+  if (!r.error.empty() && r.tags.empty()) return;
   verdict.format +=
       " (" + std::to_string(r.tags.size()) + (r.tags.size() == 1 ? " tag)" : " tags)");
   for (const kvcheck::MdxTagReport& tag : r.tags) {
@@ -216,9 +270,17 @@ void CheckMdx(const std::string& path, const CheckRequest& request, IndexVerdict
       if (tag.type == 'D') return NumberOrBlankDate(LittleEndianDouble(key));
       return TextKey(key);
     });
+    if (request.lenient) {
+      part.order = OrderOf(
+          tag.entries,
+          [&](const std::string& a, const std::string& b) {
+            return kvcheck::CompareMdxKeys(a, b, tag.type, false);
+          },
+          tag.type != 'N' && tag.type != 'D');
+    }
     verdict.parts.push_back(part);
   }
-  if (!request.tag.empty() && verdict.parts.empty())
+  if (!request.tag.empty() && verdict.parts.empty() && verdict.error.empty())
     verdict.error = "no tag " + request.tag + " in the file";
 }
 
@@ -255,14 +317,16 @@ void PrintVerdict(const IndexVerdict& verdict, std::FILE* out) {
   std::fprintf(out, "index      %s (%s)\n", verdict.path.c_str(), verdict.format.c_str());
   if (!verdict.error.empty()) {
     std::fprintf(out, "verdict    DAMAGED: %s\n", verdict.error.c_str());
-    return;
+    if (verdict.parts.empty()) return;
+  } else {
+    std::fprintf(out, "verdict    sound: every invariant holds\n");
   }
-  std::fprintf(out, "verdict    sound: every invariant holds\n");
   for (const IndexPartVerdict& part : verdict.parts) {
     if (!part.name.empty()) std::fprintf(out, "tag        %s\n", part.name.c_str());
     std::fprintf(out, "  layout   %s\n", part.layout.c_str());
     std::fprintf(out, "  depth    %d level%s\n", part.levels, part.levels == 1 ? "" : "s");
     std::fprintf(out, "  keys     %zu\n", part.keys);
+    if (!part.order.empty()) std::fprintf(out, "  order    %s\n", part.order.c_str());
     if (part.first)
       std::fprintf(out, "  first    %s  record %u\n", part.first->text.c_str(), part.first->record);
     if (part.last)

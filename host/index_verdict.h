@@ -33,12 +33,15 @@ struct IndexPartVerdict {
   size_t keys = 0;
   std::optional<ShownKey> first;
   std::optional<ShownKey> last;
+  // --lenient: the order the stored keys seem to follow (see key_order.h).
+  std::string order;
 };
 
 struct IndexVerdict {
   std::string path;
   std::string format;  // "NDX", "IDX (compact form)", "MDX (2 tags)", ...
   std::string error;   // empty when every invariant holds
+  // --lenient keeps the parts of a file whose only fault is its key order.
   std::vector<IndexPartVerdict> parts;
 };
 

@@ -66,7 +66,7 @@ class Checker {
     Visit(out_.root, 0, true, nullptr);
     if (!out_.error.empty()) return;
     out_.depth = leafDepth_;
-    CheckOrder();
+    if (options_.keyOrder) CheckOrder();
     if (!out_.error.empty()) return;
     CheckSiblings();
     if (!out_.error.empty()) return;

@@ -24,7 +24,8 @@ struct IdxEntry {
 };
 
 struct IdxCheckOptions {
-  char pad = ' ';  // pad byte of trailing counts: blank for character keys
+  char pad = ' ';        // pad byte of trailing counts: blank for character keys
+  bool keyOrder = true;  // keys in this engine's order (off: only the tree's shape)
 };
 
 struct IdxCheckResult {

@@ -156,7 +156,7 @@ class Checker {
       if (leafDepth_ != depth) return Fail("leaves at different depths");
       for (int i = 0; i < count; ++i) {
         MdxEntry e{key(i), ptr(i)};
-        if (!tag_->entries.empty()) {
+        if (options_.keyOrder && !tag_->entries.empty()) {
           const MdxEntry& last = tag_->entries.back();
           const int c = CompareMdxKeys(last.key, e.key, tag_->type, tag_->descending);
           if (c > 0) return Fail("keys out of order in block " + std::to_string(block));

@@ -45,6 +45,7 @@ struct MdxCheckResult {
 struct MdxCheckOptions {
   bool minimumFill = true;      // nodes below the root hold at least K / 2 keys
   bool everyBlockKnown = true;  // each block a tag header, a node or free
+  bool keyOrder = true;         // keys in this engine's order (off: only the tree's shape)
 };
 
 MdxCheckResult CheckMdxFile(const std::string& path, const MdxCheckOptions& options = {});

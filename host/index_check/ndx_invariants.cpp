@@ -64,7 +64,7 @@ class Checker {
     if (out_.root < 1 || out_.root >= out_.endPage) return "root outside the file";
     std::string e = Walk(out_.root, 0, nullptr);
     if (!e.empty()) return e;
-    e = CheckOrder();
+    if (options_.keyOrder) e = CheckOrder();
     if (!e.empty()) return e;
     e = CheckFreeChain();
     if (!e.empty()) return e;

@@ -23,6 +23,7 @@ struct NdxCheckOptions {
   int asciiSort = 1;       // how character keys are ordered
   uint32_t freeHead = 0;   // head of the free chain held by an open handle
   bool compacted = false;  // after close: every page is in the tree
+  bool keyOrder = true;    // keys in this engine's order (off: only the tree's shape)
 };
 
 struct NdxCheckResult {

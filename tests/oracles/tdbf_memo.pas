@@ -14,7 +14,7 @@ program tdbf_memo;
 {$mode objfpc}{$H+}
 
 uses
-  SysUtils, Classes, DB, dbf, dbf_fields;
+  SysUtils, Classes, DB, dbf, dbf_fields, tdbf_tables;
 
 const
   Lengths: array[1..8] of Integer = (0, 1, 509, 510, 511, 512, 513, 100000);
@@ -45,11 +45,8 @@ var
   T: TDbf;
   N: Integer;
 begin
-  T := TDbf.Create(nil);
+  T := NewTable(Dir, Name + '.dbf', Level);
   try
-    T.FilePathFull := Dir;
-    T.TableName := Name + '.dbf';
-    T.TableLevel := Level;
     T.FieldDefs.Add('NAME', ftString, 10);
     T.FieldDefs.Add('NOTE', ftMemo);
     T.CreateTable;
@@ -75,12 +72,9 @@ var
   F: TFileStream;
 begin
   ForceDirectories(OutDir);
-  T := TDbf.Create(nil);
+  T := ForReading(Path);
   try
     try
-      T.FilePathFull := ExtractFilePath(ExpandFileName(Path));
-      T.TableName := ExtractFileName(Path);
-      T.ReadOnly := True;
       T.Open;
       T.First;
       N := 0;

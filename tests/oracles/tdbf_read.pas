@@ -10,7 +10,7 @@ program tdbf_read;
 {$mode objfpc}{$H+}
 
 uses
-  SysUtils, Classes, DB, dbf, dbf_fields;
+  SysUtils, Classes, DB, dbf, dbf_fields, tdbf_tables;
 
 function RightTrim(const S: AnsiString): AnsiString;
 var
@@ -33,12 +33,9 @@ begin
   Fmt := DefaultFormatSettings;
   Fmt.DecimalSeparator := '.';
   Fmt.ThousandSeparator := #0;
-  T := TDbf.Create(nil);
+  T := ForReading(ParamStr(1));
   try
     try
-      T.FilePathFull := ExtractFilePath(ExpandFileName(ParamStr(1)));
-      T.TableName := ExtractFileName(ParamStr(1));
-      T.ReadOnly := True;
       T.ShowDeleted := False;
       T.Open;
       T.First;

@@ -22,6 +22,9 @@ var
 function NewTable(const Dir, Name: string; Level: Integer): TDbf;
 { An existing table, opened exclusively for work. }
 function OpenTable(const Dir, Name: string): TDbf;
+{ An existing table at Path, read-only and not yet open (for settings that
+  must precede the open, such as ShowDeleted). }
+function ForReading(const Path: string): TDbf;
 { An existing table at Path, opened read-only. }
 function OpenForReading(const Path: string): TDbf;
 
@@ -61,10 +64,15 @@ begin
   Result.Open;
 end;
 
-function OpenForReading(const Path: string): TDbf;
+function ForReading(const Path: string): TDbf;
 begin
   Result := Prepared(ExtractFilePath(ExpandFileName(Path)), ExtractFileName(Path));
   Result.ReadOnly := True;
+end;
+
+function OpenForReading(const Path: string): TDbf;
+begin
+  Result := ForReading(Path);
   Result.Open;
 end;
 

@@ -13,7 +13,7 @@ program tdbf_write;
 {$mode objfpc}{$H+}
 
 uses
-  SysUtils, Classes, DB, dbf, dbf_fields;
+  SysUtils, Classes, DB, dbf, dbf_fields, tdbf_tables;
 
 type
   TTableDef = record
@@ -122,12 +122,8 @@ var
   Long: AnsiString;
   I: Integer;
 begin
-  T := TDbf.Create(nil);
+  T := NewTable(Dir, Table.Name + '.dbf', Table.Level);
   try
-    T.FilePathFull := Dir;
-    T.TableName := Table.Name + '.dbf';
-    T.TableLevel := Table.Level;
-    T.Exclusive := True;
     T.FieldDefs.Add('NAME', ftString, 20);
     AddFloat(T, 'AMOUNT', 10, 2);
     T.FieldDefs.Add('QTY', ftInteger);
@@ -188,7 +184,7 @@ var
 begin
   CheckVersion(IncludeTrailingPathDelimiter(Dir) + Table.Name + '.dbf', Table.Version);
   Lines := TStringList.Create;
-  T := TDbf.Create(nil);
+  T := ForReading(IncludeTrailingPathDelimiter(Dir) + Table.Name + '.dbf');
   try
     Lines.Add('kv-oracle-expect'#9'1');
     Lines.Add('file'#9 + Table.Name + '.dbf');
@@ -196,9 +192,6 @@ begin
     Lines.Add('memo'#9 + Table.MemoKind);
     Lines.Add('version'#9'0x' + IntToHex(Table.Version, 2));
     Lines.Add('after_version'#9 + IntToStr(Table.AfterVersion));
-    T.FilePathFull := Dir;
-    T.TableName := Table.Name + '.dbf';
-    T.ReadOnly := True;
     T.ShowDeleted := True;
     T.Open;
     for I := 0 to T.DbfFieldDefs.Count - 1 do

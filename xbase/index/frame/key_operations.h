@@ -15,10 +15,14 @@
 //   PathStack& Path(const Ref&)
 //   size_t KeyLength(const Ref&), bool Unique(const Ref&)
 //   uint64_t EntryBound(const Ref&)          no index holds more entries
-//   void GiveKey(const Ref&, const uint8_t* stored, void* out)
-//   void MakeSearchKey(const Ref&, const void*, uint16_t flags, uint32_t
-//                      record, SearchKey*)
-//   void MakeEntryKey(const Ref&, const void*, uint32_t record, SearchKey*)
+//   bool TextKey(const Ref&)                 a key is given with a NUL after
+//                                            its L bytes
+//   const char* Expression(const Ref&)
+//   KeyOwner(const Ref&)                     what the family's key makers
+//                                            take: MakeSearchKey(owner, key,
+//                                            flags, record, SearchKey*) and
+//                                            MakeEntryKey(owner, key, record,
+//                                            SearchKey*), found by argument
 //   uint16_t kFindExact                      the exact search flag
 //
 // and the tree: Begin, Search, Top, Bottom, Next, Previous, EntryAt,
@@ -51,7 +55,7 @@ class KeyOperations {
     XBSTATUS s = tree.Begin();
     if (s != 0) return s;
     SearchKey entry;
-    F::MakeEntryKey(ref, key, record, &entry);
+    MakeEntryKey(F::KeyOwner(ref), key, record, &entry);
     if ((s = tree.Insert(entry)) != 0) return s;
     return Status();
   }
@@ -66,7 +70,7 @@ class KeyOperations {
     XBSTATUS s = tree.Begin();
     if (s != 0) return s;
     SearchKey entry;
-    F::MakeEntryKey(ref, key, record, &entry);
+    MakeEntryKey(F::KeyOwner(ref), key, record, &entry);
     XBSTATUS code = 0;
     if ((s = tree.Remove(entry, &code)) != 0) return s;
     return SetState(code);
@@ -82,7 +86,7 @@ class KeyOperations {
     XBSTATUS s = tree.Begin();
     if (s != 0) return s;
     SearchKey search;
-    F::MakeSearchKey(ref, key, flags, *record, &search);
+    MakeSearchKey(F::KeyOwner(ref), key, flags, *record, &search);
     XBSTATUS code = 0;
     if ((s = tree.Search(search, &code)) != 0) return s;
     if (code == kIndexEmpty) {
@@ -159,6 +163,25 @@ class KeyOperations {
     return GiveEntry(ref, tree, code, key, record, false);
   }
 
+  // The key expression, compacted as the file stores it.
+  static XBSTATUS Expression(const char* kModule, Handle handle, char* text) {
+    if (text == nullptr) return XB_FAIL(XB_E_NULL);
+    Ref ref{};
+    if (!F::Select(handle, kModule, &ref)) return Status();
+    std::strcpy(text, F::Expression(ref));
+    return Status();
+  }
+
+  // Rereads the header words another process may have changed.
+  static XBSTATUS Reread(const char* kModule, Handle handle) {
+    Ref ref{};
+    if (!F::Select(handle, kModule, &ref)) return Status();
+    Tree tree = F::MakeTree(ref);
+    const XBSTATUS s = tree.Begin();
+    if (s != 0) return s;
+    return Status();
+  }
+
  private:
   // Returns the entry at the position, stores it as the current key when
   // asked, and leaves `code` as the call's state.
@@ -168,7 +191,9 @@ class KeyOperations {
     uint32_t r = 0;
     const XBSTATUS s = tree.EntryAt(bytes, &r);
     if (s != 0) return s;
-    F::GiveKey(ref, bytes, key);
+    const size_t L = F::KeyLength(ref);
+    std::memcpy(key, bytes, L);
+    if (F::TextKey(ref)) static_cast<uint8_t*>(key)[L] = 0;
     *record = r;
     if (makeCurrent) F::Current(ref).Store(bytes, r, F::Path(ref));
     return SetState(code);
@@ -192,7 +217,7 @@ class KeyOperations {
     }
     const size_t L = F::KeyLength(ref);
     SearchKey key;
-    F::MakeSearchKey(ref, current.key(), F::kFindExact, current.record(), &key);
+    MakeSearchKey(F::KeyOwner(ref), current.key(), F::kFindExact, current.record(), &key);
     // The stored key is L bytes and may hold NUL bytes: compare all of them.
     std::memcpy(key.bytes, current.key(), L);
     key.length = L;
@@ -225,10 +250,18 @@ namespace kv::xb::index {
 
 // The traits the single-file families (NDX, IDX, NTX) share: a select gives
 // the control block, which holds the cache, path, page file and current key.
-template <class Block>
+template <class Block, class TreeType, class SearchKeyType, Block* (*SelectBlock)(XBHANDLE)>
 struct SingleFileTraits {
   using Handle = XBHANDLE;
   using Ref = Block*;
+  using Tree = TreeType;
+  using SearchKey = SearchKeyType;
+  static bool Select(XBHANDLE handle, const char*, Block** out) {
+    *out = SelectBlock(handle);
+    return *out != nullptr;
+  }
+  static Tree MakeTree(Block* ix) { return Tree(*ix); }
+  static const Block& KeyOwner(Block* ix) { return *ix; }
   static bool ReadOnly(Block* ix) { return ix->readOnly(); }
   static OperationFrame Frame(Block* ix) { return OperationFrame(ix->cache, ix->path, ix->pages); }
   static CurrentKey& Current(Block* ix) { return ix->current; }
@@ -285,4 +318,18 @@ struct SingleFileTraits {
     constexpr const char* kModule = CUR;                                                      \
     XB_ENTER();                                                                               \
     return KEYS::Current(kModule, handle, key, record);                                       \
+  }
+
+// The expression and header reread calls of a single-file family: PREFIX##EXPR
+// and PREFIX##HGET, with the module names their log lines carry.
+#define KV_INDEX_FILE_EXPORTS(PREFIX, KEYS, EXPR_MODULE, HGET_MODULE) \
+  KV_API XBSTATUS KV_CALL PREFIX##EXPR(XBHANDLE handle, char* text) { \
+    constexpr const char* kModule = EXPR_MODULE;                      \
+    XB_ENTER();                                                       \
+    return KEYS::Expression(kModule, handle, text);                   \
+  }                                                                   \
+  KV_API XBSTATUS KV_CALL PREFIX##HGET(XBHANDLE handle) {             \
+    constexpr const char* kModule = HGET_MODULE;                      \
+    XB_ENTER();                                                       \
+    return KEYS::Reread(kModule, handle);                             \
   }

@@ -1,6 +1,9 @@
 #include "xbase/index/frame/made_key.h"
 
+#include <cstring>
+
 #include "xbase/frame/memory_block.h"
+#include "xbase/index/frame/numeric_keys.h"
 
 namespace kv::xb::index {
 
@@ -16,6 +19,40 @@ XBSTATUS NewKeyBlock(const char* module, size_t size, KVHGLOBAL* block, uint8_t*
   *block = h;
   *bytes = p;
   return 0;
+}
+
+XBSTATUS NewMadeKeyBlock(const char* module, const expr::KeyValue& value, const uint8_t* fixed,
+                         size_t size, KVHGLOBAL* block, void** address) {
+  const bool text = value.type == 'C';
+  KVHGLOBAL h = 0;
+  uint8_t* p = nullptr;
+  const XBSTATUS s = NewKeyBlock(module, text ? value.text.size() + 1 : size, &h, &p);
+  if (s != 0) return s;
+  if (text) {
+    std::memcpy(p, value.text.data(), value.text.size());
+    p[value.text.size()] = 0;
+  } else {
+    std::memcpy(p, fixed, size);
+  }
+  *block = h;
+  *address = p;
+  return 0;
+}
+
+XBSTATUS GiveNumberKey(const char* kModule, void* key, double value, PutKeyFunction put) {
+  if (key == nullptr) return XB_FAIL(XB_E_NULL);
+  put(static_cast<uint8_t*>(key), value);
+  return Status();
+}
+
+XBSTATUS GiveDateKey(const char* kModule, void* key, const char* text, int16_t style,
+                     PutKeyFunction put) {
+  if (key == nullptr || text == nullptr) return XB_FAIL(XB_E_NULL);
+  double day = 0;
+  const XBSTATUS s = DateKeyFromText(text, style, &day);
+  if (s != 0) return XB_FAIL(s);
+  put(static_cast<uint8_t*>(key), day);
+  return Status();
 }
 
 }  // namespace kv::xb::index

@@ -8,6 +8,7 @@
 
 #include "kv/xbase.h"
 #include "platform/kernel/memory.h"
+#include "xbase/expr/evaluator.h"
 #include "xbase/frame/engine.h"
 
 namespace kv::xb::index {
@@ -16,6 +17,18 @@ namespace kv::xb::index {
 // bytes every engine block has); -10 or -11 with a log line when the memory
 // cannot be had or locked.
 XBSTATUS NewKeyBlock(const char* module, size_t size, KVHGLOBAL* block, uint8_t** bytes);
+
+// A made key in a new locked block: a character key's text and its NUL,
+// else the `size` bytes of `fixed` (the family's binary form).
+XBSTATUS NewMadeKeyBlock(const char* module, const expr::KeyValue& value, const uint8_t* fixed,
+                         size_t size, KVHGLOBAL* block, void** address);
+
+// A number or a date text as a key in the caller's buffer, in the form
+// `put` writes (the family's number form; a blank date is kBlankDateKey).
+using PutKeyFunction = void (*)(uint8_t* key, double value);
+XBSTATUS GiveNumberKey(const char* kModule, void* key, double value, PutKeyFunction put);
+XBSTATUS GiveDateKey(const char* kModule, void* key, const char* text, int16_t style,
+                     PutKeyFunction put);
 
 // What a family's key maker does: the key of `data`'s current record for
 // index (or tag) `indexHandle`, in a new locked block.
@@ -53,3 +66,35 @@ XBSTATUS GiveMadeKeyHandle(const char* kModule, MakeKeyFunction<IndexHandle> mak
 }
 
 }  // namespace kv::xb::index
+
+// The two exported ways of giving a made key: PREFIX##KMAKE (its address)
+// and PREFIX##KMAKEH (its block), for index handles of type HANDLE made by
+// MAKE; their log lines carry the file's kModule.
+#define KV_INDEX_MADE_KEY_EXPORTS(PREFIX, HANDLE, MAKE)                                        \
+  KV_API XBSTATUS KV_CALL PREFIX##KMAKE(XBHANDLE dataHandle, HANDLE indexHandle, void** key) { \
+    XB_ENTER();                                                                                \
+    return ::kv::xb::index::GiveMadeKey<HANDLE>(kModule, MAKE, dataHandle, indexHandle, key);  \
+  }                                                                                            \
+  KV_API XBSTATUS KV_CALL PREFIX##KMAKEH(XBHANDLE dataHandle, HANDLE indexHandle,              \
+                                         KVHGLOBAL* key) {                                     \
+    XB_ENTER();                                                                                \
+    return ::kv::xb::index::GiveMadeKeyHandle<HANDLE>(kModule, MAKE, dataHandle, indexHandle,  \
+                                                      key);                                    \
+  }
+
+// PREFIX##KNUM and PREFIX##KDATE of a family whose number and date keys are
+// binary, written by PUT_NUMBER and PUT_DATE; NUM_MODULE and DATE_MODULE name
+// their log lines.
+#define KV_INDEX_NUMBER_KEY_EXPORTS(PREFIX, NUM_MODULE, DATE_MODULE, PUT_NUMBER, PUT_DATE) \
+  KV_API XBSTATUS KV_CALL PREFIX##KNUM(void* key, double value) {                          \
+    constexpr const char* kNumModule = NUM_MODULE;                                         \
+    const char* kModule = kNumModule;                                                      \
+    XB_ENTER();                                                                            \
+    return ::kv::xb::index::GiveNumberKey(kModule, key, value, PUT_NUMBER);                \
+  }                                                                                        \
+  KV_API XBSTATUS KV_CALL PREFIX##KDATE(void* key, const char* text, int16_t style) {      \
+    constexpr const char* kDateModule = DATE_MODULE;                                       \
+    const char* kModule = kDateModule;                                                     \
+    XB_ENTER();                                                                            \
+    return ::kv::xb::index::GiveDateKey(kModule, key, text, style, PUT_DATE);              \
+  }

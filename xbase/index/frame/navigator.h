@@ -77,6 +77,97 @@ class Navigator {
     return 0;
   }
 
+  // Positions the path on a key in a tree whose interior keys are the
+  // greatest of their subtrees: `compare(entryKey)` orders the key sought
+  // against a stored key; with `key.exact` equal keys are told apart by
+  // `key.record`, else the leftmost equal entry is taken. `*code`: 0 found;
+  // 4 not found, positioned on the greatest smaller entry (or the last
+  // one); 3 the key sorts before every entry, positioned on the first; 2
+  // empty index.
+  template <class Key, class Compare>
+  XBSTATUS Search(uint32_t root, const Key& key, Compare compare, XBSTATUS* code) {
+    int level = 0;
+    path_[0] = {root, 0};
+    path_.set_depth(0);
+    XBSTATUS s = page_.Load(root);
+    if (s != 0) return s;
+    if (page_.EntryCount() == 0) {
+      // An empty root; an interior one here is damage.
+      if (!page_.Leaf()) return page_.Corrupt();
+      *code = kIndexEmpty;
+      return 0;
+    }
+    // Each further leaf the search steps to lies after the last one; a sound
+    // tree has fewer leaves than pages.
+    uint64_t stepsLeft = page_.PageBound() + 1;
+    for (;;) {
+      const bool leaf = page_.Leaf();
+      const int count = page_.EntryCount();
+      int lo = 0;
+      int hi = count - 1;
+      while (lo <= hi) {
+        const int mid = (lo + hi) / 2;
+        int c = compare(page_.Key(mid));
+        if (c == 0) {
+          if (!leaf) {
+            c = -1;  // equal keys may lie further left
+          } else if (key.exact) {
+            const uint32_t r = page_.Record(mid);
+            c = key.record < r ? -1 : (key.record > r ? 1 : 0);
+          } else if (mid != lo) {
+            hi = mid;  // keep the leftmost equal entry in range
+            continue;
+          }
+        }
+        if (c == 0) {
+          path_[level].index = mid;
+          path_.set_depth(level);
+          *code = kKeyFound;
+          return 0;
+        }
+        if (c < 0) {
+          hi = mid - 1;
+        } else {
+          lo = mid + 1;
+        }
+      }
+      if (!leaf) {
+        path_[level].index = lo;
+        if (!path_.CanDescend(level)) return page_.Corrupt();
+        const uint32_t child = page_.Child(lo);
+        ++level;
+        path_[level] = {child, 0};
+        path_.set_depth(level);
+        if ((s = page_.Load(child)) != 0) return s;
+        continue;
+      }
+      path_.set_depth(level);
+      if (lo < count && hi >= 0) {
+        path_[level].index = hi;
+        *code = kKeyNotFound;
+        return 0;
+      }
+      XBSTATUS edge = 0;
+      if (lo < count) {
+        // Smaller than every key of this leaf: the entry before it, if any.
+        path_[level].index = 0;
+        if ((s = Previous(root, &edge)) != 0) return s;
+        *code = edge == kPastEdge ? kPastEdge : kKeyNotFound;
+        return 0;
+      }
+      // Greater than every key of this leaf: go on in the next one.
+      path_[level].index = count - 1;
+      if ((s = Next(root, &edge)) != 0) return s;
+      if (edge != kKeyFound) {
+        *code = kKeyNotFound;
+        return 0;
+      }
+      if (stepsLeft-- == 0) return page_.Corrupt();
+      level = path_.depth();
+      if ((s = page_.Load(path_[level].page)) != 0) return s;
+    }
+  }
+
   // Puts the path back where the current key was last given, when every
   // page on the way still leads there and the entry is still in its place;
   // `*restored` tells. Otherwise the caller searches for it by key.

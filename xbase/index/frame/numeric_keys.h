@@ -15,6 +15,14 @@ inline constexpr int kNumericKeyLength = 8;
 
 // trunc((year - 1) x 365.25) + days of the months before + day + 1721410.
 double DateKeyDay(date::Ymd date);
+// A date with year, month and day 0 is blank.
+inline bool BlankDate(date::Ymd date) {
+  return date.year == 0 && date.month == 0 && date.day == 0;
+}
+// The day number of a date key, kBlankDateKey for a blank date.
+inline double DateKeyOf(date::Ymd date) {
+  return BlankDate(date) ? kBlankDateKey : DateKeyDay(date);
+}
 
 // The eight key bytes of `value`.
 void PutNumericKey(uint8_t* key, double value);

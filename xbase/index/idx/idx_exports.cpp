@@ -5,6 +5,7 @@
 
 #include "xbase/frame/engine.h"
 #include "xbase/frame/text.h"
+#include "xbase/index/frame/index_file.h"
 #include "xbase/index/frame/key_operations.h"
 #include "xbase/index/frame/operation_frame.h"
 #include "xbase/index/idx/idx_tree.h"
@@ -15,46 +16,20 @@ namespace ixs = kv::xb::index;
 
 namespace {
 
-struct IdxKeys : ixs::SingleFileTraits<IdxIndex> {
-  using Tree = idx::Tree;
-  using SearchKey = idx::SearchKey;
+struct IdxKeys : ixs::SingleFileTraits<IdxIndex, idx::Tree, idx::SearchKey, SelectIndex> {
   static constexpr size_t kKeyBytes = kMaxKeyLength + 8;
   static constexpr uint16_t kFindExact = idx::kFindExact;
-  static bool Select(XBHANDLE handle, const char*, IdxIndex** out) {
-    *out = SelectIndex(handle);
-    return *out != nullptr;
-  }
-  static Tree MakeTree(IdxIndex* ix) { return Tree(*ix); }
   static uint64_t EntryBound(IdxIndex* ix) {
     return uint64_t{ix->pages.endPage} * (Node::kMaxEntries + 1u) + 64u;
   }
   // L bytes, and a NUL after text keys.
-  static void GiveKey(IdxIndex* ix, const uint8_t* key, void* out) {
-    std::memcpy(out, key, ix->keyLength);
-    if (ix->textKeys()) static_cast<uint8_t*>(out)[ix->keyLength] = 0;
-  }
-  static void MakeSearchKey(IdxIndex* ix, const void* key, uint16_t flags, uint32_t record,
-                            SearchKey* out) {
-    idx::MakeSearchKey(*ix, key, flags, record, out);
-  }
-  static void MakeEntryKey(IdxIndex* ix, const void* key, uint32_t record, SearchKey* out) {
-    idx::MakeEntryKey(*ix, key, record, out);
-  }
+  static bool TextKey(IdxIndex* ix) { return ix->textKeys(); }
+  static const char* Expression(IdxIndex* ix) { return ix->expression; }
 };
 
 using Keys = ixs::KeyOperations<IdxKeys>;
 
 }  // namespace
-
-KV_API XBSTATUS KV_CALL XBDIEXPR(XBHANDLE handle, char* text) {
-  constexpr const char* kModule = "IEXPR";
-  XB_ENTER();
-  if (text == nullptr) return XB_FAIL(XB_E_NULL);
-  IdxIndex* ix = SelectIndex(handle);
-  if (ix == nullptr) return Status();
-  std::strcpy(text, ix->expression);
-  return Status();
-}
 
 KV_API XBSTATUS KV_CALL XBDIINFO(XBHANDLE handle, XBIDXINFO* info) {
   constexpr const char* kModule = "IINFO";
@@ -62,34 +37,15 @@ KV_API XBSTATUS KV_CALL XBDIINFO(XBHANDLE handle, XBIDXINFO* info) {
   if (info == nullptr) return XB_FAIL(XB_E_NULL);
   IdxIndex* ix = SelectIndex(handle);
   if (ix == nullptr) return Status();
-  std::memset(info, 0, sizeof *info);
-  // Both areas hold 260 characters and a NUL; the record was zero-filled.
-  std::memcpy(info->fileName, ix->fileName, BoundedLength(ix->fileName, sizeof info->fileName - 1));
-  info->openFlags =
-      static_cast<uint16_t>((ix->readOnly() ? 1 : 0) | (ix->state & (kStateBit1 | kStateShared)));
-  info->keyLength = ix->keyLength;
+  ixs::PutFileInfo(*ix, info);
+  ixs::PutKeyInfo(ix->keyLength, ix->unique, ix->expression, info);
   info->keyType = static_cast<uint8_t>(ix->typeLetter);
-  info->unique = ix->unique ? 128 : 0;
   info->form = static_cast<uint8_t>((ix->compact ? 4 : 0) | (ix->descending ? 1 : 0));
   info->formCode = ix->compact ? 8 : 3;
-  info->lockState = ix->lockState;
-  const size_t length = std::strlen(ix->expression);
-  info->expressionLength = static_cast<uint16_t>(length);
-  std::memcpy(info->expression, ix->expression,
-              length < sizeof info->expression - 1 ? length : sizeof info->expression - 1);
   return Status();
 }
 
-KV_API XBSTATUS KV_CALL XBDIHGET(XBHANDLE handle) {
-  constexpr const char* kModule = "IHGET";
-  XB_ENTER();
-  IdxIndex* ix = SelectIndex(handle);
-  if (ix == nullptr) return Status();
-  Tree tree(*ix);
-  const XBSTATUS s = tree.Begin();
-  if (s != 0) return s;
-  return Status();
-}
+KV_INDEX_FILE_EXPORTS(XBDI, Keys, "IEXPR", "IHGET")
 
 KV_INDEX_KEY_EXPORTS(XBDI, XBHANDLE, Keys, "IKADD", "IKDEL", "IKFIND", "IKTOP", "IKBOT", "IKNEXT",
                      "IKPREV", "IKCUR")

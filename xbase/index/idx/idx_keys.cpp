@@ -43,6 +43,11 @@ void PutDateKey(uint8_t* key, bool blank, double day) {
   PutOrderedDouble(key, day);
 }
 
+// A date key from a day number; kBlankDateKey for a blank date.
+void PutDayNumberKey(uint8_t* key, double day) {
+  PutDateKey(key, day == index::kBlankDateKey, day);
+}
+
 // The key value of the current record: the text of a character key, or the
 // binary form of the other types in `binary`, and its size.
 XBSTATUS EvaluateRecordKey(dbf::DataFile& data, const IdxIndex& ix, expr::KeyValue& value,
@@ -55,8 +60,7 @@ XBSTATUS EvaluateRecordKey(dbf::DataFile& data, const IdxIndex& ix, expr::KeyVal
       size = value.text.size() + 1;
       break;
     case 'D': {
-      const bool blank = value.date.year == 0 && value.date.month == 0 && value.date.day == 0;
-      PutDateKey(binary, blank, blank ? 0.0 : index::DateKeyDay(value.date));
+      PutDayNumberKey(binary, index::DateKeyOf(value.date));
       size = kKeyBytes;
       break;
     }
@@ -88,18 +92,7 @@ XBSTATUS MakeKey(XBHANDLE dataHandle, XBHANDLE indexHandle, KVHGLOBAL* block, vo
   size_t size = 0;
   XBSTATUS s = EvaluateRecordKey(*data, *ix, value, binary, &size);
   if (s != 0) return s;
-  KVHGLOBAL h = 0;
-  uint8_t* p = nullptr;
-  if ((s = index::NewKeyBlock(kModule, size, &h, &p)) != 0) return s;
-  if (value.type == 'C') {
-    std::memcpy(p, value.text.data(), value.text.size());
-    p[value.text.size()] = 0;
-  } else {
-    std::memcpy(p, binary, size);
-  }
-  *block = h;
-  *address = p;
-  return 0;
+  return index::NewMadeKeyBlock(kModule, value, binary, size, block, address);
 }
 
 }  // namespace
@@ -144,33 +137,5 @@ void FitEntryKey(const IdxIndex& ix, const uint8_t* key, size_t size, uint8_t* o
 
 }  // namespace kv::xb::idx
 
-KV_API XBSTATUS KV_CALL XBDIKMAKE(XBHANDLE dataHandle, XBHANDLE indexHandle, void** key) {
-  XB_ENTER();
-  return index::GiveMadeKey<XBHANDLE>(kModule, MakeKey, dataHandle, indexHandle, key);
-}
-
-KV_API XBSTATUS KV_CALL XBDIKMAKEH(XBHANDLE dataHandle, XBHANDLE indexHandle, KVHGLOBAL* key) {
-  XB_ENTER();
-  return index::GiveMadeKeyHandle<XBHANDLE>(kModule, MakeKey, dataHandle, indexHandle, key);
-}
-
-KV_API XBSTATUS KV_CALL XBDIKNUM(void* key, double value) {
-  constexpr const char* kNumModule = "IKNUM";
-  const char* kModule = kNumModule;
-  XB_ENTER();
-  if (key == nullptr) return XB_FAIL(XB_E_NULL);
-  PutOrderedDouble(static_cast<uint8_t*>(key), value);
-  return Status();
-}
-
-KV_API XBSTATUS KV_CALL XBDIKDATE(void* key, const char* text, int16_t style) {
-  constexpr const char* kDateModule = "IKDATE";
-  const char* kModule = kDateModule;
-  XB_ENTER();
-  if (key == nullptr || text == nullptr) return XB_FAIL(XB_E_NULL);
-  double day = 0;
-  const XBSTATUS s = index::DateKeyFromText(text, style, &day);
-  if (s != 0) return XB_FAIL(s);
-  PutDateKey(static_cast<uint8_t*>(key), day == index::kBlankDateKey, day);
-  return Status();
-}
+KV_INDEX_MADE_KEY_EXPORTS(XBDI, XBHANDLE, MakeKey)
+KV_INDEX_NUMBER_KEY_EXPORTS(XBDI, "IKNUM", "IKDATE", PutOrderedDouble, PutDayNumberKey)

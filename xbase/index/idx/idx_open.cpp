@@ -8,6 +8,7 @@
 #include "xbase/frame/file_layer.h"
 #include "xbase/frame/select.h"
 #include "xbase/frame/text.h"
+#include "xbase/index/frame/index_file.h"
 #include "xbase/index/idx/idx_node.h"
 #include "xbase/index/idx/idx_tree.h"
 
@@ -16,23 +17,9 @@ using namespace kv::xb::idx;
 
 namespace {
 
-constexpr uint16_t kModeProduction = 0x0200;
-constexpr uint16_t kModeSharedProduction = 0x0800;
-constexpr uint16_t kModeProductionBits = 0x0600;
 constexpr uint16_t kCreateCompact = 0x0400;
 constexpr uint16_t kCreateDescending = 0x0100;
 constexpr int kNodeBuffers = 4;
-
-// The expression without blanks, upper-cased; its length.
-size_t CompactExpression(const char* in, size_t limit, char* out) {
-  size_t n = 0;
-  for (size_t i = 0; i < limit && in[i] != '\0'; ++i) {
-    if (in[i] == ' ') continue;
-    out[n++] = UpperAscii(in[i]);
-  }
-  out[n] = '\0';
-  return n;
-}
 
 void SetShape(IdxIndex& ix) {
   ix.entrySize = static_cast<uint16_t>(ix.keyLength + (ix.compact ? 8 : 4));
@@ -58,7 +45,7 @@ XBSTATUS CheckHeader(IdxIndex& ix, const uint8_t* header, uint64_t fileLength) {
   }
   const size_t raw = BoundedLength(text, limit);
   char expression[kMaxExpression + 2] = {};
-  const size_t n = CompactExpression(text, raw, expression);
+  const size_t n = index::CompactExpression(text, raw, expression);
   if (raw > kMaxExpression || n < 1) return XB_FAIL(XB_E_EXPRESSION);
   const uint32_t root = GetLE32(header + kOffRoot);
   const uint64_t bound = ix.compact ? fileLength : GetLE32(header + kOffEndOfFile);
@@ -90,21 +77,11 @@ XBSTATUS AllocateBuffers(IdxIndex& ix) {
 namespace kv::xb::idx {
 
 IdxIndex* SelectIndex(XBHANDLE handle) {
-  IdxIndex* ix = SelectAs<IdxIndex>(handle, SlotType::Idx);
-  if (ix != nullptr) {
-    ix->pages.fileNo = ix->fileNo;
-    ix->pages.readOnly = ix->readOnly();
-  }
-  return ix;
+  return index::SelectIndexFile<IdxIndex>(handle, SlotType::Idx);
 }
 
 XBSTATUS CloseIndex(XBHANDLE handle) {
-  IdxIndex* ix = SelectIndex(handle);
-  if (ix == nullptr) return Status();
-  const XBSTATUS s = os::Close(ix->fileNo);
-  if (s < 0) return s;
-  Current().handles.Free(handle);
-  return Status();
+  return index::CloseIndexFile(SelectIndex(handle), handle);
 }
 
 }  // namespace kv::xb::idx
@@ -118,7 +95,7 @@ KV_API XBSTATUS KV_CALL XBDICREATE(const char* name, uint16_t typeWord, const ch
   char compactText[kMaxExpression + 2] = {};
   const size_t raw = std::strlen(expression);
   char scratch[512] = {};
-  const size_t n = CompactExpression(expression, raw < 400 ? raw : 400, scratch);
+  const size_t n = index::CompactExpression(expression, raw < 400 ? raw : 400, scratch);
   if (n < 1 || n > kMaxExpression || raw >= 400) return XB_FAIL(XB_E_EXPRESSION);
   std::memcpy(compactText, scratch, n + 1);
   const bool unique = (typeWord & 0x80) != 0;
@@ -164,70 +141,39 @@ KV_API XBSTATUS KV_CALL XBDICREATE(const char* name, uint16_t typeWord, const ch
   root->count = 0;
   root->format = shape.newLeaf;
   EncodeNode(shape, *root, file + headerSize);
-  int fileNo = 0;
-  XBSTATUS s = os::Create(&fileNo, name);
-  if (s != 0) return s;
-  s = os::Write(fileNo, file, headerSize + kNodeSize, true);
-  const XBSTATUS closed = os::Close(fileNo);
-  if (s != 0) return s;
-  if (closed != 0) return closed;
-  return Status();
+  return index::WriteNewFile(name, file, headerSize + kNodeSize);
 }
 
 KV_API XBSTATUS KV_CALL XBDIOPENX(XBHANDLE* handle, const char* name, uint16_t mode) {
   constexpr const char* kModule = "IOPEN";
   XB_ENTER();
-  if (handle == nullptr || name == nullptr) return XB_FAIL(XB_E_NULL);
-  *handle = XB_NO_HANDLE;
-  HandleTable& table = Current().handles;
-  const int slot = table.FindFree();
-  if (slot < 0) return XB_FAIL(XB_E_NO_HANDLE);
-  if (mode & kModeSharedProduction) {
-    mode |= kModeProductionBits;
-    if (mode & os::kModeReadOnly) mode &= ~kModeSharedProduction;
-  }
-  if (name[0] == '\0') return XB_FAIL(XB_E_EMPTY_NAME);
-  if (std::strlen(name) > kMaxPath) return XB_FAIL(XB_E_OPEN);
-  std::unique_ptr<IdxIndex> ix(new (std::nothrow) IdxIndex);
-  if (!ix) return XB_FAIL(XB_E_MEMORY);
-  XBSTATUS s = os::Open(&ix->fileNo, name, mode, &ix->state);
-  if (s != 0) return s;
-  if (mode & kModeProduction) ix->state |= kStateBit1;
-  // The header is read and checked whatever the mode's low byte: the tree
-  // code relies on every value it checks.
   uint8_t header[kCompactHeader] = {};
-  uint64_t length = 0;
-  s = os::Length(ix->fileNo, &length);
-  if (s == 0) s = os::Seek(ix->fileNo, 0);
-  if (s == 0) s = os::Read(ix->fileNo, header, kStandardHeader);
-  if (s == 0) {
-    ix->options = header[kOffOptions];
-    ix->compact = (ix->options & kOptionsAnyCompact) != 0;
-    if (ix->compact) s = os::Read(ix->fileNo, header + kStandardHeader, kStandardHeader);
-  }
-  if (s == XB_E_READ) s = XB_FAIL(XB_E_READ);
-  if (s == 0) s = CheckHeader(*ix, header, length);
-  if (s == 0 && (s = AllocateBuffers(*ix)) != 0) s = XB_FAIL(s);
-  if (s != 0) {
-    const XBSTATUS failure = Status();
-    os::Close(ix->fileNo);
-    Current().status = failure;
-    return failure;
-  }
-  std::strncpy(ix->fileName, name, kMaxPath);
-  ix->freeHead = GetLE32(header + kOffFreeHead);
-  ix->endBound = ix->compact ? static_cast<uint32_t>(length / kNodeSize * kNodeSize)
+  auto read = [&header](IdxIndex& ix, uint64_t* length) {
+    XBSTATUS s = os::Length(ix.fileNo, length);
+    if (s == 0) s = os::Seek(ix.fileNo, 0);
+    if (s == 0) s = os::Read(ix.fileNo, header, kStandardHeader);
+    if (s == 0) {
+      ix.options = header[kOffOptions];
+      ix.compact = (ix.options & kOptionsAnyCompact) != 0;
+      if (ix.compact) s = os::Read(ix.fileNo, header + kStandardHeader, kStandardHeader);
+    }
+    if (s == XB_E_READ) s = XB_FAIL(XB_E_READ);
+    if (s == 0) s = CheckHeader(ix, header, *length);
+    if (s == 0 && (s = AllocateBuffers(ix)) != 0) s = XB_FAIL(s);
+    return s;
+  };
+  auto finish = [&header](IdxIndex& ix, uint64_t length) {
+    ix.freeHead = GetLE32(header + kOffFreeHead);
+    ix.endBound = ix.compact ? static_cast<uint32_t>(length / kNodeSize * kNodeSize)
                              : GetLE32(header + kOffEndOfFile);
-  ix->pages.fileNo = ix->fileNo;
-  ix->pages.readOnly = ix->readOnly();
-  ix->pages.pageSize = kNodeSize;
-  ix->pages.endPage = ix->endBound / kNodeSize;
-  ix->current.Clear();
-  const bool sizeMatches = ix->compact || length == GetLE32(header + kOffEndOfFile);
-  table.Take(slot, SlotType::Idx, std::move(ix), name);
-  *handle = static_cast<XBHANDLE>(slot);
-  if (!sizeMatches) return SetState(XB_BAD_LENGTH);
-  return Status();
+    ix.pages.fileNo = ix.fileNo;
+    ix.pages.readOnly = ix.readOnly();
+    ix.pages.pageSize = kNodeSize;
+    ix.pages.endPage = ix.endBound / kNodeSize;
+    ix.current.Clear();
+    return ix.compact || length == GetLE32(header + kOffEndOfFile);
+  };
+  return index::OpenIndexFile<IdxIndex>(kModule, SlotType::Idx, handle, name, mode, read, finish);
 }
 
 KV_API XBSTATUS KV_CALL XBDICLOSE(XBHANDLE handle) {

@@ -9,6 +9,7 @@
 #include "xbase/index/frame/key_compare.h"
 #include "xbase/index/frame/navigator.h"
 #include "xbase/index/frame/operation_frame.h"
+#include "xbase/index/frame/tree_walks_body.h"
 #include "xbase/index/idx/idx_node.h"
 
 namespace kv::xb::idx {
@@ -196,7 +197,6 @@ XBSTATUS Tree::NextLeaf(bool* found) {
   return 0;
 }
 
-namespace {
 // The decoded IDX node as the shared navigator reads it: every entry of an
 // interior node leads to one child.
 class IdxLayout {
@@ -218,37 +218,8 @@ class IdxLayout {
   Node& node_;
 };
 
-using IdxNavigator = index::Navigator<IdxLayout>;
-}  // namespace
-
-XBSTATUS Tree::Top(XBSTATUS* code) {
-  IdxLayout layout(*this, ix_, Work(1));
-  return IdxNavigator(layout, ix_.path).Top(ix_.root, code);
-}
-
-XBSTATUS Tree::Bottom(XBSTATUS* code) {
-  IdxLayout layout(*this, ix_, Work(1));
-  return IdxNavigator(layout, ix_.path).Bottom(ix_.root, code);
-}
-
-XBSTATUS Tree::Next(XBSTATUS* code) {
-  IdxLayout layout(*this, ix_, Work(1));
-  return IdxNavigator(layout, ix_.path).Next(ix_.root, code);
-}
-
-XBSTATUS Tree::Previous(XBSTATUS* code) {
-  IdxLayout layout(*this, ix_, Work(1));
-  return IdxNavigator(layout, ix_.path).Previous(ix_.root, code);
-}
-
-XBSTATUS Tree::EntryAt(uint8_t* key, uint32_t* record) {
-  IdxLayout layout(*this, ix_, Work(1));
-  return IdxNavigator(layout, ix_.path).EntryAt(ix_.keyLength, key, record);
-}
-
-XBSTATUS Tree::RestoreCurrent(bool* restored) {
-  IdxLayout layout(*this, ix_, Work(1));
-  return IdxNavigator(layout, ix_.path).Restore(ix_.current, ix_.root, ix_.keyLength, restored);
+IdxLayout Tree::MakeLayout() {
+  return IdxLayout(*this, ix_, Work(1));
 }
 
 XBSTATUS Tree::Search(const SearchKey& key, XBSTATUS* code) {
@@ -280,3 +251,5 @@ XBSTATUS Tree::Search(const SearchKey& key, XBSTATUS* code) {
 }
 
 }  // namespace kv::xb::idx
+
+template class kv::xb::index::TreeWalks<kv::xb::idx::Tree, kv::xb::idx::IdxLayout>;

@@ -7,19 +7,14 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "xbase/index/frame/search_key.h"
+#include "xbase/index/frame/tree_walks.h"
 #include "xbase/index/idx/idx_index.h"
 
 namespace kv::xb::idx {
 
-// A key as the search uses it: L bytes (texts padded with the pad byte), the
-// compared length, '?' matching, and for an exact search the record number.
-struct SearchKey {
-  uint8_t bytes[kMaxKeyLength] = {};
-  size_t length = 0;
-  bool wildcard = false;
-  bool exact = false;
-  uint32_t record = 0;
-};
+// Texts padded with the pad byte, binary keys whole.
+using SearchKey = index::ByteSearchKey<kMaxKeyLength>;
 
 // The search key of a caller's key; `flags` as XBDIKFIND takes them.
 void MakeSearchKey(const IdxIndex& ix, const void* key, uint16_t flags, uint32_t record,
@@ -28,7 +23,9 @@ void MakeSearchKey(const IdxIndex& ix, const void* key, uint16_t flags, uint32_t
 // unless the index is unique.
 void MakeEntryKey(const IdxIndex& ix, const void* key, uint32_t record, SearchKey* out);
 
-class Tree {
+class IdxLayout;
+
+class Tree : public index::TreeWalks<Tree, IdxLayout> {
  public:
   explicit Tree(IdxIndex& ix) : ix_(ix) {}
 
@@ -39,14 +36,6 @@ class Tree {
   // on the greatest smaller entry (or the last one); 3 the key sorts before
   // every entry, positioned on the first; 2 empty index.
   XBSTATUS Search(const SearchKey& key, XBSTATUS* code);
-  XBSTATUS Top(XBSTATUS* code);
-  XBSTATUS Bottom(XBSTATUS* code);
-  XBSTATUS Next(XBSTATUS* code);
-  XBSTATUS Previous(XBSTATUS* code);
-  XBSTATUS EntryAt(uint8_t* key, uint32_t* record);
-  // Puts the path back where the current key was last given, if it is
-  // still there (`*restored`).
-  XBSTATUS RestoreCurrent(bool* restored);
 
   XBSTATUS Insert(const SearchKey& entry);
   // `*code`: 0 removed, 4 no such entry, 2 empty index.
@@ -57,6 +46,13 @@ class Tree {
   XBSTATUS Corrupt();
 
  private:
+  friend class index::TreeWalks<Tree, IdxLayout>;
+  IdxLayout MakeLayout();
+  index::PathStack& WalkPath() { return ix_.path; }
+  uint32_t WalkRoot() const { return ix_.root; }
+  index::CurrentKey& WalkCurrent() { return ix_.current; }
+  size_t WalkKeyLength() const { return ix_.keyLength; }
+
   int CompareKey(const SearchKey& key, const uint8_t* entryKey) const;
   int CompareEntry(const SearchKey& key, const Node& node, int i, bool withRecord) const;
   XBSTATUS Descend(const SearchKey& key, bool* empty);
@@ -78,3 +74,5 @@ class Tree {
 };
 
 }  // namespace kv::xb::idx
+
+extern template class kv::xb::index::TreeWalks<kv::xb::idx::Tree, kv::xb::idx::IdxLayout>;

@@ -161,10 +161,8 @@ XBSTATUS Tree::CollapseRoot() {
 
 XBSTATUS Tree::Remove(const SearchKey& entry, XBSTATUS* code) {
   auto& path = t_.path;
-  XBSTATUS s = Search(entry, code);
-  if (s != 0) return s;
-  if (*code == index::kPastEdge) *code = index::kKeyNotFound;
-  if (*code != index::kKeyFound) return 0;
+  XBSTATUS s = index::FindForRemoval(*this, entry, code);
+  if (s != 0 || *code != index::kKeyFound) return s;
   const int level = path.depth();
   const uint32_t leafNo = path[level].page;
   Node leaf;

@@ -41,17 +41,8 @@ struct MdxKeys {
   }
   // L bytes and a NUL for character keys, the 8 or 12 key bytes for date
   // and numeric ones.
-  static void GiveKey(const TagRef& ref, const uint8_t* key, void* out) {
-    std::memcpy(out, key, ref.tree->keyLength);
-    if (ref.tree->keyType == 'C') static_cast<uint8_t*>(out)[ref.tree->keyLength] = 0;
-  }
-  static void MakeSearchKey(const TagRef& ref, const void* key, uint16_t flags, uint32_t record,
-                            SearchKey* out) {
-    mdx::MakeSearchKey(*ref.tree, key, flags, record, out);
-  }
-  static void MakeEntryKey(const TagRef& ref, const void* key, uint32_t record, SearchKey* out) {
-    mdx::MakeEntryKey(*ref.tree, key, record, out);
-  }
+  static bool TextKey(const TagRef& ref) { return ref.tree->keyType == 'C'; }
+  static const TagTree& KeyOwner(const TagRef& ref) { return *ref.tree; }
 };
 
 using Keys = idx::KeyOperations<MdxKeys>;

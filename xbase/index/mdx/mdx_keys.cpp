@@ -33,8 +33,7 @@ XBSTATUS MakeKey(XBHANDLE dataHandle, XBTAGHANDLE tagHandle, KVHGLOBAL* block, v
       size = value.text.size() + 1;
       break;
     case 'D': {
-      const bool blank = value.date.year == 0 && value.date.month == 0 && value.date.day == 0;
-      index::PutNumericKey(fixed, blank ? index::kBlankDateKey : index::DateKeyDay(value.date));
+      index::PutNumericKey(fixed, index::DateKeyOf(value.date));
       size = kDateKeyLength;
       break;
     }
@@ -45,49 +44,10 @@ XBSTATUS MakeKey(XBHANDLE dataHandle, XBTAGHANDLE tagHandle, KVHGLOBAL* block, v
     default:
       return XB_FAIL(XB_E_EXPRESSION);
   }
-  KVHGLOBAL h = 0;
-  uint8_t* p = nullptr;
-  if ((s = index::NewKeyBlock(kModule, size, &h, &p)) != 0) return s;
-  if (value.type == 'C') {
-    std::memcpy(p, value.text.data(), value.text.size());
-    p[value.text.size()] = 0;
-  } else {
-    std::memcpy(p, fixed, size);
-  }
-  *block = h;
-  *address = p;
-  return 0;
+  return index::NewMadeKeyBlock(kModule, value, fixed, size, block, address);
 }
 
 }  // namespace
 
-KV_API XBSTATUS KV_CALL XBDMKMAKE(XBHANDLE dataHandle, XBTAGHANDLE tag, void** key) {
-  XB_ENTER();
-  return index::GiveMadeKey<XBTAGHANDLE>(kModule, MakeKey, dataHandle, tag, key);
-}
-
-KV_API XBSTATUS KV_CALL XBDMKMAKEH(XBHANDLE dataHandle, XBTAGHANDLE tag, KVHGLOBAL* key) {
-  XB_ENTER();
-  return index::GiveMadeKeyHandle<XBTAGHANDLE>(kModule, MakeKey, dataHandle, tag, key);
-}
-
-KV_API XBSTATUS KV_CALL XBDMKNUM(void* key, double value) {
-  constexpr const char* kNumModule = "MKNUM";
-  const char* kModule = kNumModule;
-  XB_ENTER();
-  if (key == nullptr) return XB_FAIL(XB_E_NULL);
-  PutDecimalKey(static_cast<uint8_t*>(key), value);
-  return Status();
-}
-
-KV_API XBSTATUS KV_CALL XBDMKDATE(void* key, const char* text, int16_t style) {
-  constexpr const char* kDateModule = "MKDATE";
-  const char* kModule = kDateModule;
-  XB_ENTER();
-  if (key == nullptr || text == nullptr) return XB_FAIL(XB_E_NULL);
-  double day = 0;
-  const XBSTATUS s = index::DateKeyFromText(text, style, &day);
-  if (s != 0) return XB_FAIL(s);
-  index::PutNumericKey(static_cast<uint8_t*>(key), day);
-  return Status();
-}
+KV_INDEX_MADE_KEY_EXPORTS(XBDM, XBTAGHANDLE, MakeKey)
+KV_INDEX_NUMBER_KEY_EXPORTS(XBDM, "MKNUM", "MKDATE", PutDecimalKey, index::PutNumericKey)

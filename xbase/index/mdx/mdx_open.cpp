@@ -8,6 +8,7 @@
 #include "xbase/frame/file_layer.h"
 #include "xbase/frame/select.h"
 #include "xbase/frame/text.h"
+#include "xbase/index/frame/index_file.h"
 #include "xbase/index/mdx/mdx_file.h"
 
 using namespace kv::xb;
@@ -15,9 +16,6 @@ using namespace kv::xb::mdx;
 
 namespace {
 
-constexpr uint16_t kModeProduction = 0x0200;
-constexpr uint16_t kModeSharedProduction = 0x0800;
-constexpr uint16_t kModeProductionBits = 0x0600;
 constexpr uint8_t kVersion = 2;
 constexpr uint8_t kMaxSlotsMark = 48;  // '0'
 constexpr uint8_t kSlotLengthMark = 32;
@@ -72,12 +70,7 @@ XBSTATUS CheckHeader(MdxFile& file) {
 namespace kv::xb::mdx {
 
 MdxFile* SelectFile(XBHANDLE handle) {
-  MdxFile* file = SelectAs<MdxFile>(handle, SlotType::Mdx);
-  if (file != nullptr) {
-    file->pages.fileNo = file->fileNo;
-    file->pages.readOnly = file->readOnly();
-  }
-  return file;
+  return index::SelectIndexFile<MdxFile>(handle, SlotType::Mdx);
 }
 
 void LoadSlot(MdxFile& file, int slot) {
@@ -149,71 +142,40 @@ KV_API XBSTATUS KV_CALL XBDMCREATEX(const char* name, uint16_t units, uint16_t m
   for (size_t i = 0; i < baseLength; ++i) bytes[kOffBaseName + i] = UpperAscii(base[i]);
   PutLE16(bytes + kOffUnits, units);
   PutLE16(bytes + kOffBlockBytes, static_cast<uint16_t>(units * kUnit));
-  bytes[kOffProduction] = (mode & kModeProduction) ? 1 : 0;
+  bytes[kOffProduction] = (mode & index::kModeProduction) ? 1 : 0;
   bytes[kOffMaxSlots] = kMaxSlotsMark;
   bytes[kOffSlotLength] = kSlotLengthMark;
   PutLE32(bytes + kOffNextBlock, kFirstTreeBlock);
   PutToday(bytes + kOffUpdated);
-  int fileNo = 0;
-  XBSTATUS s = os::Create(&fileNo, name);
-  if (s != 0) return s;
-  s = os::Write(fileNo, bytes, sizeof bytes, true);
-  const XBSTATUS closed = os::Close(fileNo);
-  if (s != 0) return s;
-  if (closed != 0) return closed;
-  return Status();
+  return index::WriteNewFile(name, bytes, sizeof bytes);
 }
 
 KV_API XBSTATUS KV_CALL XBDMCREATE(const char* name, uint16_t units) {
-  return XBDMCREATEX(name, units, kModeProduction);
+  return XBDMCREATEX(name, units, index::kModeProduction);
 }
 
 KV_API XBSTATUS KV_CALL XBDMOPENX(XBHANDLE* handle, const char* name, uint16_t mode) {
   constexpr const char* kModule = "MOPEN";
   XB_ENTER();
-  if (handle == nullptr || name == nullptr) return XB_FAIL(XB_E_NULL);
-  *handle = XB_NO_HANDLE;
-  HandleTable& table = Current().handles;
-  const int slot = table.FindFree();
-  if (slot < 0) return XB_FAIL(XB_E_NO_HANDLE);
-  if (mode & kModeSharedProduction) {
-    mode |= kModeProductionBits;
-    if (mode & os::kModeReadOnly) mode &= ~kModeSharedProduction;
-  }
-  if (name[0] == '\0') return XB_FAIL(XB_E_EMPTY_NAME);
-  if (std::strlen(name) > kMaxPath) return XB_FAIL(XB_E_OPEN);
-  std::unique_ptr<MdxFile> file(new (std::nothrow) MdxFile);
-  if (!file) return XB_FAIL(XB_E_MEMORY);
-  XBSTATUS s = os::Open(&file->fileNo, name, mode, &file->state);
-  if (s != 0) return s;
-  if (mode & kModeProduction) file->state |= kStateBit1;
-  // The header is checked whatever the mode's low byte: the tree code
-  // relies on every value checked here.
-  s = os::Seek(file->fileNo, 0);
-  if (s == 0) s = os::Read(file->fileNo, file->header, kUnit);
-  if (s == 0) s = os::Read(file->fileNo, file->table, kTableBytes);
-  if (s == XB_E_READ) s = XB_FAIL(XB_E_READ);
-  if (s == 0) s = CheckHeader(*file);
-  uint64_t length = 0;
-  if (s == 0) s = os::Length(file->fileNo, &length);
-  if (s != 0) {
-    const XBSTATUS failure = Status();
-    os::Close(file->fileNo);
-    Current().status = failure;
-    return failure;
-  }
-  for (int i = 1; i <= file->tagCount; ++i) LoadSlot(*file, i);
-  std::strncpy(file->fileName, name, kMaxPath);
-  file->pages.fileNo = file->fileNo;
-  file->pages.readOnly = file->readOnly();
-  file->pages.pageSize = file->blockBytes;
-  file->pages.unitSize = kUnit;
-  file->pages.firstPage = kFirstTreeBlock;
-  const bool sizeMatches = length == uint64_t{file->pages.endPage} * kUnit;
-  table.Take(slot, SlotType::Mdx, std::move(file), name);
-  *handle = static_cast<XBHANDLE>(slot);
-  if (!sizeMatches) return SetState(XB_BAD_LENGTH);
-  return Status();
+  auto read = [](MdxFile& file, uint64_t* length) {
+    XBSTATUS s = os::Seek(file.fileNo, 0);
+    if (s == 0) s = os::Read(file.fileNo, file.header, kUnit);
+    if (s == 0) s = os::Read(file.fileNo, file.table, kTableBytes);
+    if (s == XB_E_READ) s = XB_FAIL(XB_E_READ);
+    if (s == 0) s = CheckHeader(file);
+    if (s == 0) s = os::Length(file.fileNo, length);
+    return s;
+  };
+  auto finish = [](MdxFile& file, uint64_t length) {
+    for (int i = 1; i <= file.tagCount; ++i) LoadSlot(file, i);
+    file.pages.fileNo = file.fileNo;
+    file.pages.readOnly = file.readOnly();
+    file.pages.pageSize = file.blockBytes;
+    file.pages.unitSize = kUnit;
+    file.pages.firstPage = kFirstTreeBlock;
+    return length == uint64_t{file.pages.endPage} * kUnit;
+  };
+  return index::OpenIndexFile<MdxFile>(kModule, SlotType::Mdx, handle, name, mode, read, finish);
 }
 
 KV_API XBSTATUS KV_CALL XBDMCLOSE(XBHANDLE handle) {
@@ -228,13 +190,7 @@ KV_API XBSTATUS KV_CALL XBDMINFO(XBHANDLE handle, XBMDXINFO* info) {
   if (info == nullptr) return XB_FAIL(XB_E_NULL);
   MdxFile* file = SelectFile(handle);
   if (file == nullptr) return Status();
-  std::memset(info, 0, sizeof *info);
+  index::PutFileInfo(*file, info);
   info->tagCount = file->tagCount;
-  // Bit 0 read-only; bits 1 and 2 from the open, as the NDX family gives them.
-  info->openFlags = static_cast<uint16_t>((file->readOnly() ? 1 : 0) |
-                                          (file->state & (kStateBit1 | kStateShared)));
-  std::memcpy(info->fileName, file->fileName,
-              BoundedLength(file->fileName, sizeof info->fileName - 1));
-  info->lockState = file->lockState;
   return Status();
 }

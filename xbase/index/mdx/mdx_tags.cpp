@@ -7,6 +7,7 @@
 #include "xbase/frame/engine.h"
 #include "xbase/frame/file_layer.h"
 #include "xbase/frame/text.h"
+#include "xbase/index/frame/index_file.h"
 #include "xbase/index/frame/operation_frame.h"
 #include "xbase/index/mdx/mdx_tree.h"
 
@@ -14,17 +15,6 @@ using namespace kv::xb;
 using namespace kv::xb::mdx;
 
 namespace {
-
-// The expression without blanks, upper-cased; its length.
-size_t CompactExpression(const char* in, size_t limit, char* out) {
-  size_t n = 0;
-  for (size_t i = 0; i < limit && in[i] != '\0'; ++i) {
-    if (in[i] == ' ') continue;
-    out[n++] = UpperAscii(in[i]);
-  }
-  out[n] = '\0';
-  return n;
-}
 
 bool EntrySizeAccepted(uint16_t L, uint16_t E) {
   return E == L + 4u || E == EntrySizeFor(L);
@@ -225,7 +215,7 @@ KV_API XBSTATUS KV_CALL XBDMTNEW(XBHANDLE handle, const char* tag, uint16_t type
   if (!NameAccepted(tag)) return XB_FAIL(kBadTagName);
   char compact[kUnit] = {};
   const size_t raw = std::strlen(expression);
-  const size_t n = CompactExpression(expression, raw < 400 ? raw : 400, compact);
+  const size_t n = index::CompactExpression(expression, raw < 400 ? raw : 400, compact);
   if (n < 1 || n > static_cast<size_t>(kMaxExpression) || raw >= 400) {
     return XB_FAIL(XB_E_EXPRESSION);
   }
@@ -369,14 +359,9 @@ KV_API XBSTATUS KV_CALL XBDMTINFO(XBTAGHANDLE tag, XBMDXTAGINFO* info) {
   const TagTree& t = *ref.tree;
   // A 10-character name ends at the reserved zero field that follows it.
   std::memcpy(info->name, ref.entry->name, BoundedLength(ref.entry->name, sizeof info->name));
-  info->keyLength = t.keyLength;
+  index::PutKeyInfo(t.keyLength, t.unique(), t.expression(), info);
   info->keyType = static_cast<uint16_t>(t.keyType);
-  info->unique = t.unique() ? 128 : 0;
   info->order = t.descending() ? 1 : 0;
-  const size_t length = std::strlen(t.expression());
-  info->expressionLength = static_cast<uint16_t>(length);
-  std::memcpy(info->expression, t.expression(),
-              length < sizeof info->expression - 1 ? length : sizeof info->expression - 1);
   return Status();
 }
 

@@ -7,6 +7,7 @@
 #include "xbase/index/frame/key_compare.h"
 #include "xbase/index/frame/navigator.h"
 #include "xbase/index/frame/operation_frame.h"
+#include "xbase/index/frame/tree_walks_body.h"
 #include "xbase/index/mdx/mdx_numeric.h"
 
 namespace kv::xb::mdx {
@@ -102,7 +103,6 @@ int Tree::Compare(const SearchKey& key, const uint8_t* entryKey) const {
   return CompareTagKeys(t_, key.bytes, entryKey, key.type, key.length);
 }
 
-namespace {
 // A tag's block layout as the shared navigator reads it.
 class MdxLayout {
  public:
@@ -125,120 +125,17 @@ class MdxLayout {
   Node node_;
 };
 
-using MdxNavigator = index::Navigator<MdxLayout>;
-}  // namespace
-
-XBSTATUS Tree::Top(XBSTATUS* code) {
-  MdxLayout layout(*this, t_, file_);
-  return MdxNavigator(layout, t_.path).Top(t_.root, code);
-}
-
-XBSTATUS Tree::Bottom(XBSTATUS* code) {
-  MdxLayout layout(*this, t_, file_);
-  return MdxNavigator(layout, t_.path).Bottom(t_.root, code);
-}
-
-XBSTATUS Tree::Next(XBSTATUS* code) {
-  MdxLayout layout(*this, t_, file_);
-  return MdxNavigator(layout, t_.path).Next(t_.root, code);
-}
-
-XBSTATUS Tree::Previous(XBSTATUS* code) {
-  MdxLayout layout(*this, t_, file_);
-  return MdxNavigator(layout, t_.path).Previous(t_.root, code);
-}
-
-XBSTATUS Tree::EntryAt(uint8_t* key, uint32_t* record) {
-  MdxLayout layout(*this, t_, file_);
-  return MdxNavigator(layout, t_.path).EntryAt(t_.keyLength, key, record);
-}
-
-XBSTATUS Tree::RestoreCurrent(bool* restored) {
-  MdxLayout layout(*this, t_, file_);
-  return MdxNavigator(layout, t_.path).Restore(t_.current, t_.root, t_.keyLength, restored);
+MdxLayout Tree::MakeLayout() {
+  return MdxLayout(*this, t_, file_);
 }
 
 XBSTATUS Tree::Search(const SearchKey& key, XBSTATUS* code) {
-  auto& path = t_.path;
-  int level = 0;
-  path[0] = {t_.root, 0};
-  path.set_depth(0);
-  Node node;
-  XBSTATUS s = Load(t_.root, &node);
-  if (s != 0) return s;
-  if (CountOf(node) == 0) {
-    // An empty root; an interior one without keys here is damage.
-    if (!IsLeaf(t_, node)) return Corrupt();
-    *code = index::kIndexEmpty;
-    return 0;
-  }
-  // Each further leaf the search steps to lies after the last one; a sound
-  // tree has fewer leaves than blocks.
-  uint32_t stepsLeft = file_.nextBlock() + 1;
-  for (;;) {
-    const bool leaf = IsLeaf(t_, node);
-    const int count = CountOf(node);
-    int lo = 0;
-    int hi = count - 1;
-    while (lo <= hi) {
-      const int mid = (lo + hi) / 2;
-      int c = Compare(key, KeyOf(t_, node, mid));
-      if (c == 0) {
-        if (!leaf) {
-          c = -1;  // equal keys may lie further left
-        } else if (key.exact) {
-          const uint32_t r = Pointer(t_, node, mid);
-          c = key.record < r ? -1 : (key.record > r ? 1 : 0);
-        } else if (mid != lo) {
-          hi = mid;  // keep the leftmost equal entry in range
-          continue;
-        }
-      }
-      if (c == 0) {
-        path[level].index = mid;
-        path.set_depth(level);
-        *code = index::kKeyFound;
-        return 0;
-      }
-      if (c < 0) {
-        hi = mid - 1;
-      } else {
-        lo = mid + 1;
-      }
-    }
-    if (!leaf) {
-      path[level].index = lo;
-      if (!path.CanDescend(level)) return Corrupt();
-      const uint32_t child = Pointer(t_, node, lo);
-      ++level;
-      path[level] = {child, 0};
-      path.set_depth(level);
-      if ((s = Load(child, &node)) != 0) return s;
-      continue;
-    }
-    path.set_depth(level);
-    if (lo < count && hi >= 0) {
-      path[level].index = hi;
-      *code = index::kKeyNotFound;
-      return 0;
-    }
-    XBSTATUS edge = 0;
-    if (lo < count) {
-      path[level].index = 0;
-      if ((s = Previous(&edge)) != 0) return s;
-      *code = edge == index::kPastEdge ? index::kPastEdge : index::kKeyNotFound;
-      return 0;
-    }
-    path[level].index = count - 1;
-    if ((s = Next(&edge)) != 0) return s;
-    if (edge != index::kKeyFound) {
-      *code = index::kKeyNotFound;
-      return 0;
-    }
-    if (stepsLeft-- == 0) return Corrupt();
-    level = path.depth();
-    if ((s = Load(path[level].page, &node)) != 0) return s;
-  }
+  MdxLayout layout = MakeLayout();
+  return index::Navigator<MdxLayout>(layout, t_.path)
+      .Search(
+          t_.root, key, [&](const uint8_t* entry) { return Compare(key, entry); }, code);
 }
 
 }  // namespace kv::xb::mdx
+
+template class kv::xb::index::TreeWalks<kv::xb::mdx::Tree, kv::xb::mdx::MdxLayout>;

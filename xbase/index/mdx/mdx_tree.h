@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "xbase/index/frame/search_key.h"
+#include "xbase/index/frame/tree_walks.h"
 #include "xbase/index/mdx/mdx_file.h"
 
 namespace kv::xb::mdx {
@@ -15,15 +17,8 @@ namespace kv::xb::mdx {
 // Comparison types of tag keys beyond the shared ones.
 inline constexpr int kCompareDecimal = 100;
 
-// A search key: L bytes (character keys padded with blanks), the compared
-// length, the comparison type and, for an exact search, the record number.
-struct SearchKey {
-  uint8_t bytes[kMaxKeyLength + 12] = {};
-  size_t length = 0;
-  int type = 0;
-  bool exact = false;
-  uint32_t record = 0;
-};
+// Character keys padded with blanks; date and numeric keys of 8 or 12 bytes.
+using SearchKey = index::TypedSearchKey<kMaxKeyLength + 12>;
 
 // Compares two keys of a tag: by type, reversed in a descending tag.
 int CompareTagKeys(const TagTree& tree, const uint8_t* a, const uint8_t* b, int type,
@@ -66,7 +61,9 @@ inline bool IsLeaf(const TagTree& t, const Node& n) {
   return Pointer(t, n, CountOf(n)) == 0;
 }
 
-class Tree {
+class MdxLayout;
+
+class Tree : public index::TreeWalks<Tree, MdxLayout> {
  public:
   explicit Tree(TagRef ref) : file_(*ref.file), entry_(*ref.entry), t_(*ref.tree) {}
 
@@ -76,17 +73,8 @@ class Tree {
   XBSTATUS Load(uint32_t block, Node* out);
   XBSTATUS Store(uint32_t block, const Node& in);
 
-  // As the NDX tree: `*code` 0 found, 4 not found (positioned on the greatest
-  // smaller entry or the last one), 3 before every entry, 2 empty.
+  // Positions the path on `key` (index::Navigator::Search tells the codes).
   XBSTATUS Search(const SearchKey& key, XBSTATUS* code);
-  XBSTATUS Top(XBSTATUS* code);
-  XBSTATUS Bottom(XBSTATUS* code);
-  XBSTATUS Next(XBSTATUS* code);
-  XBSTATUS Previous(XBSTATUS* code);
-  XBSTATUS EntryAt(uint8_t* key, uint32_t* record);
-  // Puts the path back where the current key was last given, if it is
-  // still there (`*restored`).
-  XBSTATUS RestoreCurrent(bool* restored);
 
   XBSTATUS Insert(const SearchKey& entry);
   // `*code`: 0 removed, 4 no such entry, 2 empty tag.
@@ -95,6 +83,13 @@ class Tree {
   XBSTATUS Corrupt();
 
  private:
+  friend class index::TreeWalks<Tree, MdxLayout>;
+  MdxLayout MakeLayout();
+  index::PathStack& WalkPath() { return t_.path; }
+  uint32_t WalkRoot() const { return t_.root; }
+  index::CurrentKey& WalkCurrent() { return t_.current; }
+  size_t WalkKeyLength() const { return t_.keyLength; }
+
   struct Item {
     uint8_t key[kMaxKeyLength + 12];
     uint32_t pointer;  // record number in a leaf, left child above
@@ -129,3 +124,5 @@ XBSTATUS TakeBlock(MdxFile& file, uint32_t* block);
 XBSTATUS FreeBlock(MdxFile& file, uint32_t block);
 
 }  // namespace kv::xb::mdx
+
+extern template class kv::xb::index::TreeWalks<kv::xb::mdx::Tree, kv::xb::mdx::MdxLayout>;

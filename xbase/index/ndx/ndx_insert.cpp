@@ -93,15 +93,8 @@ XBSTATUS Tree::NewRoot(const Item& item) {
 
 XBSTATUS Tree::Insert(const SearchKey& entry) {
   auto& path = ix_.path;
-  XBSTATUS code = 0;
-  XBSTATUS s = Search(entry, &code);
+  XBSTATUS s = index::PositionForInsert(*this, path, entry);
   if (s != 0) return s;
-  if (code == index::kKeyNotFound) {
-    // Positioned on the greatest smaller entry: the new one goes after it.
-    XBSTATUS edge = 0;
-    if ((s = Next(&edge)) != 0) return s;
-    if (edge == index::kPastEdge) ++path[path.depth()].index;
-  }
   Item item{};
   std::memcpy(item.key, entry.bytes, ix_.keyLength);
   item.record = entry.record;

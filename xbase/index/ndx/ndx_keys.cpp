@@ -34,8 +34,7 @@ XBSTATUS MakeKey(XBHANDLE dataHandle, XBHANDLE indexHandle, KVHGLOBAL* block, vo
       size = value.text.size() + 1;
       break;
     case 'D': {
-      const bool blank = value.date.year == 0 && value.date.month == 0 && value.date.day == 0;
-      index::PutNumericKey(numeric, blank ? index::kBlankDateKey : index::DateKeyDay(value.date));
+      index::PutNumericKey(numeric, index::DateKeyOf(value.date));
       size = sizeof numeric;
       break;
     }
@@ -46,49 +45,10 @@ XBSTATUS MakeKey(XBHANDLE dataHandle, XBHANDLE indexHandle, KVHGLOBAL* block, vo
     default:
       return XB_FAIL(XB_E_EXPRESSION);
   }
-  KVHGLOBAL h = 0;
-  uint8_t* p = nullptr;
-  if ((s = index::NewKeyBlock(kModule, size, &h, &p)) != 0) return s;
-  if (value.type == 'C') {
-    std::memcpy(p, value.text.data(), value.text.size());
-    p[value.text.size()] = 0;
-  } else {
-    std::memcpy(p, numeric, sizeof numeric);
-  }
-  *block = h;
-  *address = p;
-  return 0;
+  return index::NewMadeKeyBlock(kModule, value, numeric, size, block, address);
 }
 
 }  // namespace
 
-KV_API XBSTATUS KV_CALL XBDNKMAKE(XBHANDLE dataHandle, XBHANDLE indexHandle, void** key) {
-  XB_ENTER();
-  return index::GiveMadeKey<XBHANDLE>(kModule, MakeKey, dataHandle, indexHandle, key);
-}
-
-KV_API XBSTATUS KV_CALL XBDNKMAKEH(XBHANDLE dataHandle, XBHANDLE indexHandle, KVHGLOBAL* key) {
-  XB_ENTER();
-  return index::GiveMadeKeyHandle<XBHANDLE>(kModule, MakeKey, dataHandle, indexHandle, key);
-}
-
-KV_API XBSTATUS KV_CALL XBDNKNUM(void* key, double value) {
-  constexpr const char* kNumModule = "NKNUM";
-  const char* kModule = kNumModule;
-  XB_ENTER();
-  if (key == nullptr) return XB_FAIL(XB_E_NULL);
-  index::PutNumericKey(static_cast<uint8_t*>(key), value);
-  return Status();
-}
-
-KV_API XBSTATUS KV_CALL XBDNKDATE(void* key, const char* text, int16_t style) {
-  constexpr const char* kDateModule = "NKDATE";
-  const char* kModule = kDateModule;
-  XB_ENTER();
-  if (key == nullptr || text == nullptr) return XB_FAIL(XB_E_NULL);
-  double day = 0;
-  const XBSTATUS s = index::DateKeyFromText(text, style, &day);
-  if (s != 0) return XB_FAIL(s);
-  index::PutNumericKey(static_cast<uint8_t*>(key), day);
-  return Status();
-}
+KV_INDEX_MADE_KEY_EXPORTS(XBDN, XBHANDLE, MakeKey)
+KV_INDEX_NUMBER_KEY_EXPORTS(XBDN, "NKNUM", "NKDATE", index::PutNumericKey, index::PutNumericKey)

@@ -8,6 +8,7 @@
 #include "xbase/frame/file_layer.h"
 #include "xbase/frame/select.h"
 #include "xbase/frame/text.h"
+#include "xbase/index/frame/index_file.h"
 #include "xbase/index/frame/operation_frame.h"
 #include "xbase/index/ndx/ndx_tree.h"
 
@@ -15,21 +16,6 @@ using namespace kv::xb;
 using namespace kv::xb::ndx;
 
 namespace {
-
-constexpr uint16_t kModeProduction = 0x0200;
-constexpr uint16_t kModeSharedProduction = 0x0800;
-constexpr uint16_t kModeProductionBits = 0x0600;
-
-// The expression without blanks, upper-cased; its length.
-size_t CompactExpression(const char* in, size_t limit, char* out) {
-  size_t n = 0;
-  for (size_t i = 0; i < limit && in[i] != '\0'; ++i) {
-    if (in[i] == ' ') continue;
-    out[n++] = UpperAscii(in[i]);
-  }
-  out[n] = '\0';
-  return n;
-}
 
 bool EntrySizeAccepted(uint16_t L, uint16_t E) {
   // New files round L up to a multiple of 4; other writers round to even or
@@ -56,7 +42,7 @@ XBSTATUS CheckHeader(NdxIndex& ix) {
   const size_t raw = BoundedLength(reinterpret_cast<const char*>(h + kOffExpression),
                                    kHeaderCopy - kOffExpression);
   const size_t n =
-      CompactExpression(reinterpret_cast<const char*>(h + kOffExpression), raw, expression);
+      index::CompactExpression(reinterpret_cast<const char*>(h + kOffExpression), raw, expression);
   if (raw > kMaxExpression || n < 1) return XB_FAIL(XB_E_EXPRESSION);
   const uint16_t type = GetLE16(h + kOffKeyType);
   if (type != kTypeCharacter && type != kTypeNumeric) return XB_FAIL(-22);
@@ -188,12 +174,7 @@ XBSTATUS Compact(NdxIndex& ix) {
 namespace kv::xb::ndx {
 
 NdxIndex* SelectIndex(XBHANDLE handle) {
-  NdxIndex* ix = SelectAs<NdxIndex>(handle, SlotType::Ndx);
-  if (ix != nullptr) {
-    ix->pages.fileNo = ix->fileNo;
-    ix->pages.readOnly = ix->readOnly();
-  }
-  return ix;
+  return index::SelectIndexFile<NdxIndex>(handle, SlotType::Ndx);
 }
 
 XBSTATUS CloseIndex(XBHANDLE handle) {
@@ -226,7 +207,7 @@ KV_API XBSTATUS KV_CALL XBDNCREATE(const char* name, uint16_t typeLetter, const 
   if (name[0] == '\0') return XB_FAIL(XB_E_EMPTY_NAME);
   char compact[kPageSize] = {};
   const size_t raw = std::strlen(expression);
-  const size_t n = CompactExpression(expression, raw < 400 ? raw : 400, compact);
+  const size_t n = index::CompactExpression(expression, raw < 400 ? raw : 400, compact);
   if (n < 1 || n > kMaxExpression || raw >= 400) return XB_FAIL(XB_E_EXPRESSION);
   const bool unique = (typeLetter & 0x80) != 0;
   const char letter = UpperAscii(static_cast<char>(typeLetter & 0x7F));
@@ -250,61 +231,30 @@ KV_API XBSTATUS KV_CALL XBDNCREATE(const char* name, uint16_t typeLetter, const 
   PutLE16(pages + kOffEntrySize, E);
   pages[kOffUnique] = unique ? 1 : 0;
   std::memcpy(pages + kOffExpression, compact, n);
-  int fileNo = 0;
-  XBSTATUS s = os::Create(&fileNo, name);
-  if (s != 0) return s;
-  s = os::Write(fileNo, pages, sizeof pages, true);
-  const XBSTATUS closed = os::Close(fileNo);
-  if (s != 0) return s;
-  if (closed != 0) return closed;
-  return Status();
+  return index::WriteNewFile(name, pages, sizeof pages);
 }
 
 KV_API XBSTATUS KV_CALL XBDNOPENX(XBHANDLE* handle, const char* name, uint16_t mode) {
   constexpr const char* kModule = "NOPEN";
   XB_ENTER();
-  if (handle == nullptr || name == nullptr) return XB_FAIL(XB_E_NULL);
-  *handle = XB_NO_HANDLE;
-  HandleTable& table = Current().handles;
-  const int slot = table.FindFree();
-  if (slot < 0) return XB_FAIL(XB_E_NO_HANDLE);
-  if (mode & kModeSharedProduction) {
-    mode |= kModeProductionBits;
-    if (mode & os::kModeReadOnly) mode &= ~kModeSharedProduction;
-  }
-  if (name[0] == '\0') return XB_FAIL(XB_E_EMPTY_NAME);
-  if (std::strlen(name) > kMaxPath) return XB_FAIL(XB_E_OPEN);
-  std::unique_ptr<NdxIndex> ix(new (std::nothrow) NdxIndex);
-  if (!ix) return XB_FAIL(XB_E_MEMORY);
-  XBSTATUS s = os::Open(&ix->fileNo, name, mode, &ix->state);
-  if (s != 0) return s;
-  if (mode & kModeProduction) ix->state |= kStateBit1;
-  // The header is read and checked whatever the mode's low byte: the tree
-  // code relies on every value it checks.
-  s = os::Seek(ix->fileNo, 0);
-  if (s == 0) s = os::Read(ix->fileNo, ix->header, kHeaderCopy);
-  if (s == XB_E_READ) s = XB_FAIL(XB_E_READ);
-  if (s == 0) s = CheckHeader(*ix);
-  if (s == 0) s = AllocateBuffers(*ix);
-  uint64_t length = 0;
-  if (s == 0) s = os::Length(ix->fileNo, &length);
-  if (s != 0) {
-    const XBSTATUS failure = Status();
-    os::Close(ix->fileNo);
-    Current().status = failure;
-    return failure;
-  }
-  std::strncpy(ix->fileName, name, kMaxPath);
-  ix->writeMode = 1;
-  ix->pages.fileNo = ix->fileNo;
-  ix->pages.readOnly = ix->readOnly();
-  ix->pages.pageSize = kPageSize;
-  ix->current.Clear();
-  const bool sizeMatches = length == uint64_t{ix->pages.endPage} * kPageSize;
-  table.Take(slot, SlotType::Ndx, std::move(ix), name);
-  *handle = static_cast<XBHANDLE>(slot);
-  if (!sizeMatches) return SetState(XB_BAD_LENGTH);
-  return Status();
+  auto read = [](NdxIndex& ix, uint64_t* length) {
+    XBSTATUS s = os::Seek(ix.fileNo, 0);
+    if (s == 0) s = os::Read(ix.fileNo, ix.header, kHeaderCopy);
+    if (s == XB_E_READ) s = XB_FAIL(XB_E_READ);
+    if (s == 0) s = CheckHeader(ix);
+    if (s == 0) s = AllocateBuffers(ix);
+    if (s == 0) s = os::Length(ix.fileNo, length);
+    return s;
+  };
+  auto finish = [](NdxIndex& ix, uint64_t length) {
+    ix.writeMode = 1;
+    ix.pages.fileNo = ix.fileNo;
+    ix.pages.readOnly = ix.readOnly();
+    ix.pages.pageSize = kPageSize;
+    ix.current.Clear();
+    return length == uint64_t{ix.pages.endPage} * kPageSize;
+  };
+  return index::OpenIndexFile<NdxIndex>(kModule, SlotType::Ndx, handle, name, mode, read, finish);
 }
 
 KV_API XBSTATUS KV_CALL XBDNCLOSE(XBHANDLE handle) {

@@ -8,6 +8,7 @@
 #include "xbase/index/frame/navigator.h"
 #include "xbase/index/frame/numeric_keys.h"
 #include "xbase/index/frame/operation_frame.h"
+#include "xbase/index/frame/tree_walks_body.h"
 
 namespace kv::xb::ndx {
 namespace {
@@ -85,7 +86,6 @@ int Tree::Compare(const SearchKey& key, const uint8_t* entryKey) const {
   return index::CompareKeys(key.bytes, entryKey, key.type, key.length);
 }
 
-namespace {
 // The NDX page layout as the shared navigator reads it.
 class NdxLayout {
  public:
@@ -107,122 +107,17 @@ class NdxLayout {
   Page page_;
 };
 
-using NdxNavigator = index::Navigator<NdxLayout>;
-}  // namespace
-
-XBSTATUS Tree::Top(XBSTATUS* code) {
-  NdxLayout layout(*this, ix_);
-  return NdxNavigator(layout, ix_.path).Top(ix_.root, code);
-}
-
-XBSTATUS Tree::Bottom(XBSTATUS* code) {
-  NdxLayout layout(*this, ix_);
-  return NdxNavigator(layout, ix_.path).Bottom(ix_.root, code);
-}
-
-XBSTATUS Tree::Next(XBSTATUS* code) {
-  NdxLayout layout(*this, ix_);
-  return NdxNavigator(layout, ix_.path).Next(ix_.root, code);
-}
-
-XBSTATUS Tree::Previous(XBSTATUS* code) {
-  NdxLayout layout(*this, ix_);
-  return NdxNavigator(layout, ix_.path).Previous(ix_.root, code);
-}
-
-XBSTATUS Tree::EntryAt(uint8_t* key, uint32_t* record) {
-  NdxLayout layout(*this, ix_);
-  return NdxNavigator(layout, ix_.path).EntryAt(ix_.keyLength, key, record);
-}
-
-XBSTATUS Tree::RestoreCurrent(bool* restored) {
-  NdxLayout layout(*this, ix_);
-  return NdxNavigator(layout, ix_.path).Restore(ix_.current, ix_.root, ix_.keyLength, restored);
+NdxLayout Tree::MakeLayout() {
+  return NdxLayout(*this, ix_);
 }
 
 XBSTATUS Tree::Search(const SearchKey& key, XBSTATUS* code) {
-  auto& path = ix_.path;
-  int level = 0;
-  path[0] = {ix_.root, 0};
-  path.set_depth(0);
-  Page page;
-  XBSTATUS s = Load(ix_.root, &page);
-  if (s != 0) return s;
-  if (NdxIndex::Count(page) == 0) {
-    // An empty root; an interior one here is damage.
-    if (!ix_.IsLeaf(page)) return Corrupt();
-    *code = index::kIndexEmpty;
-    return 0;
-  }
-  // Each further leaf the search steps to lies after the last one; a sound
-  // tree has fewer leaves than pages.
-  uint32_t stepsLeft = ix_.pages.endPage + 1;
-  for (;;) {
-    const bool leaf = ix_.IsLeaf(page);
-    const int count = NdxIndex::Count(page);
-    int lo = 0;
-    int hi = count - 1;
-    while (lo <= hi) {
-      const int mid = (lo + hi) / 2;
-      int c = Compare(key, ix_.Key(page, mid));
-      if (c == 0) {
-        if (!leaf) {
-          c = -1;  // equal keys may lie further left
-        } else if (key.exact) {
-          const uint32_t r = ix_.Record(page, mid);
-          c = key.record < r ? -1 : (key.record > r ? 1 : 0);
-        } else if (mid != lo) {
-          hi = mid;  // keep the leftmost equal entry in range
-          continue;
-        }
-      }
-      if (c == 0) {
-        path[level].index = mid;
-        path.set_depth(level);
-        *code = index::kKeyFound;
-        return 0;
-      }
-      if (c < 0) {
-        hi = mid - 1;
-      } else {
-        lo = mid + 1;
-      }
-    }
-    if (!leaf) {
-      path[level].index = lo;
-      if (!path.CanDescend(level)) return Corrupt();
-      const uint32_t child = ix_.Child(page, lo);
-      ++level;
-      path[level] = {child, 0};
-      path.set_depth(level);
-      if ((s = Load(child, &page)) != 0) return s;
-      continue;
-    }
-    path.set_depth(level);
-    if (lo < count && hi >= 0) {
-      path[level].index = hi;
-      *code = index::kKeyNotFound;
-      return 0;
-    }
-    XBSTATUS edge = 0;
-    if (lo < count) {
-      // Smaller than every key of this leaf: the entry before it, if any.
-      path[level].index = 0;
-      if ((s = Previous(&edge)) != 0) return s;
-      *code = edge == index::kPastEdge ? index::kPastEdge : index::kKeyNotFound;
-      return 0;
-    }
-    // Greater than every key of this leaf: go on in the next one.
-    path[level].index = count - 1;
-    if ((s = Next(&edge)) != 0) return s;
-    if (edge != index::kKeyFound) {
-      *code = index::kKeyNotFound;
-      return 0;
-    }
-    if (stepsLeft-- == 0) return Corrupt();
-    level = path.depth();
-    if ((s = Load(path[level].page, &page)) != 0) return s;
-  }
+  NdxLayout layout = MakeLayout();
+  return index::Navigator<NdxLayout>(layout, ix_.path)
+      .Search(
+          ix_.root, key, [&](const uint8_t* entry) { return Compare(key, entry); }, code);
 }
 
 }  // namespace kv::xb::ndx
+
+template class kv::xb::index::TreeWalks<kv::xb::ndx::Tree, kv::xb::ndx::NdxLayout>;

@@ -8,20 +8,14 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "xbase/index/frame/search_key.h"
+#include "xbase/index/frame/tree_walks.h"
 #include "xbase/index/ndx/ndx_index.h"
 
 namespace kv::xb::ndx {
 
-// A search key as the search works with it: L bytes (character keys padded
-// with blanks), the compared length, the comparison type and, for an exact
-// search, the record number that takes part.
-struct SearchKey {
-  uint8_t bytes[kMaxKeyLength + 8] = {};
-  size_t length = 0;
-  int type = 0;
-  bool exact = false;
-  uint32_t record = 0;
-};
+// Character keys padded with blanks, numeric keys the 8 bytes of a double.
+using SearchKey = index::TypedSearchKey<kMaxKeyLength + 8>;
 
 // Builds the search key of a caller's key: a character key is a text of up
 // to L characters, a numeric key 8 bytes. `flags` as XBDNKFIND takes them.
@@ -31,7 +25,9 @@ void MakeSearchKey(const NdxIndex& ix, const void* key, uint16_t flags, uint32_t
 // with its record number unless the index is unique.
 void MakeEntryKey(const NdxIndex& ix, const void* key, uint32_t record, SearchKey* out);
 
-class Tree {
+class NdxLayout;
+
+class Tree : public index::TreeWalks<Tree, NdxLayout> {
  public:
   explicit Tree(NdxIndex& ix) : ix_(ix) {}
 
@@ -41,25 +37,8 @@ class Tree {
   XBSTATUS Load(uint32_t page, Page* out);
   XBSTATUS Store(uint32_t page, const Page& in);
 
-  // Positions the path on `key`. `*code`: 0 found; 4 not found, positioned
-  // on the greatest smaller entry (or the last one); 3 the key sorts before
-  // every entry, positioned on the first; 2 empty index.
+  // Positions the path on `key` (index::Navigator::Search tells the codes).
   XBSTATUS Search(const SearchKey& key, XBSTATUS* code);
-
-  // First or last entry; `*code` 0, or 2 when the index holds none.
-  XBSTATUS Top(XBSTATUS* code);
-  XBSTATUS Bottom(XBSTATUS* code);
-  // The next or previous entry from the position (Top without one); at the
-  // end or the beginning the position becomes the last or first entry and
-  // `*code` is 3.
-  XBSTATUS Next(XBSTATUS* code);
-  XBSTATUS Previous(XBSTATUS* code);
-
-  // The entry at the position: L key bytes and the record number.
-  XBSTATUS EntryAt(uint8_t* key, uint32_t* record);
-  // Puts the path back where the current key was last given, if it is
-  // still there (`*restored`).
-  XBSTATUS RestoreCurrent(bool* restored);
 
   XBSTATUS Insert(const SearchKey& entry);
   // `*code`: 0 removed, 4 no such entry, 2 empty index.
@@ -69,6 +48,13 @@ class Tree {
   XBSTATUS Corrupt();
 
  private:
+  friend class index::TreeWalks<Tree, NdxLayout>;
+  NdxLayout MakeLayout();
+  index::PathStack& WalkPath() { return ix_.path; }
+  uint32_t WalkRoot() const { return ix_.root; }
+  index::CurrentKey& WalkCurrent() { return ix_.current; }
+  size_t WalkKeyLength() const { return ix_.keyLength; }
+
   struct Item {
     uint8_t key[kMaxKeyLength + 8];
     uint32_t record;
@@ -93,3 +79,5 @@ class Tree {
 };
 
 }  // namespace kv::xb::ndx
+
+extern template class kv::xb::index::TreeWalks<kv::xb::ndx::Tree, kv::xb::ndx::NdxLayout>;

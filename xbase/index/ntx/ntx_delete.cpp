@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "xbase/frame/engine.h"
+#include "xbase/index/frame/tree_walks.h"
 #include "xbase/index/ntx/ntx_page_items.h"
 #include "xbase/index/ntx/ntx_tree.h"
 
@@ -97,10 +98,8 @@ XBSTATUS Tree::CollapseRoot() {
 
 XBSTATUS Tree::Remove(const SearchKey& entry, XBSTATUS* code) {
   auto& path = ix_.path;
-  XBSTATUS s = Search(entry, code);
-  if (s != 0) return s;
-  if (*code == index::kPastEdge) *code = index::kKeyNotFound;
-  if (*code != index::kKeyFound) return 0;
+  XBSTATUS s = index::FindForRemoval(*this, entry, code);
+  if (s != 0 || *code != index::kKeyFound) return s;
   int level = path.depth();
   Page page;
   if ((s = Load(path[level].page, &page)) != 0) return s;

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "xbase/frame/engine.h"
+#include "xbase/index/frame/index_file.h"
 #include "xbase/index/frame/key_operations.h"
 #include "xbase/index/frame/operation_frame.h"
 #include "xbase/index/ntx/ntx_tree.h"
@@ -13,36 +14,37 @@ namespace idx = kv::xb::index;
 
 namespace {
 
-struct NtxKeys : idx::SingleFileTraits<NtxIndex> {
-  using Tree = ntx::Tree;
-  using SearchKey = ntx::SearchKey;
+struct NtxKeys : idx::SingleFileTraits<NtxIndex, ntx::Tree, ntx::SearchKey, SelectIndex> {
   static constexpr size_t kKeyBytes = kMaxKeyLength + 1;
   static constexpr uint16_t kFindExact = ntx::kFindExact;
-  static bool Select(XBHANDLE handle, const char*, NtxIndex** out) {
-    *out = SelectIndex(handle);
-    return *out != nullptr;
-  }
-  static Tree MakeTree(NtxIndex* ix) { return Tree(*ix); }
   static uint64_t EntryBound(NtxIndex* ix) {
     return uint64_t{ix->pages.endPage} * (ix->maxItems + 1u) + 128u;
   }
   // Every key is text: L bytes and a NUL.
-  static void GiveKey(NtxIndex* ix, const uint8_t* key, void* out) {
-    std::memcpy(out, key, ix->keyLength);
-    static_cast<uint8_t*>(out)[ix->keyLength] = 0;
-  }
-  static void MakeSearchKey(NtxIndex* ix, const void* key, uint16_t flags, uint32_t record,
-                            SearchKey* out) {
-    ntx::MakeSearchKey(*ix, key, flags, record, out);
-  }
-  static void MakeEntryKey(NtxIndex* ix, const void* key, uint32_t record, SearchKey* out) {
-    ntx::MakeEntryKey(*ix, key, record, out);
-  }
+  static bool TextKey(NtxIndex*) { return true; }
+  static const char* Expression(NtxIndex* ix) { return ix->expression; }
 };
 
 using Keys = idx::KeyOperations<NtxKeys>;
 
 }  // namespace
+
+KV_API XBSTATUS KV_CALL XBDCINFO(XBHANDLE handle, XBNTXINFO* info) {
+  constexpr const char* kModule = "CINFO";
+  XB_ENTER();
+  if (info == nullptr) return XB_FAIL(XB_E_NULL);
+  NtxIndex* ix = SelectIndex(handle);
+  if (ix == nullptr) return Status();
+  idx::PutFileInfo(*ix, info);
+  idx::PutKeyInfo(ix->keyLength, ix->unique, ix->expression, info);
+  // The header does not tell the key's type.
+  info->keyType = '?';
+  info->descending = std::strncmp(ix->expression, "DESCEND", 7) == 0 ? 1 : 0;
+  info->decimals = ix->decimals;
+  return Status();
+}
+
+KV_INDEX_FILE_EXPORTS(XBDC, Keys, "CEXPR", "CHGET")
 
 KV_INDEX_KEY_EXPORTS(XBDC, XBHANDLE, Keys, "CKADD", "CKDEL", "CKFIND", "CKTOP", "CKBOT", "CKNEXT",
                      "CKPREV", "CKCUR")

@@ -12,6 +12,7 @@
 #include "xbase/frame/engine.h"
 #include "xbase/frame/memory_block.h"
 #include "xbase/index/frame/made_key.h"
+#include "xbase/index/frame/numeric_keys.h"
 #include "xbase/index/ntx/ntx_index.h"
 #include "xbase/index/ntx/ntx_key_forms.h"
 
@@ -33,7 +34,7 @@ XBSTATUS EvaluateRecordKey(dbf::DataFile& data, const NtxIndex& index, std::stri
       key = value.text;
       break;
     case 'D': {
-      const bool blank = value.date.year == 0 && value.date.month == 0 && value.date.day == 0;
+      const bool blank = index::BlankDate(value.date);
       char text[16] = "        ";
       if (!blank && date::Format(text, 4, value.date) != 0) return XB_FAIL(XB_E_DATE);
       key.assign(text, 8);
@@ -97,15 +98,7 @@ void FitEntryKey(const NtxIndex& ix, const uint8_t* key, size_t size, uint8_t* o
 
 }  // namespace kv::xb::ntx
 
-KV_API XBSTATUS KV_CALL XBDCKMAKE(XBHANDLE dataHandle, XBHANDLE indexHandle, void** key) {
-  XB_ENTER();
-  return index::GiveMadeKey<XBHANDLE>(kModule, MakeKey, dataHandle, indexHandle, key);
-}
-
-KV_API XBSTATUS KV_CALL XBDCKMAKEH(XBHANDLE dataHandle, XBHANDLE indexHandle, KVHGLOBAL* key) {
-  XB_ENTER();
-  return index::GiveMadeKeyHandle<XBHANDLE>(kModule, MakeKey, dataHandle, indexHandle, key);
-}
+KV_INDEX_MADE_KEY_EXPORTS(XBDC, XBHANDLE, MakeKey)
 
 KV_API XBSTATUS KV_CALL XBDCKNUM(XBHANDLE handle, void* key, double value) {
   constexpr const char* kNumModule = "CKNUM";

@@ -9,21 +9,13 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "xbase/index/frame/search_key.h"
 #include "xbase/index/ntx/ntx_index.h"
 
 namespace kv::xb::ntx {
 
-// A search key as the tree works with it: L bytes (padded with blanks), the
-// compared length, whether '?' matches any byte, and for an exact search the
-// record number that takes part in the order (equal keys lie in ascending
-// record-number order).
-struct SearchKey {
-  uint8_t bytes[kMaxKeyLength] = {};
-  size_t length = 0;
-  bool wildcard = false;
-  bool exact = false;
-  uint32_t record = 0;
-};
+// Keys padded with blanks.
+using SearchKey = index::ByteSearchKey<kMaxKeyLength>;
 
 // Builds the search key of a caller's key text. `flags` as XBDCKFIND takes
 // them: 2 exact on key and record number, 4 '?' matches any byte; others

@@ -1,0 +1,130 @@
+// What every index file does the same way whatever its layout: the open
+// (mode, slot, name, header read and check, taking the slot), selecting and
+// closing a handle, the compacted key expression and the fields every
+// information record shares.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "xbase/frame/engine.h"
+#include "xbase/frame/file_layer.h"
+#include "xbase/frame/select.h"
+#include "xbase/frame/text.h"
+
+namespace kv::xb::index {
+
+inline constexpr uint16_t kModeProduction = 0x0200;
+inline constexpr uint16_t kModeSharedProduction = 0x0800;
+inline constexpr uint16_t kModeProductionBits = 0x0600;
+
+// The expression without blanks, upper-cased; its length (at most `limit`
+// characters are read, and `out` holds limit + 1).
+size_t CompactExpression(const char* in, size_t limit, char* out);
+
+// Creates `name` (replacing a file of that name) holding `size` bytes,
+// flushed and closed; 0, or the status.
+XBSTATUS WriteNewFile(const char* name, const uint8_t* bytes, size_t size);
+
+// A shared production open implies the production bits; read-only, it is
+// not shared.
+inline uint16_t OpenMode(uint16_t mode) {
+  if (mode & kModeSharedProduction) {
+    mode |= kModeProductionBits;
+    if (mode & os::kModeReadOnly) mode &= ~kModeSharedProduction;
+  }
+  return mode;
+}
+
+// Opens an index file into a new control block of type `Block`:
+//   XBSTATUS read(Block&, uint64_t* length)   reads and checks the header,
+//       allocates the buffers and gives the file's length; failures logged
+//   bool finish(Block&, uint64_t length)      completes the block once its
+//       name is stored; false when the file's length does not fit its
+//       header (the open succeeds with state 5)
+// The header is read and checked whatever the mode's low byte: the tree code
+// relies on every value checked.
+template <class Block, class Read, class Finish>
+XBSTATUS OpenIndexFile(const char* kModule, SlotType type, XBHANDLE* handle, const char* name,
+                       uint16_t mode, Read&& read, Finish&& finish) {
+  if (handle == nullptr || name == nullptr) return XB_FAIL(XB_E_NULL);
+  *handle = XB_NO_HANDLE;
+  HandleTable& table = Current().handles;
+  const int slot = table.FindFree();
+  if (slot < 0) return XB_FAIL(XB_E_NO_HANDLE);
+  mode = OpenMode(mode);
+  if (name[0] == '\0') return XB_FAIL(XB_E_EMPTY_NAME);
+  // The block's name area holds the longest path and a NUL.
+  constexpr size_t kMaxPath = sizeof Block::fileName - 1;
+  if (std::strlen(name) > kMaxPath) return XB_FAIL(XB_E_OPEN);
+  std::unique_ptr<Block> block(new (std::nothrow) Block);
+  if (!block) return XB_FAIL(XB_E_MEMORY);
+  XBSTATUS s = os::Open(&block->fileNo, name, mode, &block->state);
+  if (s != 0) return s;
+  if (mode & kModeProduction) block->state |= kStateBit1;
+  uint64_t length = 0;
+  if ((s = read(*block, &length)) != 0) {
+    const XBSTATUS failure = Status();
+    os::Close(block->fileNo);
+    Current().status = failure;
+    return failure;
+  }
+  std::strncpy(block->fileName, name, kMaxPath);
+  const bool sizeMatches = finish(*block, length);
+  table.Take(slot, type, std::move(block), name);
+  *handle = static_cast<XBHANDLE>(slot);
+  if (!sizeMatches) return SetState(XB_BAD_LENGTH);
+  return Status();
+}
+
+// Selects a handle of `type`, pointing its page file at the block's file
+// number and mode (a reopen after a quick close may have changed both).
+template <class Block>
+Block* SelectIndexFile(XBHANDLE handle, SlotType type) {
+  Block* block = SelectAs<Block>(handle, type);
+  if (block != nullptr) {
+    block->pages.fileNo = block->fileNo;
+    block->pages.readOnly = block->readOnly();
+  }
+  return block;
+}
+
+// Closes the file of a selected block and frees its slot. Every page and
+// header word was written when it changed.
+template <class Block>
+XBSTATUS CloseIndexFile(Block* block, XBHANDLE handle) {
+  if (block == nullptr) return Status();
+  const XBSTATUS s = os::Close(block->fileNo);
+  if (s < 0) return s;
+  Current().handles.Free(handle);
+  return Status();
+}
+
+// The fields every information record starts from: zeroes, the file name,
+// the open flags (bit 0 read-only, bits 1 and 2 from the open) and the lock
+// state.
+template <class Info, class Block>
+void PutFileInfo(const Block& block, Info* info) {
+  std::memset(info, 0, sizeof *info);
+  // Both areas hold 260 characters and a NUL; the record was zero-filled.
+  std::memcpy(info->fileName, block.fileName,
+              BoundedLength(block.fileName, sizeof info->fileName - 1));
+  info->openFlags = static_cast<uint16_t>((block.readOnly() ? 1 : 0) |
+                                          (block.state & (kStateBit1 | kStateShared)));
+  info->lockState = block.lockState;
+}
+
+// The fields of one key order: length, uniqueness and expression.
+template <class Info>
+void PutKeyInfo(uint16_t keyLength, bool unique, const char* expression, Info* info) {
+  info->keyLength = keyLength;
+  info->unique = unique ? 128 : 0;
+  const size_t length = std::strlen(expression);
+  info->expressionLength = static_cast<uint16_t>(length);
+  std::memcpy(info->expression, expression,
+              length < sizeof info->expression - 1 ? length : sizeof info->expression - 1);
+}
+
+}  // namespace kv::xb::index

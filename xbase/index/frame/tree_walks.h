@@ -1,0 +1,67 @@
+// The walks a B+-tree family offers its key operations, declared once: a
+// family's tree derives from TreeWalks<Tree, Layout> and gives it, as a
+// friend, four private members:
+//   Layout MakeLayout()          its page layout over this tree
+//   PathStack& WalkPath()        the path of the running call
+//   uint32_t WalkRoot() const    the root page
+//   CurrentKey& WalkCurrent()    the handle's current key
+//   size_t WalkKeyLength() const the stored key length
+// The bodies (tree_walks_body.h) are instantiated by the family's tree
+// source, where its layout is complete.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+#include "kv/xbase.h"
+#include "xbase/index/frame/key_status.h"
+#include "xbase/index/frame/path_stack.h"
+
+namespace kv::xb::index {
+
+template <class Tree, class Layout>
+class TreeWalks {
+ public:
+  // First or last entry; `*code` 0, or 2 when the index holds none.
+  XBSTATUS Top(XBSTATUS* code);
+  XBSTATUS Bottom(XBSTATUS* code);
+  // The next or previous entry from the position (Top without one); at the
+  // end or the beginning the position becomes the last or first entry and
+  // `*code` is 3.
+  XBSTATUS Next(XBSTATUS* code);
+  XBSTATUS Previous(XBSTATUS* code);
+  // The entry at the position: L key bytes and the record number.
+  XBSTATUS EntryAt(uint8_t* key, uint32_t* record);
+  // Puts the path back where the current key was last given, if it is
+  // still there (`*restored`).
+  XBSTATUS RestoreCurrent(bool* restored);
+
+ private:
+  Tree& Self() { return static_cast<Tree&>(*this); }
+};
+
+// Positions `path` where `entry` goes in: on an equal entry, or on the place
+// after the greatest smaller one (which may be past a leaf's last entry).
+template <class Tree, class Key>
+XBSTATUS PositionForInsert(Tree& tree, PathStack& path, const Key& entry) {
+  XBSTATUS code = 0;
+  XBSTATUS s = tree.Search(entry, &code);
+  if (s != 0) return s;
+  if (code == kKeyNotFound) {
+    // Positioned on the greatest smaller entry: the new one goes after it.
+    XBSTATUS edge = 0;
+    if ((s = tree.Next(&edge)) != 0) return s;
+    if (edge == kPastEdge) ++path[path.depth()].index;
+  }
+  return 0;
+}
+
+// Finds the entry to remove. `*code`: 0 found, the path on it; 4 no such
+// entry; 2 empty index.
+template <class Tree, class Key>
+XBSTATUS FindForRemoval(Tree& tree, const Key& entry, XBSTATUS* code) {
+  const XBSTATUS s = tree.Search(entry, code);
+  if (s == 0 && *code == kPastEdge) *code = kKeyNotFound;
+  return s;
+}
+
+}  // namespace kv::xb::index
