@@ -21,6 +21,9 @@ bool EightDigits(const uint8_t* bytes) {
   return (word & kHigh) == kThrees && ((word + 0x0606060606060606u) & kHigh) == kThrees;
 }
 
+// The longest text of any date style and its NUL.
+constexpr size_t kLongestDateText = 11;
+
 int Digit(uint8_t c) {
   return c - '0';
 }
@@ -40,7 +43,13 @@ XBSTATUS ConvertDate(const uint8_t* bytes, uint16_t length, void* out, size_t li
         Digit(bytes[0]) * 1000 + Digit(bytes[1]) * 100 + Digit(bytes[2]) * 10 + Digit(bytes[3]),
         Digit(bytes[4]) * 10 + Digit(bytes[5]), Digit(bytes[6]) * 10 + Digit(bytes[7])};
     if (date::CheckDate(ymd) != XB_OK) return XB_FAIL(XB_E_DATE);
-    int width = date::FormatStoredDigits(text, style, reinterpret_cast<const char*>(bytes));
+    const char* digits = reinterpret_cast<const char*>(bytes);
+    // Straight into a buffer that holds any style's text: no copy, and no
+    // wide read of bytes just written one by one.
+    if (limit == 0 || limit >= kLongestDateText) {
+      if (date::FormatStoredDigits(static_cast<char*>(out), style, digits) != 0) return 0;
+    }
+    int width = date::FormatStoredDigits(text, style, digits);
     if (width == 0) {
       const XBSTATUS s = date::Format(text, style, ymd);
       if (s < 0) return XB_FAIL(s);

@@ -94,29 +94,22 @@ inline const char* ReadDigitRun(const char* text, const char* p, const char* end
   return end;
 }
 
-}  // namespace
+// What the scan of a number text found.
+struct Scanned {
+  size_t start;           // first digit or point, after blanks and sign
+  size_t i;               // first character after the digits
+  size_t digits;          // digits read, both sides of the point
+  size_t fractionDigits;  // digits after the point
+  uint64_t mantissa;      // the digits as a whole number (exact up to 19)
+  bool negative;
+};
 
-double ParseDecimal(const char* text, size_t length) {
-  const char* const textEnd = text + length;
-  // Numbers in fields are right-aligned: spaces first, cheaply.
-  size_t i = static_cast<size_t>(SkipSpaces(text, text, textEnd) - text);
-  while (i < length && IsBlank(text[i])) ++i;
-  bool negative = false;
-  if (i < length && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-  // Find the end of the longest prefix of the form digits[.digits][e[+-]digits].
-  const size_t start = i;
-  uint64_t mantissa = 0;  // exact while digits <= 19
-  i = static_cast<size_t>(ReadDigitRun(text, text + i, textEnd, mantissa) - text);
-  size_t digits = i - start;
-  size_t fractionDigits = 0;
-  if (i < length && text[i] == '.') {
-    ++i;
-    const size_t fractionStart = i;
-    i = static_cast<size_t>(ReadDigitRun(text, text + i, textEnd, mantissa) - text);
-    fractionDigits = i - fractionStart;
-    digits += fractionDigits;
-  }
-  if (digits == 0) return 0.0;
+// The rare texts: an exponent, or more digits than a double holds exactly.
+// Kept out of line so that the common case needs few registers.
+[[gnu::noinline]] double ParseLongDecimal(const char* text, size_t length, const Scanned& n) {
+  const size_t start = n.start, i = n.i, digits = n.digits, fractionDigits = n.fractionDigits;
+  const uint64_t mantissa = n.mantissa;
+  const bool negative = n.negative;
   size_t end = i;
   if (i < length && (text[i] == 'e' || text[i] == 'E')) {
     size_t j = i + 1;
@@ -128,10 +121,7 @@ double ParseDecimal(const char* text, size_t length) {
   }
   double value = 0.0;
   if (end == i && digits <= kExactDigits) {
-    // The digits as an integer below 2^53 and a power of ten up to 10^15
-    // are both exact doubles, so one division gives the correctly rounded
-    // value, the same one from_chars finds. Field texts are nearly always
-    // this short.
+    // An 'e' without an exponent's digits: a short text after all.
     value = static_cast<double>(mantissa);
     if (fractionDigits != 0) value /= kPowersOfTen[fractionDigits];  // whole numbers: no division
     return negative ? -value : value;
@@ -164,6 +154,41 @@ double ParseDecimal(const char* text, size_t length) {
     }
     value = magnitude + exponent > 0 ? __builtin_huge_val() : 0.0;
   }
+  return negative ? -value : value;
+}
+
+}  // namespace
+
+double ParseDecimal(const char* text, size_t length) {
+  const char* const textEnd = text + length;
+  // Numbers in fields are right-aligned: spaces first, cheaply.
+  size_t i = static_cast<size_t>(SkipSpaces(text, text, textEnd) - text);
+  // Every blank is at most ' ': one comparison lets a digit or sign through.
+  while (i < length && static_cast<unsigned char>(text[i]) <= ' ' && IsBlank(text[i])) ++i;
+  bool negative = false;
+  if (i < length && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  // Find the end of the longest prefix of the form digits[.digits][e[+-]digits].
+  const size_t start = i;
+  uint64_t mantissa = 0;  // exact while digits <= 19
+  i = static_cast<size_t>(ReadDigitRun(text, text + i, textEnd, mantissa) - text);
+  size_t digits = i - start;
+  size_t fractionDigits = 0;
+  if (i < length && text[i] == '.') {
+    ++i;
+    const size_t fractionStart = i;
+    i = static_cast<size_t>(ReadDigitRun(text, text + i, textEnd, mantissa) - text);
+    fractionDigits = i - fractionStart;
+    digits += fractionDigits;
+  }
+  if (digits == 0) return 0.0;
+  if ((i < length && (text[i] == 'e' || text[i] == 'E')) || digits > kExactDigits) [[unlikely]]
+    return ParseLongDecimal(text, length,
+                            Scanned{start, i, digits, fractionDigits, mantissa, negative});
+  // The digits as an integer below 2^53 and a power of ten up to 10^15 are
+  // both exact doubles, so one division gives the correctly rounded value,
+  // the same one from_chars finds. Field texts are nearly always this short.
+  double value = static_cast<double>(mantissa);
+  if (fractionDigits != 0) value /= kPowersOfTen[fractionDigits];  // whole numbers: no division
   return negative ? -value : value;
 }
 
