@@ -199,7 +199,7 @@ TEST_F(FieldRead, NumberFieldsReadTheirWholeTextWhateverTheDeclaredDecimals) {
 // all digits.
 std::vector<std::string> StoredDates() {
   std::vector<std::string> out;
-  char text[16];
+  char text[40];  // room for any int the format could print
   for (int year : {0, 1, 99, 100, 1582, 1899, 1900, 1996, 1999, 2000, 2024, 2100, 9999}) {
     for (int month = 0; month <= 13; ++month) {
       for (int day = 0; day <= 32; ++day) {
