@@ -88,6 +88,58 @@ const Style* FindStyle(int style) {
   return &kStyles[style - kMinStyle];
 }
 
+// Where each character of a style's text comes from when the date is given
+// as its eight stored digits (yyyymmdd): every style but the Julian one is
+// those digits rearranged around its separators, so a data-file read can
+// write a date without parsing it into numbers and printing them again.
+struct DigitLayout {
+  int width = 0;  // 0: the style needs arithmetic (day of the year)
+  char separator = 0;
+  // Index into the stored digits, or kSeparatorAt for the separator.
+  uint8_t from[10] = {};
+};
+constexpr uint8_t kSeparatorAt = 8;
+
+constexpr DigitLayout MakeDigitLayout(const Style& s) {
+  DigitLayout layout;
+  const FieldAt& last = s.fields[s.fieldCount - 1];
+  layout.width = last.position + last.width;
+  layout.separator = s.separator;
+  for (int i = 0; i < layout.width; ++i) layout.from[i] = kSeparatorAt;
+  for (int k = 0; k < s.fieldCount; ++k) {
+    const FieldAt& f = s.fields[k];
+    int first = 0;  // first stored digit of the field's value
+    switch (f.field) {
+      case Field::Year:
+        first = 0;
+        break;
+      case Field::ShortYear:
+        first = 2;  // the year modulo 100: its last two digits
+        break;
+      case Field::Month:
+        first = 4;
+        break;
+      case Field::Day:
+        first = 6;
+        break;
+      case Field::DayOfYear:
+        return DigitLayout{};
+    }
+    for (int j = 0; j < f.width; ++j) layout.from[f.position + j] = static_cast<uint8_t>(first + j);
+  }
+  return layout;
+}
+
+constexpr auto MakeDigitLayouts() {
+  struct Layouts {
+    DigitLayout style[kMaxStyle];
+  } all;
+  for (int i = 0; i < kMaxStyle; ++i) all.style[i] = MakeDigitLayout(kStyles[i]);
+  return all;
+}
+
+constexpr auto kDigitLayouts = MakeDigitLayouts();
+
 constexpr const char* kDayNames[] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
                                      "Thursday", "Friday", "Saturday"};
 constexpr const char* kMonthNames[] = {"January",   "February", "March",    "April",
@@ -174,17 +226,6 @@ bool IsSeparatorsOnly(const StrippedCopy& copy, const Style& style) {
 
 }  // namespace
 
-bool IsLeap(int year) {
-  return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-}
-
-int DaysInMonth(int year, int month) {
-  static constexpr int kLengths[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  if (month < 1 || month > 12) return 0;
-  if (month == 2 && IsLeap(year)) return 29;
-  return kLengths[month - 1];
-}
-
 int StyleWidth(int style) {
   const Style* s = FindStyle(style);
   if (s == nullptr) return 0;
@@ -195,13 +236,6 @@ int StyleWidth(int style) {
 const char* StyleDescription(int style) {
   const Style* s = FindStyle(style);
   return s == nullptr ? nullptr : s->description;
-}
-
-int16_t CheckDate(Ymd date) {
-  if (date.year < 0 || date.year > 9999) return XB_E_DATE;
-  if (date.month < 1 || date.month > 12) return XB_E_DATE;
-  if (date.day < 1 || date.day > DaysInMonth(date.year, date.month)) return XB_E_DATE;
-  return XB_OK;
 }
 
 int DayOfYear(Ymd date) {
@@ -319,6 +353,20 @@ int16_t Format(char* out, int style, Ymd date) {
   }
   out[width] = '\0';
   return XB_OK;
+}
+
+int FormatStoredDigits(char* out, int style, const char* digits) {
+  const Style* s = FindStyle(style);
+  if (s == nullptr) return 0;
+  const DigitLayout& layout = kDigitLayouts.style[style - kMinStyle];
+  if (layout.width == 0) return 0;
+  // The digits and the separator side by side: one look-up per character.
+  char source[kSeparatorAt + 1];
+  std::memcpy(source, digits, kSeparatorAt);
+  source[kSeparatorAt] = layout.separator;
+  for (int i = 0; i < layout.width; ++i) out[i] = source[layout.from[i]];
+  out[layout.width] = '\0';
+  return layout.width;
 }
 
 int16_t ToDayNumber(Ymd date, int32_t* dayNumber) {

@@ -6,6 +6,8 @@
 #pragma once
 #include <cstdint>
 
+#include "kv/xbase.h"
+
 namespace kv::xb::date {
 
 struct Ymd {
@@ -18,9 +20,17 @@ inline constexpr int kMinStyle = 1;
 inline constexpr int kMaxStyle = 15;
 inline constexpr int32_t kDayNumberLimit = 3652060;  // first invalid day number
 
-bool IsLeap(int year);
+// Inline: every date read from a data file is checked with these.
+inline bool IsLeap(int year) {
+  return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
 // Length of the month in that year (1..12), 0 for a month outside.
-int DaysInMonth(int year, int month);
+inline int DaysInMonth(int year, int month) {
+  constexpr int kLengths[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  if (month < 1 || month > 12) return 0;
+  if (month == 2 && IsLeap(year)) return 29;
+  return kLengths[month - 1];
+}
 
 // Width of the text a style writes: 10, 8 or 6; 0 for an unknown style.
 int StyleWidth(int style);
@@ -40,12 +50,23 @@ int16_t ParseDayNumber(const char* text, int style, int32_t* dayNumber, bool sho
 
 // Writes the date in the style (NUL-terminated, at most 11 bytes).
 int16_t Format(char* out, int style, Ymd date);
+// Writes a date given as its eight stored digits "yyyymmdd", which must
+// hold a date CheckDate accepts, in the style, as Format writes it, and
+// returns the text's width. Returns 0 and writes nothing for a style that
+// needs the date's arithmetic (Julian) and for an unknown style: the caller
+// then uses Format.
+int FormatStoredDigits(char* out, int style, const char* digits);
 
 int16_t ToDayNumber(Ymd date, int32_t* dayNumber);
 int16_t FromDayNumber(int32_t dayNumber, Ymd* out);
 
 // 0 when year 0..9999, month 1..12 and the day lies in its month; else -15.
-int16_t CheckDate(Ymd date);
+inline int16_t CheckDate(Ymd date) {
+  if (date.year < 0 || date.year > 9999) return XB_E_DATE;
+  if (date.month < 1 || date.month > 12) return XB_E_DATE;
+  if (date.day < 1 || date.day > DaysInMonth(date.year, date.month)) return XB_E_DATE;
+  return XB_OK;
+}
 // Day of the year (1..366) of a date that passed CheckDate.
 int DayOfYear(Ymd date);
 // Day number mod 7, 0 = Sunday; -15 for a day number outside 1..3652059.

@@ -113,6 +113,14 @@ inline DataFile* SelectData(XBHANDLE handle) {
 // The field `fieldNo` when it lies in 0..fields-1; -27 otherwise.
 FieldInfo* CheckField(DataFile& file, uint16_t fieldNo);
 
+// CheckField with the common case inline: the calls that read a field each
+// come here once.
+inline FieldInfo* FieldAt(DataFile& file, uint16_t fieldNo) {
+  if (fieldNo < file.fieldCount) [[likely]]
+    return &file.fields()[fieldNo];
+  return CheckField(file, fieldNo);
+}
+
 // Field number of `name` (case-insensitive); -1 when absent.
 int FindField(const DataFile& file, const char* name);
 

@@ -1,17 +1,72 @@
 // Converting a stored field to the value handed to the caller.
 #pragma once
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 
 #include "xbase/dbf/data_file.h"
+#include "xbase/frame/number_text.h"
 
 namespace kv::xb::dbf {
+
+namespace detail {
+// The conversions of ConvertField, one per stored type.
+XBSTATUS ConvertDate(const uint8_t* bytes, uint16_t length, void* out, size_t limit);
+void ConvertLogical(const uint8_t* bytes, uint16_t length, uint8_t* out);
+void ConvertMemoBlock(const uint8_t* bytes, uint16_t length, void* out);
+
+// Writes `text` (n bytes) and a NUL, cut to `limit` bytes with the NUL when
+// a limit is given.
+inline void PutText(void* out, const char* text, size_t n, size_t limit) {
+  if (limit != 0 && n + 1 > limit) n = limit - 1;
+  char* to = static_cast<char*>(out);
+  // Field texts are short: two fixed-size copies that overlap in the middle
+  // cost less than a call to the general copy.
+  if (n >= 16 && n <= 32) {
+    std::memcpy(to, text, 16);
+    std::memcpy(to + n - 16, text + n - 16, 16);
+  } else if (n >= 8 && n < 16) {
+    std::memcpy(to, text, 8);
+    std::memcpy(to + n - 8, text + n - 8, 8);
+  } else {
+    std::memcpy(to, text, n);
+  }
+  to[n] = '\0';
+}
+}  // namespace detail
 
 // Converts the field's bytes in the record buffer as type `asType` ('C' for
 // the text whatever the field's type, else the field's own type) into `out`.
 // `outLimit` bounds what is written for 'C' and 'D' (0: no bound: the caller
-// gave a buffer of its own, sized by the rules of the call).
-XBSTATUS ConvertField(const DataFile& file, const FieldInfo& field, char asType, void* out,
-                      size_t outLimit = 0);
+// gave a buffer of its own, sized by the rules of the call). Inline: every
+// field read passes here, and the dispatch is most of what a text costs.
+inline XBSTATUS ConvertField(const DataFile& file, const FieldInfo& field, char asType, void* out,
+                             size_t outLimit = 0) {
+  const uint8_t* bytes = file.recordBytes() + field.offset;
+  switch (asType) {
+    case 'C':
+      detail::PutText(out, reinterpret_cast<const char*>(bytes), field.length, outLimit);
+      return 0;
+    case 'D':
+      return detail::ConvertDate(bytes, field.length, out, outLimit);
+    case 'F':
+    case 'N': {
+      // An all-blank text reads as 0 like any text without digits.
+      const double value = ParseDecimal(reinterpret_cast<const char*>(bytes), field.length);
+      std::memcpy(out, &value, sizeof value);
+      return 0;
+    }
+    case 'L':
+      detail::ConvertLogical(bytes, field.length, static_cast<uint8_t*>(out));
+      return 0;
+    case 'M':
+      detail::ConvertMemoBlock(bytes, field.length, out);
+      return 0;
+    default:
+      std::memcpy(out, bytes, field.length);
+      return 0;
+  }
+}
 
 // Bytes a field takes in the unpacked record.
 size_t UnpackedSize(const FieldInfo& field);

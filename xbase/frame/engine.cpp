@@ -72,21 +72,16 @@ XBSTATUS Fail(XBSTATUS code, const char* module, int line) {
   return code;
 }
 
-void Entry::Begin(const char* module, int line, Warnings warnings) {
+int32_t Entry::Begin(const char* module, int line, Warnings warnings) {
   current = FindContext();
-  if (current == nullptr) {
-    refused_ = true;
-    result_ = XB_E_NOT_STARTED;
-    return;
-  }
+  if (current == nullptr) return XB_E_NOT_STARTED;
   if (current->status < 0) {
     // Sticky error: the call does nothing until the caller resets the code.
     LogLine(module, line, current->status);
-    refused_ = true;
-    result_ = current->status;
-    return;
+    return current->status;
   }
   if (warnings == Warnings::Reset) current->status = 0;
+  return kAccepted;
 }
 
 }  // namespace kv::xb

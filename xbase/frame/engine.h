@@ -73,8 +73,11 @@ class Entry {
   // last call is still the caller's, and no sticky error) stays inline.
   Entry(const char* module, int line, Warnings warnings = Warnings::Reset) {
     ClientContext* c = detail::current;
-    if (c == nullptr || c->status < 0 || c->processId != kvp::GetCurrentProcessId()) {
-      Begin(module, line, warnings);
+    if (c == nullptr || c->status < 0 || c->processId != kvp::GetCurrentProcessId()) [[unlikely]] {
+      // Returned by value, so that the common case keeps the entry in registers.
+      const int32_t outcome = Begin(module, line, warnings);
+      refused_ = outcome != kAccepted;
+      result_ = static_cast<XBSTATUS>(outcome);
       return;
     }
     if (warnings == Warnings::Reset) c->status = 0;
@@ -83,7 +86,10 @@ class Entry {
   XBSTATUS result() const { return result_; }
 
  private:
-  void Begin(const char* module, int line, Warnings warnings);
+  // Outside the range of a status: the call goes ahead.
+  static constexpr int32_t kAccepted = 0x10000;
+  // The slow entry: kAccepted, or the status the export returns at once.
+  static int32_t Begin(const char* module, int line, Warnings warnings);
 
   bool refused_ = false;
   XBSTATUS result_ = 0;

@@ -14,12 +14,14 @@ bool HandleTable::Allocate(int count) {
     slots_.clear();
     return false;
   }
+  count_ = count;
   return true;
 }
 
 void HandleTable::Release() {
   slots_.clear();
   slots_.shrink_to_fit();
+  count_ = 0;
   open_ = 0;
 }
 

@@ -55,7 +55,7 @@ class HandleTable {
   bool Allocate(int count);
   void Release();
 
-  int SlotCount() const { return static_cast<int>(slots_.size()); }
+  int SlotCount() const { return count_; }
   int OpenCount() const { return open_; }
 
   // The lowest free slot, or -1.
@@ -71,6 +71,7 @@ class HandleTable {
 
  private:
   std::vector<Slot> slots_;
+  int count_ = 0;  // slots_.size(), kept so that Get needs no division
   int open_ = 0;
 };
 

@@ -10,7 +10,7 @@ namespace kv::xb {
 ControlBlock* Select(XBHANDLE handle, SlotType type);
 
 template <typename Block>
-Block* SelectAs(XBHANDLE handle, SlotType type) {
+[[gnu::always_inline]] inline Block* SelectAs(XBHANDLE handle, SlotType type) {
   // Inline for an open handle of the right type; Select does the rest
   // (errors, reopening after a quick close).
   Slot* slot = Current().handles.Get(handle);
