@@ -3,7 +3,9 @@
 // gnuplot's pngcairo does) and into a metafile file for a while; prints
 // charts per second of processor time for each type and surface.
 //
-//   bench_chart DIR SECONDS [TYPE]
+//   bench_chart DIR SECONDS [TYPE [SURFACE]]
+//
+// SURFACE (raster or metafile) keeps one surface only, for profiling.
 #include <sys/resource.h>
 
 #include <chrono>
@@ -49,16 +51,17 @@ double ProcessorSeconds() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3 && argc != 4) {
-    std::fprintf(stderr, "usage: bench_chart DIR SECONDS [TYPE]\n");
+  if (argc < 3 || argc > 5) {
+    std::fprintf(stderr, "usage: bench_chart DIR SECONDS [TYPE [SURFACE]]\n");
     return 2;
   }
   const std::string dir = argv[1];
   const double seconds = std::atof(argv[2]);
   static const char* const kTypes[] = {"pie", "column", "curve", "pie3d", "column3d", "scatter"};
   for (int type = 0; type < 6; ++type) {
-    if (argc == 4 && std::string(argv[3]) != kTypes[type]) continue;
+    if (argc >= 4 && std::string(argv[3]) != kTypes[type]) continue;
     for (const char* surface : {"raster", "metafile"}) {
+      if (argc == 5 && std::string(argv[4]) != surface) continue;
       std::unique_ptr<Chart> chart = MakeChart(type);
       kvp::HDC dc = nullptr;
       kvp::HBITMAP bitmap = nullptr;
