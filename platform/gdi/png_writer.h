@@ -1,5 +1,5 @@
-// Internal: PNG files of bitmaps, written through libpng with settings
-// chosen for charts (flat colour areas, thin lines, antialiased text).
+// Internal: PNG files of bitmaps, compressed in a way chosen for charts
+// (flat colour areas, thin lines, antialiased text).
 #pragma once
 #include <cairo.h>
 
