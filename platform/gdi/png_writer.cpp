@@ -16,6 +16,7 @@
 #include <sys/stat.h>
 #include <zlib.h>
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -92,14 +93,33 @@ unsigned char* FinishChunk(unsigned char* at, std::string_view type, std::size_t
   return PutBigEndian32(at + 8 + length, static_cast<std::uint32_t>(crc));
 }
 
-// R, G, B of each pixel of a row; an RGB24 pixel is a native 32-bit word
-// 0x00RRGGBB.
-void PackPixels(const std::uint32_t* row, int width, unsigned char* out) {
+// The three bytes R, G, B of an RGB24 pixel (a native 32-bit word
+// 0x00RRGGBB) as a word whose first three bytes in memory are R, G, B.
+inline std::uint32_t InFileOrder(std::uint32_t p) {
+  if constexpr (std::endian::native == std::endian::little) {
+    return __builtin_bswap32(p) >> 8;
+  } else {
+    return p << 8;
+  }
+}
+
+// Bytewise a - b modulo 256 in each of the four bytes of a word: the high
+// bit of each byte is set in a and cleared in b so that no borrow crosses
+// into the next byte, then put right.
+inline std::uint32_t BytewiseDifference(std::uint32_t a, std::uint32_t b) {
+  constexpr std::uint32_t kHigh = 0x80808080u;
+  return ((a | kHigh) - (b & ~kHigh)) ^ ((a ^ ~b) & kHigh);
+}
+
+// R, G, B of each pixel of a row, as they are (`above` null) or less the
+// bytes of the pixel above. Each pixel stores four bytes of which the next
+// pixel overwrites the fourth: `out` has one byte of room after the row.
+void PackPixels(const std::uint32_t* row, const std::uint32_t* above, int width,
+                unsigned char* out) {
   for (int x = 0; x < width; ++x) {
-    const std::uint32_t p = row[x];
-    out[3 * x] = static_cast<unsigned char>(p >> 16);
-    out[3 * x + 1] = static_cast<unsigned char>(p >> 8);
-    out[3 * x + 2] = static_cast<unsigned char>(p);
+    std::uint32_t bytes = InFileOrder(row[x]);
+    if (above != nullptr) bytes = BytewiseDifference(bytes, InFileOrder(above[x]));
+    std::memcpy(out + 3 * static_cast<std::size_t>(x), &bytes, 4);
   }
 }
 
@@ -107,37 +127,33 @@ void PackPixels(const std::uint32_t* row, int width, unsigned char* out) {
 // difference from the row above ("Up"). A row whose pixels more often
 // repeat the pixel above than the pixel to their left (vertical edges,
 // areas a line crosses) goes as differences, whose zeros compress; others
-// (antialiased text, diagonals) go as they are. A row like the one above,
-// the commonest in a chart, is all zeros.
+// (antialiased text, diagonals) go as they are. Every fourth pixel is
+// enough to tell. A row like the one above, the commonest in a chart, is
+// all zeros.
 void PackRows(const unsigned char* data, int width, int height, int stride, unsigned char* out) {
   const std::size_t bytes = 3 * static_cast<std::size_t>(width);
   const std::uint32_t* above = nullptr;
   for (int y = 0; y < height; ++y) {
     const auto* row =
         reinterpret_cast<const std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride);
-    int sameAsAbove = 0, sameAsLeft = 0;
+    out[0] = kFilterNone;
     if (above != nullptr) {
-      for (int x = 1; x < width; ++x) {
+      int sameAsAbove = 0, sameAsLeft = 0, differing = 0;
+      for (int x = 0; x < width; ++x) differing += ((row[x] ^ above[x]) & 0xFFFFFF) != 0;
+      if (differing == 0) {
+        out[0] = kFilterUp;
+        std::memset(out + 1, 0, bytes);
+        out += 1 + bytes;
+        above = row;
+        continue;
+      }
+      for (int x = 1; x < width; x += 4) {
         sameAsAbove += ((row[x] ^ above[x]) & 0xFFFFFF) == 0;
         sameAsLeft += ((row[x] ^ row[x - 1]) & 0xFFFFFF) == 0;
       }
+      if (sameAsAbove > sameAsLeft) out[0] = kFilterUp;
     }
-    if (above != nullptr && sameAsAbove == width - 1 && ((row[0] ^ above[0]) & 0xFFFFFF) == 0) {
-      out[0] = kFilterUp;
-      std::memset(out + 1, 0, bytes);
-    } else if (above != nullptr && sameAsAbove > sameAsLeft) {
-      out[0] = kFilterUp;
-      unsigned char* at = out + 1;
-      for (int x = 0; x < width; ++x) {
-        const std::uint32_t p = row[x], q = above[x];
-        at[3 * x] = static_cast<unsigned char>((p >> 16) - (q >> 16));
-        at[3 * x + 1] = static_cast<unsigned char>((p >> 8) - (q >> 8));
-        at[3 * x + 2] = static_cast<unsigned char>(p - q);
-      }
-    } else {
-      out[0] = kFilterNone;
-      PackPixels(row, width, out + 1);
-    }
+    PackPixels(row, out[0] == kFilterUp ? above : nullptr, width, out + 1);
     out += 1 + bytes;
     above = row;
   }
@@ -182,7 +198,8 @@ bool WriteSurfacePng(cairo_surface_t* surface, const char* path) {
   const std::size_t bound = rowBytes + rowBytes / 64 + 1024;
   // Signature, IHDR (8 + 13 + 4), IDAT (8 + data + 4), IEND (12).
   const std::size_t capacity = sizeof kSignature + 25 + 12 + bound + 12;
-  std::unique_ptr<unsigned char[]> rows(new (std::nothrow) unsigned char[rowBytes]);
+  // One byte more than the rows: the packing of the last pixel overruns by one.
+  std::unique_ptr<unsigned char[]> rows(new (std::nothrow) unsigned char[rowBytes + 1]);
   std::unique_ptr<unsigned char[]> file(new (std::nothrow) unsigned char[capacity]);
   if (!rows || !file) return false;
   PackRows(cairo_image_surface_get_data(surface), width, height,

@@ -146,6 +146,33 @@ TEST_F(PngFiles, AFlatChartLikePictureDecodesAsDrawnAndStaysSmall) {
   EXPECT_LT(std::filesystem::file_size(png), 30000u);
 }
 
+TEST_F(PngFiles, RowsLikeTheRowAboveButNotFlatDecodeAsDrawn) {
+  // Vertical stripes of every colour with a few dots: each row repeats the
+  // row above far more than its own pixels repeat, so rows go as their
+  // differences from the row above, with every byte value in them.
+  constexpr int kWidth = 203, kHeight = 37;
+  Raster r(kWidth, kHeight);
+  unsigned seed = 11;
+  for (int x = 0; x < kWidth; ++x) {
+    seed = seed * 1103515245u + 12345u;
+    HBRUSH brush = CreateSolidBrush(RGB((seed >> 8) & 0xFF, (seed >> 16) & 0xFF, x & 0xFF));
+    const RECT stripe{x, 0, x + 1, kHeight};
+    FillRect(r.dc, &stripe, brush);
+    DeleteObject(brush);
+  }
+  for (int y = 1; y < kHeight; y += 2) {
+    seed = seed * 1103515245u + 12345u;
+    const int x = static_cast<int>((seed >> 8) % kWidth);
+    HBRUSH brush = CreateSolidBrush(RGB(y * 7, 255 - y, (seed >> 20) & 0xFF));
+    const RECT dot{x, y, x + 3, y + 1};
+    FillRect(r.dc, &dot, brush);
+    DeleteObject(brush);
+  }
+  const std::string png = folder + "/stripes.png";
+  ASSERT_TRUE(WriteBitmapPng(r.bitmap, png.c_str()));
+  ExpectSamePixels(r, kWidth, kHeight, png);
+}
+
 TEST_F(PngFiles, RewritingReplacesAnOlderLongerFile) {
   const std::string png = folder + "/again.png";
   {
