@@ -8,10 +8,11 @@
 # interleaved (per repetition and type: ours, gnuplot, then the older
 # build if one is named) and each figure is the median of the repetitions.
 #
-#   bench/run-chart.sh BUILD_DIR [OLDER_BENCH_CHART]
+#   bench/run-chart.sh BUILD_DIR [OLDER_BENCH_CHART [LABEL]]
 #
 # OLDER_BENCH_CHART, a bench_chart binary of an earlier commit, adds its
-# raster figures as a "before" column measured in the same run.
+# raster figures as a "before" column measured in the same run; LABEL
+# (say, the commit) names it in the text.
 # Replaces the section "Charts drawn per second" in docs/benchmarks.md.
 # KV_CHART_BENCH_SECONDS (default 2) sets how long each of our runs draws;
 # gnuplot draws KV_CHART_BENCH_PLOTS charts (default 40) per run;
@@ -20,6 +21,7 @@ set -euo pipefail
 . "$(dirname "$0")/doc_section.sh"
 build=$(cd "${1:?build directory}" && pwd)
 older=${2:-}
+older_label=${3:-$older}
 repo=$(cd "$(dirname "$0")/.." && pwd)
 bench="$build/bin/bench_chart"
 seconds=${KV_CHART_BENCH_SECONDS:-2}
@@ -148,9 +150,11 @@ echo "$sizes"
 before_note=""
 if [ -n "$older" ]; then
   before_note="
-- Before: \`bench_chart\` of an earlier build (\`$older\`), whose PNG files
-  were written by cairo's own writer (libpng trying every row filter, zlib
-  at its default level), run in the same repetitions."
+- Before: \`bench_chart\` of an earlier build ($older_label), run in the same
+  repetitions. Its PNG files were written by cairo's own writer (libpng
+  trying every row filter, zlib at its default level), and it rewrites one
+  file again and again, where the new benchmark writes new files: part of
+  after / before is that (see below), the rest the writer."
 fi
 body="## Charts drawn per second
 
