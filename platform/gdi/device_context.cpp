@@ -7,6 +7,7 @@
 #include "platform/gdi/bitmap_object.h"
 #include "platform/gdi/cairo_dc.h"
 #include "platform/gdi/pens_brushes.h"
+#include "platform/gdi/png_writer.h"
 
 namespace kvp {
 
@@ -383,8 +384,7 @@ BOOL WriteBitmapPng(HBITMAP bitmap, const char* path) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE_;
   }
-  cairo_surface_flush(found->surface());
-  if (cairo_surface_write_to_png(found->surface(), path) != CAIRO_STATUS_SUCCESS) {
+  if (!detail::WriteSurfacePng(found->surface(), path)) {
     SetLastError(ERROR_ACCESS_DENIED);
     return FALSE_;
   }
