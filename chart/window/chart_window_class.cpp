@@ -110,6 +110,11 @@ intptr_t KV_CALL WndProc(void* window, unsigned int message, uintptr_t wParam, i
       kvp::EndPaint(window, &paint);
       return 0;
     }
+    case kvp::WM_ERASEBKGND:
+      // The paint fills the whole client area itself: erasing first would
+      // fill it twice.
+      if (ChartOfWindow(window) != nullptr) return 1;
+      break;
     case kvp::WM_DESTROY: {
       Chart* chart = ChartOfWindow(window);
       if (chart != nullptr) {
