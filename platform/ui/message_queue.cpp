@@ -196,12 +196,20 @@ bool FilterIsValid(HWND filter) {
 void WaitForChange(const std::shared_ptr<Queue>& queue, unsigned long seen) {
   std::unique_lock<std::mutex> hold(queue->mutex);
   auto changed = [&] { return queue->epoch != seen; };
-  if (queue->timers.empty()) {
+  // Only timers still to come wake the thread: one already due that the
+  // filter left out would otherwise make the wait return at once, forever.
+  const auto now = std::chrono::steady_clock::now();
+  bool any = false;
+  auto next = now;
+  for (const auto& timer : queue->timers) {
+    if (timer.due <= now) continue;
+    if (!any || timer.due < next) next = timer.due;
+    any = true;
+  }
+  if (!any) {
     queue->wake.wait(hold, changed);
     return;
   }
-  auto next = queue->timers.front().due;
-  for (const auto& timer : queue->timers) next = std::min(next, timer.due);
   queue->wake.wait_until(hold, next, changed);
 }
 

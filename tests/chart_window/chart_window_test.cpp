@@ -148,6 +148,19 @@ TEST_F(ChartWindowTest, DeletingTheChartOrTheInstanceTakesItsWindowAndGivesTheFi
   EXPECT_EQ(kvp::GetWindowLongPtrA(field_.window, kvp::GWLP_WNDPROC), fieldProcedure);
 }
 
+TEST_F(ChartWindowTest, AFieldDestroyedUnderTheChartIsForgotten) {
+  MakeChart("F", 2);
+  ToField("F");
+  Ok("grDraw", 0, {T("F")});
+  const size_t blocks = kvp::GlobalLiveBlocks();
+  ASSERT_TRUE(kvp::DestroyWindow(field_.window));
+  EXPECT_EQ(kvp::GlobalLiveBlocks(), blocks - 1) << "the property's block went with the field";
+  EXPECT_EQ(Model("F")->drawing.coveredField, nullptr);
+  Ok("grClearPict", 0, {T("F")});
+  // Drawing into the field's context still works without its window.
+  Ok("grDraw", 0, {T("F")});
+}
+
 TEST_F(ChartWindowTest, ABadOwnerIsNoDestination) {
   MakeChart("G", 0);
   Ok("grDestinationWnd", 0,

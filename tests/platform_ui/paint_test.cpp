@@ -103,6 +103,12 @@ TEST_F(PaintTest, APaintedPictureIsKeptAndComposedWithItsChildren) {
   DeleteObject(picture);
   EXPECT_EQ(GdiLiveObjects(), objects);
 
+  // GetDC of a window draws on its picture as well.
+  HDC viaGetDC = GetDC(window);
+  ASSERT_NE(viaGetDC, nullptr);
+  EXPECT_EQ(GetDeviceCaps(viaGetDC, HORZRES), 200) << "not the 1024-pixel screen";
+  EXPECT_EQ(ReleaseDC(window, viaGetDC), 1);
+
   // Drawing through a window context lands in the same picture.
   HDC dc = GetWindowClientDC(window);
   ASSERT_NE(dc, nullptr);

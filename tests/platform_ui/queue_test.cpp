@@ -2,6 +2,7 @@
 // data, registered messages and timers.
 #include <atomic>
 #include <cstring>
+#include <ctime>
 #include <thread>
 
 #include "tests/platform_ui/ui_test_support.h"
@@ -242,6 +243,37 @@ TEST_F(QueueTest, ManyThreadsPostAndSendToOneWindowConcurrently) {
   for (auto& sender : senders) sender.join();
   EXPECT_EQ(wrong.load(), 0);
   receiver.Stop();
+}
+
+}  // namespace
+
+namespace {
+
+using namespace ui_test;
+
+using TimerFilterTest = UiTest;
+
+// A due timer of another window must not make GetMessage spin: it waits
+// for the filtered window's message instead, with the processor idle.
+TEST_F(TimerFilterTest, AFilteredOutTimerDoesNotKeepGetMessageBusy) {
+  HWND timed = MakeWindow();
+  HWND waited = MakeWindow();
+  ASSERT_NE(SetTimer(timed, 1, 10, nullptr), 0u);
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  std::thread poster([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    PostMessageA(waited, WM_USER + 3, 0, 0);
+  });
+  const std::clock_t before = std::clock();
+  MSG message;
+  ASSERT_EQ(GetMessageA(&message, waited, 0, 0), TRUE_);
+  const double busy = static_cast<double>(std::clock() - before) / CLOCKS_PER_SEC;
+  poster.join();
+  EXPECT_EQ(message.message, WM_USER + 3u);
+  EXPECT_LT(busy, 0.1) << "GetMessage spun on the other window's due timer";
+  KillTimer(timed, 1);
+  DestroyWindow(timed);
+  DestroyWindow(waited);
 }
 
 }  // namespace
