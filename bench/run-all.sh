@@ -144,3 +144,8 @@ fi
 # bench/run-chart.sh keeps its own section.
 echo
 "$repo/bench/run-chart.sh" "$build"
+
+# --- Chart window paints ------------------------------------------------------
+# bench/run-chart-paint.sh keeps its own section.
+echo
+"$repo/bench/run-chart-paint.sh" "$build"

@@ -9,6 +9,7 @@
 #include "chart/model/chart.h"
 #include "chart/model/chart_list.h"
 #include "host/chart_render.h"
+#include "host/chart_window_demo.h"
 #include "host/cp1252.h"
 #include "host/ext_harness.h"
 #include "kv/chart.h"
@@ -209,7 +210,8 @@ int RunChartDemo() {
   const int drawn = DrawDemoCharts(library, folder);
   library.Unload();
   std::printf("  live graphic objects once the instance is gone: %zu\n", kvp::GdiLiveObjects());
-  return drawn;
+  const int windows = RunChartWindowDemo(folder);
+  return drawn != 0 ? drawn : windows;
 }
 
 }  // namespace kvhost

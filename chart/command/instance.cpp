@@ -2,6 +2,7 @@
 
 #include "chart/ext/global_block.h"
 #include "chart/model/instance_lists.h"
+#include "chart/window/chart_window.h"
 #include "platform/kernel/memory.h"
 
 namespace kv::chart {
@@ -31,6 +32,8 @@ bool DestroyInstance(InstanceContext* context) {
   DestroyFontList(context->fonts);
   DestroyChartList(context->charts);
   kv::ext::FreeHostBlock(context);
+  // The chart class goes with the last chart window.
+  UnregisterChartClass(nullptr);
   return true;
 }
 

@@ -32,8 +32,12 @@ Box DrawingRect(const Chart& chart) {
       // The size of the picture behind the context: the bitmap it holds.
       kvp::BITMAP bitmap{};
       kvp::HGDIOBJ held = kvp::GetCurrentObject(chart.drawing.dc, kvp::OBJ_BITMAP);
-      if (held == nullptr || kvp::GetObjectA(held, sizeof bitmap, &bitmap) != sizeof bitmap)
-        return Box{};
+      if (held == nullptr || kvp::GetObjectA(held, sizeof bitmap, &bitmap) != sizeof bitmap) {
+        // A window's context holds no bitmap: its client picture's size.
+        if (kvp::GetObjectType(chart.drawing.dc) != kvp::OBJ_DC) return Box{};
+        bitmap.bmWidth = kvp::GetDeviceCaps(chart.drawing.dc, kvp::HORZRES);
+        bitmap.bmHeight = kvp::GetDeviceCaps(chart.drawing.dc, kvp::VERTRES);
+      }
       return Box{1, 1, bitmap.bmWidth - 1, bitmap.bmHeight - 1};
     }
   }

@@ -8,11 +8,14 @@
 #include "chart/draw/chart_layout.h"
 #include "chart/draw/placeable_header.h"
 #include "chart/model/chart.h"
+#include "chart/window/chart_window.h"
 #include "platform/gdi/metafile.h"
 #include "platform/gdi/pens_brushes.h"
 #include "platform/gdi/printer.h"
 #include "platform/kernel/files.h"
 #include "platform/kernel/profile.h"
+#include "platform/ui/painting.h"
+#include "platform/ui/window.h"
 
 namespace kv::chart {
 
@@ -115,6 +118,8 @@ void Chart::Draw() {
       drawing.screenHeight = rect.height();
       DrawBody();
       drawing.dc = nullptr;
+      // The field window shows the chart and hands its commands to it.
+      if (AttachToField(*this)) kvp::InvalidateRect(drawing.coveredField, nullptr, kvp::FALSE_);
       return;
     }
     case DestinationKind::kMetafile: {
@@ -146,10 +151,25 @@ void Chart::Draw() {
       }
       return;
     }
-    case DestinationKind::kWindow:
-      // Chart windows come with the platform's windows; until then a window
-      // destination keeps its settings and draws nothing.
+    case DestinationKind::kWindow: {
+      // A window the user closed is made again rather than drawn nowhere.
+      if (drawing.chartWindow == nullptr || !kvp::IsWindow(drawing.chartWindow)) {
+        drawing.chartWindow = nullptr;
+        if (!CreateChartWindow(*this)) {
+          SetError(ErrorState::kNoDestination);
+          return;
+        }
+      }
+      kvp::HDC dc = kvp::GetDC(drawing.chartWindow);
+      if (dc == nullptr) {
+        SetError(ErrorState::kNoDestination);
+        return;
+      }
+      PaintChart(*this, dc);
+      kvp::ReleaseDC(drawing.chartWindow, dc);
+      kvp::ValidateRect(drawing.chartWindow, nullptr);
       return;
+    }
     default:
       SetError(ErrorState::kNoDestination);
       return;
@@ -157,6 +177,12 @@ void Chart::Draw() {
 }
 
 void Chart::ClearDrawing() {
+  DestroyChartWindow(*this);
+  RestoreFieldPicture();
+  DetachFromField(*this);
+}
+
+void Chart::RestoreFieldPicture() {
   if (drawing.fieldPicture == nullptr) return;
   kvp::HDC dc = drawing.fieldDC;
   kvp::HDC copy = kvp::CreateCompatibleDC(dc);

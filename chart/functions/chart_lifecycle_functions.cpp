@@ -4,6 +4,7 @@
 #include "chart/functions/function_frame.h"
 #include "chart/model/chart_factory.h"
 #include "chart/model/chart_name.h"
+#include "chart/window/chart_window.h"
 
 using kv::ext::ArgInt16;
 using kv::ext::ArgText;
@@ -52,14 +53,9 @@ int32_t KV_CALL GRAPH_bGrCree(CallBlock* call) {
 
 int32_t KV_CALL GRAPH_bGrType(CallBlock* call) {
   return RunChartFunction(call, GRAPH_bGrType, [](ChartCall& c) {
-    std::unique_ptr<Chart> converted =
-        ConvertChart(*c.chart, ChartTypeFromNumber(ArgInt16(c.block, 2)));
-    Chart* now = converted.get();
-    // The old chart's window and field stay on screen and now show the new
-    // chart, so its drawing is not cleared.
-    std::unique_ptr<Chart> old = ReplaceChart(*c.instance.charts, c.index, std::move(converted));
-    c.chart = now;
-    old.reset();
+    // The window or field showing the chart is handed to the new one.
+    c.chart =
+        ChangeChartType(*c.instance.charts, c.index, ChartTypeFromNumber(ArgInt16(c.block, 2)));
   });
 }
 

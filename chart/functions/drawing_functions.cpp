@@ -3,15 +3,12 @@
 // the chart types' drawing operations.
 #include "chart/ext/call_block.h"
 #include "chart/functions/function_frame.h"
+#include "chart/window/chart_window.h"
 
 using namespace kv::chart;
 
 int32_t KV_CALL GRAPH_bGrDessine(CallBlock* call) {
-  return RunChartFunction(call, GRAPH_bGrDessine, [](ChartCall& c) {
-    if (c.chart->settingsChanged()) c.chart->ClearDrawing();
-    c.chart->ApplySettings();
-    c.chart->Draw();
-  });
+  return RunChartFunction(call, GRAPH_bGrDessine, [](ChartCall& c) { RedrawChart(*c.chart); });
 }
 
 int32_t KV_CALL GRAPH_bGrEffaceDessin(CallBlock* call) {

@@ -109,6 +109,13 @@ struct DrawingState {
   // The field's own picture, kept while the chart covers it.
   kvp::HBITMAP fieldPicture = nullptr;
   kvp::HDC fieldDC = nullptr;
+  // The chart's own window (window destination), or the field window it
+  // covers with the field's procedure from before; both carry the
+  // "TWKKVGraph" property, a block holding the chart's address.
+  kvp::HWND chartWindow = nullptr;
+  kvp::HWND coveredField = nullptr;
+  void* fieldProcedure = nullptr;
+  kvp::HGLOBAL propertyBlock = 0;
 };
 
 class Chart {
@@ -156,9 +163,11 @@ class Chart {
 
   ChartType type() const { return type_; }
 
-  // Removes what the chart shows in its field: the field's own picture
-  // comes back.
+  // Removes what the chart shows: its window goes, the field's own picture
+  // and procedure come back.
   void ClearDrawing();
+  // Puts the field's saved picture back into its context.
+  void RestoreFieldPicture();
 
   // Prints on the context (null: the default printer) into the rectangle
   // in millimetres (all zero: the whole page less 5 pixels).

@@ -90,6 +90,13 @@ KV_API int32_t KV_CALL GRAPH_bGrSupprimeTout(CallBlock* call);
 KV_API int32_t KV_CALL GRAPH_bGrEffaceDessin(CallBlock* call);
 KV_API int32_t KV_CALL GRAPH_bGrFenTaille(CallBlock* call);
 KV_API int32_t KV_CALL GRAPH_bGrImprime(CallBlock* call);
+
+/* The chart window's procedure (class "TWK_Graphe") and the procedure put on
+ * a field while a chart covers it; the platform's window layer calls them. */
+KV_API intptr_t KV_CALL WndProc(void* window, unsigned int message, uintptr_t wParam,
+                                intptr_t lParam);
+KV_API intptr_t KV_CALL NewKVWndProcWhenkUse(void* window, unsigned int message, uintptr_t wParam,
+                                             intptr_t lParam);
 KV_API int32_t KV_CALL GRAPH_bGrSecteurExcentree(CallBlock* call);
 KV_API int32_t KV_CALL GRAPH_bGrCreePolice(CallBlock* call);
 KV_API int32_t KV_CALL GRAPH_bGrPoliceTitre(CallBlock* call);

@@ -8,6 +8,7 @@
 #include "platform/gdi/cairo_dc.h"
 #include "platform/gdi/pens_brushes.h"
 #include "platform/gdi/png_writer.h"
+#include "platform/ui/painting.h"
 
 namespace kvp {
 
@@ -119,7 +120,9 @@ BOOL DeleteDC(HDC dc) {
   return detail::UnregisterGdiObject(dc) ? TRUE_ : FALSE_;
 }
 
-HDC GetDC(HWND) {
+HDC GetDC(HWND window) {
+  // A window's context draws on its client picture (the window layer's).
+  if (window != nullptr) return GetWindowClientDC(window);
   // One screen for the process, made on first use: every screen context
   // draws on it (measuring text, mostly, costs no new surface).
   static cairo_surface_t* screen = WhiteSurface(1024, 768);

@@ -25,7 +25,7 @@ KVP_API HDC CreateCompatibleDC(HDC dc);
 // Ends a memory or printer context; the objects it had selected stay.
 KVP_API BOOL DeleteDC(HDC dc);
 // The screen context (null window: the whole screen, 1024 x 768, 96 pixels
-// per inch); ReleaseDC ends it. Used to measure text as on the screen.
+// per inch), or a context on a window's client picture; ReleaseDC ends it. Used to measure text as on the screen.
 KVP_API HDC GetDC(HWND window);
 KVP_API int ReleaseDC(HWND window, HDC dc);
 

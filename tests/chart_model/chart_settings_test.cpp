@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "platform/ui/window.h"
 #include "tests/chart_model/chart_fixture.h"
 
 namespace charttest {
@@ -89,18 +90,22 @@ TEST_F(ChartSettingsTest, LabelSwitches) {
 }
 
 TEST_F(ChartSettingsTest, DestinationsAndTheDrawingThatAppliesThem) {
-  int ownerWindow = 0;
-  Ok("grDestinationWnd", 0, {T("G"), Argument::Window(&ownerWindow), T("Caption")});
+  // The owner is a real window: a chart window needs one (or none).
+  kvp::HWND ownerWindow = kvp::CreateWindowExA(0, "BUTTON", "owner", 0, 0, 0, 10, 10, nullptr,
+                                               nullptr, nullptr, nullptr);
+  ASSERT_NE(ownerWindow, nullptr);
+  Ok("grDestinationWnd", 0, {T("G"), Argument::Window(ownerWindow), T("Caption")});
   EXPECT_EQ(G().pending.destinationKind, DestinationKind::kWindow);
-  EXPECT_EQ(G().pending.destinationHandle, &ownerWindow);
+  EXPECT_EQ(G().pending.destinationHandle, ownerWindow);
   EXPECT_EQ(G().pending.destinationText, "Caption");
   EXPECT_TRUE(G().settingsChanged());
   EXPECT_EQ(G().applied.destinationText, "");
 
-  Ok("grDraw", 0, {T("G")});
+  // The chart window opens, but a chart without data has nothing to draw.
+  Fails("grDraw", 0, {T("G")}, 1, 2);
   EXPECT_FALSE(G().settingsChanged());
   EXPECT_EQ(G().applied.destinationText, "Caption");
-  EXPECT_EQ(G().applied.destinationHandle, &ownerWindow);
+  EXPECT_EQ(G().applied.destinationHandle, ownerWindow);
 
   int dc = 0;
   int field = 0;
@@ -129,6 +134,7 @@ TEST_F(ChartSettingsTest, DestinationsAndTheDrawingThatAppliesThem) {
   EXPECT_TRUE(G().settingsChanged());
   Fails("grDraw", 0, {T("G")}, 1, 2);
   std::filesystem::remove_all(windowsDirectory);
+  kvp::DestroyWindow(ownerWindow);
   EXPECT_EQ(G().applied.destinationKind, DestinationKind::kMetafile);
   EXPECT_EQ(G().applied.destinationText, "/tmp/out.wmf");
 }
