@@ -144,3 +144,8 @@ fi
 # bench/run-chart.sh keeps its own section.
 echo
 "$repo/bench/run-chart.sh" "$build"
+
+# --- Images -----------------------------------------------------------------
+# bench/run-image.sh keeps its own section.
+echo
+"$repo/bench/run-image.sh" "$build"
