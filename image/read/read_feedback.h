@@ -15,18 +15,20 @@ class ReadFeedback {
   // The source's name as the host opened it (the wait window's caption).
   void SourceOpened(const char* sourceName);
 
-  // What the flags ask for: the wait window (pixels read, bit 3, no extra),
-  // else the hourglass (bit 4, or bit 3 when the wait window is ruled out),
-  // and the window disabled (bit 5).
+  // What is shown: the wait window (pixels read, bit 3, no extra, and the
+  // window could be made), else the hourglass (bit 4, or bit 3 when the
+  // wait window is ruled out), and whether the window was disabled (bit 5).
   bool WantsWaitWindow() const { return waitWindow_; }
   bool WantsHourglass() const { return hourglass_; }
-  bool DisablesWindow() const { return window_ != nullptr && (flags_ & 0x20) != 0; }
+  bool DisablesWindow() const { return disabled_; }
 
  private:
   void* window_;
-  uint16_t flags_;
   bool waitWindow_ = false;
   bool hourglass_ = false;
+  bool captured_ = false;
+  bool disabled_ = false;
+  void* oldCursor_ = nullptr;
 };
 
 }  // namespace kvimg
