@@ -8,6 +8,7 @@
 
 #include "image/read/progress.h"
 #include "platform/gdi/device_context.h"
+#include "platform/gdi/gdi_objects.h"
 #include "platform/kernel/profile.h"
 #include "platform/ui/input.h"
 #include "platform/ui/painting.h"
@@ -78,7 +79,9 @@ TEST_F(WaitWindow, CancelReleasedInsideTheButtonStopsTheReadSilently) {
   kvimgtest::BoxWatch boxes;
   const size_t blocks = GlobalLiveBlocks();
   const size_t windows = UiLiveWindows();
+  const size_t objects = GdiLiveObjects();
   EXPECT_EQ(pstIMG_LectureImage(0, nullptr, jpeg.c_str(), 0, kImageReadWaitWindow), nullptr);
+  EXPECT_EQ(GdiLiveObjects(), objects);  // pens, brushes, bitmaps and contexts of the bar
   EXPECT_EQ(seen.windows, 1);
   EXPECT_EQ(seen.caption, "tall.jpg");  // the source's name after its folders
   EXPECT_EQ(boxes.count, 0);
