@@ -1,5 +1,6 @@
 #include "image/write/gif_writer.h"
 
+#include <cstring>
 #include <new>
 
 #include "image/write/output_file.h"
@@ -161,15 +162,20 @@ bool WriteGifFile(const PackedBitmap& bitmap, const char* fileName) {
   const unsigned bits = GifColourBits(view.colourCount);
   const unsigned codeSize = bits < 2 ? 2 : bits;
   try {
-    std::vector<uint8_t> pixels;
-    pixels.reserve(size_t{view.width} * view.height);
+    // One index a byte, top row first.
+    std::vector<uint8_t> pixels(size_t{view.width} * view.height);
     const unsigned perByte = 8 / view.bits;
     const unsigned mask = (1u << view.bits) - 1;
     for (uint32_t y = 0; y < view.height; ++y) {
       const uint8_t* row = view.RowFromTop(y);
+      uint8_t* to = pixels.data() + size_t{y} * view.width;
+      if (view.bits == 8) {
+        std::memcpy(to, row, view.width);
+        continue;
+      }
       for (uint32_t x = 0; x < view.width; ++x) {
         const unsigned shift = 8 - view.bits * (x % perByte + 1);
-        pixels.push_back(static_cast<uint8_t>((row[x / perByte] >> shift) & mask));
+        to[x] = static_cast<uint8_t>((row[x / perByte] >> shift) & mask);
       }
     }
     std::vector<uint8_t> file = {'G', 'I', 'F', '8', '7', 'a'};
