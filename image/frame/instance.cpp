@@ -59,6 +59,7 @@ int32_t KV_CALL bIMG_InitInstance(int32_t value, void* hostInstance,
   kvimg::LibraryState& state = State();
   state.modules = modules;
   state.hostInstance = hostInstance;
+  state.openExport = nullptr;
   const kvp::HMODULE host = kvp::GetModuleHandleA(kvimg::ModuleName(0));
   if (host == nullptr) return 0;
   state.openExport =

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "image/frame/library_state.h"
 #include "image/frame/report.h"
 #include "image/frame/wait_settings.h"
 #include "platform/kernel/profile.h"
@@ -152,6 +153,28 @@ TEST_F(WaitSettings, PositionDefaultsToTheCentreAndIsSaved) {
   const kvimg::WaitPosition saved = kvimg::ReadWaitPosition(1024, 768);
   EXPECT_EQ(saved.x, -15);
   EXPECT_EQ(saved.y, 700);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ModuleTable, TheHostsTableNamesTheHostModule) {
+  const char* missing[] = {"kvnosuchhost.DLL"};
+  const ImageModuleTable wrong{missing, 1};
+  kvimgtest::BoxWatch boxes;
+  EXPECT_EQ(bIMG_InitInstance(0, nullptr, &wrong), 0);
+  EXPECT_EQ(std::string(kvimg::ModuleName(0)), "kvnosuchhost.DLL");
+  // An index the table does not hold comes from the built-in list.
+  EXPECT_EQ(std::string(kvimg::ModuleName(12)), "kvchart.DLL");
+  EXPECT_EQ(std::string(kvimg::ModuleName(16)), "");
+  EXPECT_EQ(std::string(kvimg::ModuleName(-1)), "");
+  const char* right[] = {"kvhost.DLL", nullptr};
+  const ImageModuleTable table{right, 2};
+  EXPECT_EQ(bIMG_InitInstance(0, nullptr, &table), 1);
+  EXPECT_EQ(std::string(kvimg::ModuleName(1)), "kvhfile.DLL");  // a null entry
+  EXPECT_EQ(bIMG_InitInstance(0, nullptr, nullptr), 1);
+  EXPECT_EQ(std::string(kvimg::ModuleName(7)), "kvhost.DLL");
 }
 
 }  // namespace
