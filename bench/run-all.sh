@@ -149,3 +149,7 @@ echo
 # bench/run-chart-paint.sh keeps its own section.
 echo
 "$repo/bench/run-chart-paint.sh" "$build"
+# --- Images -----------------------------------------------------------------
+# bench/run-image.sh keeps its own section.
+echo
+"$repo/bench/run-image.sh" "$build"

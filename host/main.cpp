@@ -10,6 +10,7 @@
 #include "host/chart_render.h"
 #include "host/cp1252.h"
 #include "host/dbf_dump.h"
+#include "host/image_command.h"
 #include "host/index_build_demo.h"
 #include "host/index_command.h"
 #include "host/net_command.h"
@@ -40,6 +41,7 @@ void Usage() {
   std::fprintf(stderr, "%s", kvhost::OdbcUsage());
   std::fprintf(stderr, "%s%s", kvhost::SerialUsage(), kvhost::MailUsage());
   std::fprintf(stderr, "%s", kvhost::ChartRenderUsage());
+  std::fprintf(stderr, "%s", kvhost::ImageUsage());
 }
 
 bool StartEngine(kvhost::XbaseBinding& xb) {
@@ -206,6 +208,8 @@ int main(int argc, char** argv) {
     return kvhost::MailCommand(argc - 2, argv + 2);
   if (argc >= 3 && std::strcmp(argv[1], "chart") == 0 && std::strcmp(argv[2], "render") == 0)
     return kvhost::ChartRenderCommand(argc - 3, argv + 3);
+  if (argc >= 2 && std::strcmp(argv[1], "image") == 0)
+    return kvhost::ImageCommand(argc - 2, argv + 2);
   Usage();
   return 2;
 }
