@@ -2,12 +2,14 @@
 // error handler ends the process; ours jumps back to the stage that called
 // it, which frees what it built and reports.
 #pragma once
-#include <jpeglib.h>
-
 #include <csetjmp>
 #include <cstdio>
-// jerror.h after jpeglib.h: its codes and ERREXIT need the library's types.
+
+// jpeglib.h needs FILE declared first, jerror.h the library's types.
+// clang-format off
+#include <jpeglib.h>
 #include <jerror.h>
+// clang-format on
 
 namespace kvimg {
 
