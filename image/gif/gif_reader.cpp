@@ -171,7 +171,7 @@ ReadResult read_stream(ByteSource& source, const ReadOptions& options, DecodedIm
   }
   if (!options.want_pixels) return {};
 
-  if (image.stride() * image.height > options.pixel_cap) return fail(kNoMemory);
+  if (image.block_size() > options.pixel_cap) return fail(kIncorrectData);
   if (!descriptor_read) {
     if (int message = find_image(source, d)) return fail(message);
     if (d.local_table) {
@@ -180,11 +180,11 @@ ReadResult read_stream(ByteSource& source, const ReadOptions& options, DecodedIm
     }
   }
 
-  image.pixels.assign(image.stride() * image.height, 0);
+  if (!provide_pixel_block(options, image)) return {kOk, false, true};
   const bool covers_screen =
       d.left == 0 && d.top == 0 && d.width >= image.width && d.height >= image.height;
   if (!covers_screen && background != 0)
-    std::fill(image.pixels.begin(), image.pixels.end(), background);
+    std::memset(image.block, background, static_cast<size_t>(image.block_size()));
 
   uint8_t minimum_code_size;
   if (!source.read_all(&minimum_code_size, 1)) return fail(kFileRead);

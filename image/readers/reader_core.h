@@ -25,7 +25,7 @@ class ByteSource {
   // The source's size in bytes, or -1 when unknown.
   virtual int64_t size() = 0;
   // True when all `count` bytes were read.
-  bool read_all(uint8_t* buffer, size_t count) {
+  virtual bool read_all(uint8_t* buffer, size_t count) {
     while (count > 0) {
       size_t got = read_some(buffer, count);
       if (got == 0) return false;
@@ -81,12 +81,16 @@ struct DecodedImage {
   uint32_t height = 0;
   uint16_t bits = 0;              // 1, 4, 8 or 24
   std::vector<uint32_t> palette;  // 2^bits entries 0x00RRGGBB (blue in the low byte); empty at 24
-  std::vector<uint8_t> pixels;    // empty when only the header was read
+  // The pixel block: the reader's own (`pixels`) or one the caller handed
+  // in through ReadOptions::pixel_block; null when only the header was read.
+  uint8_t* block = nullptr;
+  std::vector<uint8_t> pixels;
   uint64_t stride() const { return (static_cast<uint64_t>(bits) * width + 31) / 32 * 4; }
-  uint8_t* row_from_top(uint32_t y) { return pixels.data() + (height - 1 - y) * stride(); }
+  uint64_t block_size() const { return stride() * height; }
+  uint8_t* row_from_top(uint32_t y) { return block + (height - 1 - y) * stride(); }
 };
 
-// Pixel blocks above this size are refused with message 1026 whatever the
+// Pixel blocks above this size are refused with message 1032 whatever the
 // header claims, so that a forged header cannot make the reader allocate
 // gigabytes.
 inline constexpr uint64_t kDefaultPixelCap = uint64_t{1} << 30;
@@ -97,13 +101,22 @@ struct ReadOptions {
   // Called after each row with the rows done and the rows in all; false
   // cancels the read (no message).
   std::function<bool(uint32_t done, uint32_t total)> progress;
+  // When set, gives the pixel block (block_size() bytes, zero-filled) for
+  // the header it is shown, instead of the reader allocating its own; null
+  // fails the read as one already reported.
+  std::function<uint8_t*(const DecodedImage& header)> pixel_block;
 };
 
 struct ReadResult {
   int message = kOk;       // 0 on success
   bool cancelled = false;  // the user cancelled: no message, no image
-  bool ok() const { return message == kOk && !cancelled; }
+  bool reported = false;   // pixel_block failed and said why
+  bool ok() const { return message == kOk && !cancelled && !reported; }
 };
+
+// Gives the image its pixel block. False when the caller's pixel_block
+// refused.
+bool provide_pixel_block(const ReadOptions& options, DecodedImage& image);
 
 // The palette entry the bitmap stores for a red, green, blue triple.
 inline uint32_t rgb_entry(uint8_t red, uint8_t green, uint8_t blue) {

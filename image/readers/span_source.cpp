@@ -18,4 +18,14 @@ bool SpanSource::seek(uint64_t position) {
   return true;
 }
 
+bool provide_pixel_block(const ReadOptions& options, DecodedImage& image) {
+  if (options.pixel_block) {
+    image.block = options.pixel_block(image);
+    return image.block != nullptr;
+  }
+  image.pixels.assign(static_cast<size_t>(image.block_size()), 0);
+  image.block = image.pixels.data();
+  return true;
+}
+
 }  // namespace kv::image

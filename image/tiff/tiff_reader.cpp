@@ -127,10 +127,11 @@ class StripDecoder {
 ReadResult read_pixels(ByteSource& source, const Directory& d, const ReadOptions& options,
                        DecodedImage& image) {
   const uint64_t row_bytes = (uint64_t{d.width} * d.bits_per_pixel + 7) / 8;
-  const uint64_t pixel_bytes = image.stride() * image.height;
+  const uint64_t pixel_bytes = image.block_size();
   const uint64_t strip_bytes = row_bytes * d.rows_per_strip;
-  if (pixel_bytes > options.pixel_cap || strip_bytes > options.pixel_cap) return {kNoMemory, false};
-  image.pixels.assign(static_cast<size_t>(pixel_bytes), 0);
+  if (pixel_bytes > options.pixel_cap || strip_bytes > options.pixel_cap)
+    return {kIncorrectData, false};
+  if (!provide_pixel_block(options, image)) return {kOk, false, true};
   std::vector<uint8_t> strip_rows(static_cast<size_t>(strip_bytes));
 
   RowFormat format{d.width, d.bits_per_pixel, d.photometric,

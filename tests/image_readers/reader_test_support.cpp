@@ -30,7 +30,7 @@ std::vector<uint8_t> to_rgb(const DecodedImage& image) {
   std::vector<uint8_t> rgb;
   rgb.reserve(size_t{image.width} * image.height * 3);
   for (uint32_t y = 0; y < image.height; ++y) {
-    const uint8_t* row = image.pixels.data() + (image.height - 1 - y) * image.stride();
+    const uint8_t* row = image.block + (image.height - 1 - y) * image.stride();
     for (uint32_t x = 0; x < image.width; ++x) {
       if (image.bits == 24) {
         rgb.insert(rgb.end(), {row[3 * x + 2], row[3 * x + 1], row[3 * x]});
