@@ -17,13 +17,22 @@ std::vector<uint8_t> read_file(const std::string& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-std::string corpus_dir() {
-  const char* dir = std::getenv("KV_IMAGE_CORPUS");
+namespace {
+std::string files_dir() {
+  const char* dir = std::getenv("KV_IMAGE_FILES");
   if (dir == nullptr) {
-    ADD_FAILURE() << "KV_IMAGE_CORPUS is not set (run the tests through ctest)";
+    ADD_FAILURE() << "KV_IMAGE_FILES is not set (run the tests through ctest)";
     return "";
   }
   return dir;
+}
+}  // namespace
+
+std::string corpus_dir() {
+  return files_dir() + "/corpus";
+}
+std::string hostile_dir() {
+  return files_dir() + "/hostile";
 }
 
 std::vector<uint8_t> to_rgb(const DecodedImage& image) {

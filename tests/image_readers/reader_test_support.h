@@ -11,8 +11,10 @@
 namespace kv::image::test {
 
 std::vector<uint8_t> read_file(const std::string& path);
-// The directory named by KV_IMAGE_CORPUS; fails the test when it is unset.
+// The generated corpus and hostile files, under the directory named by
+// KV_IMAGE_FILES (the test fails when it is unset).
 std::string corpus_dir();
+std::string hostile_dir();
 // Top-down RGB triples of the bitmap, colours through its table.
 std::vector<uint8_t> to_rgb(const DecodedImage& image);
 

@@ -1,0 +1,75 @@
+// Malformed and hostile files: each ends with its message (or reads, where
+// the reader is meant to cope), never past a buffer, never with a pixel
+// block left behind.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include "reader_test_support.h"
+
+namespace kv::image::test {
+namespace {
+
+void check_hostile(char prefix, size_t at_least) {
+  std::ifstream manifest(hostile_dir() + "/manifest.txt");
+  ASSERT_TRUE(manifest.good());
+  std::string line;
+  size_t seen = 0;
+  while (std::getline(manifest, line)) {
+    std::istringstream fields(line);
+    std::string file, expected;
+    int message = -1;
+    fields >> file >> message >> expected;
+    if (file.empty() || file[0] != prefix) continue;
+    ++seen;
+    SCOPED_TRACE(file);
+    const auto bytes = read_file(hostile_dir() + "/" + file);
+    DecodedImage image;
+    ReadResult r = prefix == 'g' ? decode_gif(bytes, image) : decode_tiff(bytes, image);
+    EXPECT_EQ(r.message, message);
+    EXPECT_FALSE(r.cancelled);
+    if (message != 0) {
+      EXPECT_EQ(image.block, nullptr);
+      EXPECT_TRUE(image.pixels.empty());
+      continue;
+    }
+    if (expected.empty()) continue;
+    const auto want = read_file(hostile_dir() + "/" + expected);
+    uint32_t width, height;
+    std::memcpy(&width, want.data(), 4);
+    std::memcpy(&height, want.data() + 4, 4);
+    EXPECT_EQ(image.width, width);
+    EXPECT_EQ(image.height, height);
+    EXPECT_TRUE(to_rgb(image) == std::vector<uint8_t>(want.begin() + 8, want.end()));
+  }
+  EXPECT_GE(seen, at_least);
+}
+
+TEST(ReaderHostile, TiffFilesEndWithTheirMessages) {
+  check_hostile('t', 49);
+}
+TEST(ReaderHostile, GifFilesEndWithTheirMessages) {
+  check_hostile('g', 21);
+}
+
+// Every truncation of good files fails cleanly or reads: no crash, no
+// block left behind on failure.
+TEST(ReaderHostile, EveryTruncationOfGoodFiles) {
+  for (const char* name : {"t-lzw-literals.tif", "t-mh-ok.tif", "g-literals.gif"}) {
+    SCOPED_TRACE(name);
+    const auto bytes = read_file(hostile_dir() + "/" + name);
+    for (size_t length = 0; length < bytes.size(); length += 1 + length / 64) {
+      const std::vector<uint8_t> cut(bytes.begin(), bytes.begin() + length);
+      DecodedImage image;
+      ReadResult r = name[0] == 'g' ? decode_gif(cut, image) : decode_tiff(cut, image);
+      if (!r.ok()) {
+        EXPECT_EQ(image.block, nullptr) << length;
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace kv::image::test
