@@ -121,8 +121,9 @@ int find_image(ByteSource& source, Descriptor& d) {
       if (!source.read_all(&label, 1) || !skip_sub_blocks(source)) return kFileRead;
       continue;
     }
-    // A trailer before any image leaves nothing to show.
-    if (introducer != kImageSeparator) return kIncorrectData;
+    // A trailer before any image leaves nothing to show; any other byte
+    // is no block at all.
+    if (introducer == kTrailer || introducer != kImageSeparator) return kIncorrectData;
     uint8_t raw[9];
     if (!source.read_all(raw, sizeof raw)) return kFileRead;
     d.left = le16(raw);
