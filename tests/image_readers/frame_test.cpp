@@ -56,24 +56,32 @@ void expect_record_matches(const std::string& path, bool is_gif) {
 
   ImageRecord* record = lib.read(0, nullptr, path.c_str(), 0, kSilent, -1);
   ASSERT_NE(record, nullptr);
-  EXPECT_EQ(record->header.biWidth, static_cast<int32_t>(own.width));
-  EXPECT_EQ(record->header.biHeight, static_cast<int32_t>(own.height));
-  EXPECT_EQ(record->header.biBitCount, own.bits);
-  EXPECT_EQ(record->header.biSizeImage, own.block_size());
-  ASSERT_NE(record->pixels, nullptr);
-  EXPECT_EQ(std::memcmp(record->pixels, own.block, own.block_size()), 0);
+  // The record is packed: its members are read by value, never bound to a
+  // reference.
+  const int32_t width = record->header.biWidth, height = record->header.biHeight;
+  const unsigned bits = record->header.biBitCount;
+  const uint64_t size = record->header.biSizeImage;
+  uint8_t* const pixels = record->pixels;
+  EXPECT_EQ(width, static_cast<int32_t>(own.width));
+  EXPECT_EQ(height, static_cast<int32_t>(own.height));
+  EXPECT_EQ(bits, own.bits);
+  EXPECT_EQ(size, own.block_size());
+  ASSERT_NE(pixels, nullptr);
+  EXPECT_EQ(std::memcmp(pixels, own.block, own.block_size()), 0);
   const auto* colours = reinterpret_cast<const KvRgbQuad*>(record + 1);
   for (size_t i = 0; i < own.palette.size(); ++i) {
     EXPECT_EQ(colours[i].rgbRed, static_cast<uint8_t>(own.palette[i] >> 16)) << i;
     EXPECT_EQ(colours[i].rgbBlue, static_cast<uint8_t>(own.palette[i])) << i;
   }
-  free_block(record->pixels);
+  free_block(pixels);
   free_block(record);
 
   record = lib.read(0, nullptr, path.c_str(), 0, kSilent | kHeaderOnly, -1);
   ASSERT_NE(record, nullptr);
-  EXPECT_EQ(record->pixels, nullptr);
-  EXPECT_EQ(record->header.biBitCount, own.bits);
+  const uint8_t* const no_pixels = record->pixels;
+  const unsigned header_bits = record->header.biBitCount;
+  EXPECT_EQ(no_pixels, nullptr);
+  EXPECT_EQ(header_bits, own.bits);
   free_block(record);
 }
 
