@@ -76,8 +76,9 @@ done
 cpu_name=$(lscpu | sed -n 's/^Model name: *//p' | head -1)
 body="## Image reading
 
-Decoding one 4000 x 3000 file per process, processor time (user + system),
-best of $reps interleaved repetitions, on $cpu_name. The TIFFs are a colour
+Decoding one 4000 x 3000 file per process, processor time (user + system;
+each repetition the mean of $runs runs), best of $reps interleaved
+repetitions, on $cpu_name. The TIFFs are a colour
 picture in each strip coding (tiffcp's defaults: 8 KB strips) and a bilevel
 page in Group 3 and Group 4; the GIF is the picture reduced to 256 colours.
 tiffcp decodes and writes an uncompressed copy; Pillow decodes through

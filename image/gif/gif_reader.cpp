@@ -207,6 +207,9 @@ ReadResult read_stream(ByteSource& source, const ReadOptions& options, DecodedIm
     case LzwEnd::kTableFull:
       return fail(kNoClearCode);
     case LzwEnd::kEndCode:
+      // The end code finishes the image even with rows left: they keep the
+      // background, as the writer meant.
+      return {};
     case LzwEnd::kDataEnded:
       break;
   }

@@ -51,7 +51,7 @@ TEST(ReaderHostile, TiffFilesEndWithTheirMessages) {
   check_hostile('t', 49);
 }
 TEST(ReaderHostile, GifFilesEndWithTheirMessages) {
-  check_hostile('g', 21);
+  check_hostile('g', 22);
 }
 
 // Every truncation of good files fails cleanly or reads: no crash, no

@@ -285,7 +285,11 @@ write("g-code-too-high-after-rows.gif", gif(90, 60, gif_lzw(vals, 8, end=False, 
 # Codes before the first clear code are passed over.
 write("g-junk-before-clear.gif", gif(90, 60, gif_lzw(vals, 8, junk=[5, 300, 7])), 0,
       gif_expect(90, 60, vals))
-write("g-data-ends-early.gif", gif(90, 60, gif_lzw(few, 8)), 1024)
+# An early end code finishes the image (the rest keeps the background); data
+# that stops without one is a decoding failure.
+write("g-early-end-code.gif", gif(90, 60, gif_lzw(few, 8)), 0,
+      gif_expect(90, 60, few + bytes(90 * 60 - len(few))))
+write("g-data-ends-early.gif", gif(90, 60, gif_lzw(few, 8, end=False)), 1024)
 write("g-truncated-in-data.gif", gif(90, 60, gif_lzw(vals, 8))[:900], 1033)
 write("g-trailer-only.gif", gif(90, 60, b"")[:13 + 768] + b"\x3b", 1032)
 write("g-stray-byte.gif", gif(90, 60, b"")[:13 + 768] + b"\x99", 1032)
