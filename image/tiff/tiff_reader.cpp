@@ -87,9 +87,12 @@ class StripDecoder {
       return 0;
     }
     // Coded strips are read whole: as many bytes as the strip's count
-    // says, never more than the file holds from the offset on.
+    // says, never more than the file holds from the offset on, and never
+    // more than the coding can take for the strip's rows, so that a file of
+    // many strips whose counts (or absent counts) all reach the file's end
+    // cannot make the reader go over the file again for every strip.
     uint64_t available = file_size_ >= 0 ? static_cast<uint64_t>(file_size_) - offset : 0;
-    uint64_t count = available;
+    uint64_t count = std::min(available, largest_coding(wanted, rows));
     if (!d_.strip_byte_counts.empty() && d_.strip_byte_counts[strip] != 0)
       count = std::min<uint64_t>(count, d_.strip_byte_counts[strip]);
     coded_.resize(static_cast<size_t>(count));
@@ -117,6 +120,22 @@ class StripDecoder {
   }
 
  private:
+  // The most bytes a strip of `bytes` decoded bytes in `rows` rows can take
+  // in its coding: LZW spends at most 12 bits on each byte, PackBits 2
+  // bytes; a fax code spends at most 13 bits on a pixel (two runs in
+  // horizontal mode, 26 bits, cover two pixels at least), with an
+  // end-of-line and fill bits on each row. The margins keep every file a
+  // writer makes inside.
+  uint64_t largest_coding(uint64_t bytes, uint32_t rows) const {
+    switch (d_.compression) {
+      case kLzw:
+      case kPackBits:
+        return 2 * bytes + 4096;
+      default:
+        return 16 * bytes + 8 * uint64_t{rows} + 4096;
+    }
+  }
+
   ByteSource& source_;
   const Directory& d_;
   uint64_t row_bytes_;

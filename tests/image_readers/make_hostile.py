@@ -170,6 +170,15 @@ write("t-lzw-literals.tif",
 full = tiff_lzw_literals(lzw_values, clear_when_full=False)
 write("t-lzw-table-full.tif", grey(100, 50, full, extra=[(259, 3, [5]), (279, 4, [len(full)])]),
       1024)
+# 4000 strips of one row, all at the same offset, without byte counts, in a
+# file padded to 2 MB: each strip reads what its row can take, not the rest
+# of the file.
+one_row = bytes(range(64))
+row_lzw = tiff_lzw_literals(one_row)
+write("t-many-strips-no-counts.tif",
+      grey(64, 4000, row_lzw, drop=[279],
+           extra=[(259, 3, [5]), (278, 4, [1]), (273, 4, [8] * 4000)],
+           tail=bytes(2 << 20)), 0, grey_expect(64, 4000, one_row * 4000))
 bad = msb_codes([(256, 9), (65, 9), (400, 9)])
 write("t-lzw-code-too-high.tif", grey(8, 5, bad, extra=[(259, 3, [5])]), 1024)
 short = msb_codes([(256, 9), (65, 9), (66, 9)])
