@@ -82,7 +82,7 @@ TEST(ReaderCorpus, TiffCmyk) {
   check_family("tiff_cmyk", 4);
 }
 TEST(ReaderCorpus, TiffWrittenByteOrdersDepthsStrips) {
-  check_family("tiff_written", 12);
+  check_family("tiff_written", 14);
 }
 TEST(ReaderCorpus, Gif) {
   check_family("gif", 13);

@@ -262,6 +262,20 @@ pal4 = [(i * 4099) & 0xFFFF for i in range(48)]
 tiff("palette4.tif", g_w, g_h, 4, 1, 3, pack4(n4, g_w), 4, big=True, colormap=pal4)
 expect("tiff_written", "palette4.tif", g_w, g_h,
        b"".join(bytes((pal4[v] >> 8, pal4[16 + v] >> 8, pal4[32 + v] >> 8)) for v in n4))
+# Three-sample separated data (C, M, Y): each sample inverted.
+cmy = bytes(rng.randrange(256) for _ in range(g_w * g_h * 3))
+tiff("cmy.tif", g_w, g_h, 8, 3, 5, cmy, 4)
+expect("tiff_written", "cmy.tif", g_w, g_h, bytes(255 - v for v in cmy))
+# A two-colour palette at 1 bit.
+bits1 = bytes(rng.randrange(256) for _ in range(((g_w + 7) // 8) * g_h))
+pal1 = [0x1234, 0xFF00, 0x8080, 0x0101, 0xABCD, 0x4000]
+tiff("palette1.tif", g_w, g_h, 1, 1, 3, bits1, 5, colormap=pal1)
+p1 = []
+for y in range(g_h):
+    for x in range(g_w):
+        v = (bits1[y * ((g_w + 7) // 8) + x // 8] >> (7 - x % 8)) & 1
+        p1.append(bytes((pal1[v] >> 8, pal1[2 + v] >> 8, pal1[4 + v] >> 8)))
+expect("tiff_written", "palette1.tif", g_w, g_h, b"".join(p1))
 # Four-sample RGB: colours multiplied by the fourth sample.
 rgba = bytes(rng.randrange(256) for _ in range(g_w * g_h * 4))
 tiff("rgba.tif", g_w, g_h, 8, 4, 2, rgba, 2, big=True)
