@@ -15,8 +15,9 @@
 # builds, TDbf and sort), bench/run-net.sh (socket round trips and streams
 # against a C ping-pong and socat), bench/run-odbc.sh (ODBC fetches against
 # isql, sqlite3 and psql), bench/run-comm.sh (pty lines against socat, Maildir
-# reading against python3's mailbox) and bench/run-chart.sh (charts against
-# gnuplot), which keep their own sections.
+# reading against python3's mailbox), bench/run-chart.sh (charts against
+# gnuplot) and bench/run-image-read.sh (GIF and TIFF decoding against
+# tiffcp, Pillow and gif2rgb), which keep their own sections.
 set -euo pipefail
 . "$(dirname "$0")/doc_section.sh"
 
@@ -153,3 +154,7 @@ echo
 # bench/run-image.sh keeps its own section.
 echo
 "$repo/bench/run-image.sh" "$build"
+# --- Image reading ------------------------------------------------------------
+# bench/run-image-read.sh keeps its own section.
+echo
+"$repo/bench/run-image-read.sh" "$build"
