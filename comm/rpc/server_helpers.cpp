@@ -1,0 +1,123 @@
+// The helpers the server calls for the remote functions.
+//
+// RecupDisqueLogique and Dir write into a buffer the session allocated with
+// the size the client sent; that size is their limit. A list that does not
+// fit is cut after its last whole entry (always zero-terminated), and Dir
+// then counts only the entries written. Outside a server call they know no
+// size and write nothing.
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "comm/rpc/call_context.h"
+#include "kv/comm_rpc.h"
+#include "platform/kernel/drives.h"
+#include "platform/kernel/files.h"
+#include "platform/kernel/win_exec.h"
+#include "platform/ui/message_box.h"
+
+namespace {
+
+// Appends whole pieces while they fit (with the final zero) in `room`.
+class BoundedText {
+ public:
+  BoundedText(char* buffer, size_t room) : m_buffer(buffer), m_room(room) {
+    if (m_buffer != nullptr && m_room > 0) m_buffer[0] = '\0';
+  }
+  bool Append(const std::string& piece) {
+    if (m_buffer == nullptr || m_length + piece.size() + 1 > m_room) return false;
+    std::memcpy(m_buffer + m_length, piece.c_str(), piece.size() + 1);
+    m_length += piece.size();
+    return true;
+  }
+
+ private:
+  char* m_buffer;
+  size_t m_room;
+  size_t m_length = 0;
+};
+
+const char* DriveCode(unsigned type) {
+  switch (type) {
+    case kvp::DRIVE_REMOVABLE:
+      return " FD \r\n";
+    case kvp::DRIVE_FIXED:
+      return " HD \r\n";
+    case kvp::DRIVE_REMOTE:
+      return " NW \r\n";
+    case kvp::DRIVE_CDROM:
+      return " CD \r\n";
+    case kvp::DRIVE_RAMDISK:
+      return " RD \r\n";
+    default:
+      return " UN \r\n";
+  }
+}
+
+}  // namespace
+
+KV_API uint32_t KV_CALL KVMessageBox(uint32_t window, char* text, char* caption, uint32_t style) {
+  return static_cast<uint32_t>(
+      kvp::MessageBoxA(reinterpret_cast<kvp::HWND>(uintptr_t{window}), text, caption, style));
+}
+
+KV_API uint32_t KV_CALL KVWinExec(char* commandLine, uint32_t show) {
+  if (commandLine == nullptr) return 0;
+  const size_t room = kvrpc::BufferRoom(commandLine);
+  // A command line sent without its zero is not run.
+  if (room > 0 && std::memchr(commandLine, '\0', room) == nullptr) return 0;
+  return kvp::WinExec(commandLine, show);
+}
+
+KV_API uint32_t KV_CALL GetLogicalDrives(void) {
+  return kvp::GetLogicalDrives();
+}
+
+KV_API void KV_CALL RecupDisqueLogique(char* buffer) {
+  BoundedText out(buffer, kvrpc::BufferRoom(buffer));
+  const uint32_t mask = kvp::GetLogicalDrives();
+  for (int i = 0; i < 26; ++i) {
+    if ((mask & (uint32_t{1} << i)) == 0) continue;
+    const char root[4] = {static_cast<char>('A' + i), ':', '\\', '\0'};
+    if (!out.Append(std::string(root, 2) + DriveCode(kvp::GetDriveTypeA(root)))) return;
+  }
+}
+
+KV_API int32_t KV_CALL Dir(char* pattern, char* buffer) {
+  const size_t patternRoom = kvrpc::BufferRoom(pattern);
+  if (pattern == nullptr || patternRoom == 0 || std::memchr(pattern, '\0', patternRoom) == nullptr)
+    return -1;
+  BoundedText out(buffer, kvrpc::BufferRoom(buffer));
+  kvp::WIN32_FIND_DATAA found{};
+  kvp::HANDLE search = kvp::FindFirstFileA(pattern, &found);
+  if (search == kvp::INVALID_HANDLE_VALUE) return -1;
+  std::string directories = "\\DIRECTORIES";
+  std::string files = "\\FILES";
+  int32_t count = 0;
+  std::vector<std::string> dirs;
+  std::vector<std::string> plain;
+  do {
+    if ((found.dwFileAttributes & kvp::FILE_ATTRIBUTE_DIRECTORY) != 0) {
+      dirs.push_back(std::string("\\") + found.cFileName);
+    } else {
+      const uint64_t bytes = (uint64_t{found.nFileSizeHigh} << 32) | found.nFileSizeLow;
+      const uint64_t kilobytes = bytes == 0 ? 0 : bytes < 1024 ? 1 : bytes / 1024;
+      char size[32];
+      std::snprintf(size, sizeof size, "/%llu", static_cast<unsigned long long>(kilobytes));
+      plain.push_back(std::string("\\") + found.cFileName + size);
+    }
+  } while (kvp::FindNextFileA(search, &found));
+  kvp::FindClose(search);
+  if (!out.Append(directories)) return 0;
+  for (const std::string& d : dirs) {
+    if (!out.Append(d)) return count;
+    ++count;
+  }
+  if (!out.Append(files)) return count;
+  for (const std::string& f : plain) {
+    if (!out.Append(f)) return count;
+    ++count;
+  }
+  return count;
+}
