@@ -294,6 +294,13 @@ inline int32_t RawStatus(RawConnection& c) {
   return static_cast<int32_t>(GetLE(fixed.data() + 2, 4));
 }
 
+inline void FreeBlockAt(void* address) {
+  kvp::HGLOBAL block = address != nullptr ? kvp::GlobalHandle(address) : 0;
+  if (block == 0) return;
+  kvp::GlobalUnlock(block);
+  kvp::GlobalFree(block);
+}
+
 // A client of the test module on the server's port.
 inline clCLIENT* Connect(uint16_t port, int kind = 0, const char* password = "Secret",
                          const char* module = "*" KV_RPC_TEST_MODULE) {
