@@ -142,10 +142,8 @@ TEST(Lifecycle, ServerInAnotherProcess) {
 // Two servers, twenty clients: calls on the call server, calls and
 // transfers on the file server, for KV_RPC_STRESS_SECONDS.
 TEST(Lifecycle, TwoServersAndTwentyClientsInParallel) {
-  const char* setting = std::getenv("KV_RPC_STRESS_SECONDS");
-  ASSERT_NE(setting, nullptr) << "KV_RPC_STRESS_SECONDS must be set (CTest sets it)";
-  const int seconds = std::atoi(setting);
-  ASSERT_GT(seconds, 0);
+  const int seconds =
+      static_cast<int>(kvrpctest::Bound("KV_RPC_STRESS_SECONDS", KV_RPC_STRESS_SECONDS));
   kvrpctest::ServerDirectory directory;
   directory.Passwords("alice=Secret\n");
   kvrpctest::MessageLog log;

@@ -301,6 +301,14 @@ inline void FreeBlockAt(void* address) {
   kvp::GlobalFree(block);
 }
 
+// A bound of the expensive tests: the environment's value, else the
+// build's (shorter under the sanitizers).
+inline long Bound(const char* name, long builtIn) {
+  const char* setting = std::getenv(name);
+  const long value = setting != nullptr ? std::atol(setting) : builtIn;
+  return value > 0 ? value : builtIn;
+}
+
 // A client of the test module on the server's port.
 inline clCLIENT* Connect(uint16_t port, int kind = 0, const char* password = "Secret",
                          const char* module = "*" KV_RPC_TEST_MODULE) {
