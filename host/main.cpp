@@ -13,6 +13,7 @@
 #include "host/index_build_demo.h"
 #include "host/index_command.h"
 #include "host/net_command.h"
+#include "host/rpc_command.h"
 #include "host/lock_demo.h"
 #include "host/mail_command.h"
 #include "host/serial_command.h"
@@ -40,6 +41,7 @@ void Usage() {
   std::fprintf(stderr, "%s", kvhost::OdbcUsage());
   std::fprintf(stderr, "%s%s", kvhost::SerialUsage(), kvhost::MailUsage());
   std::fprintf(stderr, "%s", kvhost::ChartRenderUsage());
+  std::fprintf(stderr, "%s", kvhost::RpcUsage());
 }
 
 bool StartEngine(kvhost::XbaseBinding& xb) {
@@ -206,6 +208,8 @@ int main(int argc, char** argv) {
     return kvhost::MailCommand(argc - 2, argv + 2);
   if (argc >= 3 && std::strcmp(argv[1], "chart") == 0 && std::strcmp(argv[2], "render") == 0)
     return kvhost::ChartRenderCommand(argc - 3, argv + 3);
+  if (argc >= 2 && std::strcmp(argv[1], "rpc") == 0)
+    return kvhost::RpcCommand(argc - 2, argv + 2);
   Usage();
   return 2;
 }

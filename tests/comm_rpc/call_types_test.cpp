@@ -39,9 +39,12 @@ TEST_F(CallTypes, EveryIntegerTypeByValueComesBackInItsWidth) {
     uint16_t resultSize;
     uint64_t expected;
   } cases[] = {
-      {"EchoI8", 2, 0xFF, 1, 1, 0xFF},             {"EchoI8", 2, 0x7F, 1, 1, 0x7F},
-      {"EchoI16", 3, 0x8000, 2, 2, 0x8000},        {"EchoI32", 4, 0x80000000u, 4, 4, 0x80000000u},
-      {"EchoU8", 5, 0xFE, 1, 1, 0xFE},             {"EchoU16", 6, 0xFFFF, 2, 2, 0xFFFF},
+      {"EchoI8", 2, 0xFF, 1, 1, 0xFF},
+      {"EchoI8", 2, 0x7F, 1, 1, 0x7F},
+      {"EchoI16", 3, 0x8000, 2, 2, 0x8000},
+      {"EchoI32", 4, 0x80000000u, 4, 4, 0x80000000u},
+      {"EchoU8", 5, 0xFE, 1, 1, 0xFE},
+      {"EchoU16", 6, 0xFFFF, 2, 2, 0xFFFF},
       {"EchoU32", 7, 0xFFFFFFFFu, 4, 4, 0xFFFFFFFFu},
       // Only the type's width counts: the bytes above it are not the value.
       {"EchoI8", 2, 0x1234, 2, 1, 0x34},

@@ -112,7 +112,10 @@ TEST_F(ClientTrust, UnreferencedStatusIsShownAsSuch) {
   gHostileReply = {1, 0, 99, 0, 0, 0};
   kvrpctest::CallRecord call("Anything", 1);
   EXPECT_EQ(call.Run(client), 99);
-  EXPECT_TRUE(log.Saw("RPC ERROR", "Erreur non r\xE9" "f\xE9renc\xE9" "e"));
+  EXPECT_TRUE(log.Saw("RPC ERROR",
+                      "Erreur non r\xE9"
+                      "f\xE9renc\xE9"
+                      "e"));
 }
 
 TEST_F(ClientTrust, ServerThatClosesMidReplyGivesASocketError) {

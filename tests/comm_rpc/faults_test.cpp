@@ -115,8 +115,10 @@ class ServerFaults : public ::testing::Test {
 TEST_F(ServerFaults, FaultsGiveTheirStatusesAndTheServerServesOn) {
   CallRecord null("ReadNull", 4);
   EXPECT_EQ(CallOnce(null), 6);
-  EXPECT_TRUE(log.Saw("RPC ERROR", "La fonction ReadNull a provoqu\xE9 l'exception suivante lors "
-                                   "de son ex\xE9" "cution sur le serveur:\nAccess violation"));
+  EXPECT_TRUE(log.Saw("RPC ERROR",
+                      "La fonction ReadNull a provoqu\xE9 l'exception suivante lors "
+                      "de son ex\xE9"
+                      "cution sur le serveur:\nAccess violation"));
   CallRecord divide("Divide", 4);
   divide.Value(4, 7, 4).Value(4, 0, 4);
   EXPECT_EQ(CallOnce(divide), 20);
@@ -130,7 +132,9 @@ TEST_F(ServerFaults, FaultsGiveTheirStatusesAndTheServerServesOn) {
   CallRecord deep("Recurse", 4);
   deep.Value(4, 0, 4).Value(4, 0x7FFFFFFF, 4);
   EXPECT_EQ(CallOnce(deep), 26);
-  EXPECT_TRUE(log.Saw("RPC ERROR", "D\xE9" "bordement de pile"));
+  EXPECT_TRUE(log.Saw("RPC ERROR",
+                      "D\xE9"
+                      "bordement de pile"));
   // The server still answers, on a new session, and calls work there.
   CallRecord echo("EchoI32", 4);
   echo.Value(4, 1234, 4);

@@ -84,7 +84,8 @@ TEST(Lifecycle, ManySessionsLeaveNoDescriptorBlockOrThread) {
     EXPECT_TRUE(files.Stop());
   }
   EXPECT_TRUE(kvnettest::WaitFor([] { return kvp::RunningThreadCount() == 0; }, 10));
-  EXPECT_TRUE(kvnettest::WaitFor([descriptors] { return kvnettest::OpenDescriptors() == descriptors; }, 10));
+  EXPECT_TRUE(kvnettest::WaitFor(
+      [descriptors] { return kvnettest::OpenDescriptors() == descriptors; }, 10));
   EXPECT_EQ(kvp::GlobalLiveBlocks(), blocks);
 }
 
@@ -164,8 +165,8 @@ TEST(Lifecycle, TwoServersAndTwentyClientsInParallel) {
         const bool files = c % 2 == 1;
         int round = 0;
         while (std::chrono::steady_clock::now() < end && failures == 0) {
-          clCLIENT* client = kvrpctest::Connect(files ? fileServer.Port() : callServer.Port(),
-                                                files ? 1 : 0);
+          clCLIENT* client =
+              kvrpctest::Connect(files ? fileServer.Port() : callServer.Port(), files ? 1 : 0);
           if (client == nullptr) {
             ++failures;
             return;
@@ -196,9 +197,11 @@ TEST(Lifecycle, TwoServersAndTwentyClientsInParallel) {
   for (int c = 1; c < 20; c += 2)
     EXPECT_EQ(directory.Read("t" + std::to_string(c) + ".bin"), payload) << c;
   EXPECT_TRUE(kvnettest::WaitFor([] { return kvp::RunningThreadCount() == 0; }, 10));
-  EXPECT_TRUE(kvnettest::WaitFor([descriptors] { return kvnettest::OpenDescriptors() == descriptors; }, 10));
+  EXPECT_TRUE(kvnettest::WaitFor(
+      [descriptors] { return kvnettest::OpenDescriptors() == descriptors; }, 10));
   EXPECT_EQ(kvp::GlobalLiveBlocks(), blocks);
-  std::printf("stress: %ld calls, %ld transfers in %d s\n", calls.load(), transfers.load(), seconds);
+  std::printf("stress: %ld calls, %ld transfers in %d s\n", calls.load(), transfers.load(),
+              seconds);
 }
 
 }  // namespace

@@ -54,7 +54,8 @@ TEST_F(Protocol, NotExportedGivesStatusTwoAndEndsTheSession) {
   ASSERT_NE(client, nullptr);
   kvrpctest::CallRecord missing("NoSuchFunction", 4);
   EXPECT_EQ(missing.Run(client), 2);
-  EXPECT_TRUE(log.Saw("RPC ERROR", "La fonction NoSuchFunction n'est pas disponible sur le serveur"));
+  EXPECT_TRUE(
+      log.Saw("RPC ERROR", "La fonction NoSuchFunction n'est pas disponible sur le serveur"));
   kvrpctest::CallRecord after("EchoI32", 4);
   after.Value(4, 1, 4);
   EXPECT_NE(after.Run(client), 0);  // the session is over: a new connection is needed
@@ -83,7 +84,8 @@ TEST_F(Protocol, PasswordsIgnoreCaseAndEmptyOnesRefuse) {
   EXPECT_EQ(RawStatus(c), 5);
   // A stored password longer than 15 characters matches nothing.
   RawConnection d(server->Port());
-  const std::vector<unsigned char> cut = RawHeader("LoadLibrary", 1, 1, 1, "long", "abcdefghijklmno");
+  const std::vector<unsigned char> cut =
+      RawHeader("LoadLibrary", 1, 1, 1, "long", "abcdefghijklmno");
   std::copy(cut.begin(), cut.end(), load.begin());
   ASSERT_TRUE(d.Send(load));
   EXPECT_EQ(RawStatus(d), 5);
@@ -92,9 +94,10 @@ TEST_F(Protocol, PasswordsIgnoreCaseAndEmptyOnesRefuse) {
 TEST_F(Protocol, MissingPasswordFileIsShownAndRefused) {
   std::remove(directory.File("KVRPCSRV.INI").c_str());
   EXPECT_EQ(kvrpctest::Connect(server->Port()), nullptr);
-  EXPECT_TRUE(log.Saw("Serveur RPC", "Fichier des mots de passe (KVRPCSRV.INI) non trouv\xE9 dans "
-                                     "le r\xE9pertoire du serveur:\r\n" +
-                                         directory.File("KVRPCSRV.INI")));
+  EXPECT_TRUE(log.Saw("Serveur RPC",
+                      "Fichier des mots de passe (KVRPCSRV.INI) non trouv\xE9 dans "
+                      "le r\xE9pertoire du serveur:\r\n" +
+                          directory.File("KVRPCSRV.INI")));
 }
 
 TEST_F(Protocol, ModuleThatDoesNotLoadGivesStatusOne) {
@@ -113,15 +116,15 @@ TEST_F(Protocol, UnsoundRequestsAreRefusedWithStatusThree) {
   std::vector<unsigned char> passwordUnterminated = RawHeader("EchoI32", 0, 4);
   std::fill(passwordUnterminated.begin() + 34, passwordUnterminated.begin() + 50, 'p');
   const std::vector<std::vector<unsigned char>> requests = {
-      Join({RawHeader("EchoI32", 1, 4), RawDescriptor(1, 4, 0, 9)}),          // value of 9 bytes
+      Join({RawHeader("EchoI32", 1, 4), RawDescriptor(1, 4, 0, 9)}),           // value of 9 bytes
       Join({RawHeader("EchoI32", 1, 4), RawDescriptor(1, 4, 1, 0x7FFFFFFF)}),  // huge buffer
       Join({RawHeader("EchoI32", 1, 4), RawDescriptor(1, 9, 1, (16u << 20) / 8 + 1)}),
-      Join({RawHeader("EchoI32", 1, 4), RawDescriptor(2, 4, 0, 4)}),  // by value, kind out
-      Join({RawHeader("EchoI32", 1, 4), RawDescriptor(4, 4, 0, 4)}),  // kind 4
+      Join({RawHeader("EchoI32", 1, 4), RawDescriptor(2, 4, 0, 4)}),   // by value, kind out
+      Join({RawHeader("EchoI32", 1, 4), RawDescriptor(4, 4, 0, 4)}),   // kind 4
       Join({RawHeader("EchoI32", 1, 4), RawDescriptor(1, 11, 0, 4)}),  // type 11
       Join({RawHeader("EchoI32", 1, 4), RawDescriptor(1, 4, 2, 4)}),   // reference flag 2
-      RawHeader("EchoI32", 65, 4),                                      // too many parameters
-      RawHeader("LoadLibrary", 0),                                      // no module name
+      RawHeader("EchoI32", 65, 4),                                     // too many parameters
+      RawHeader("LoadLibrary", 0),                                     // no module name
       Join({RawHeader("LoadLibrary", 1), RawDescriptor(1, 5, 1, 3), {'a', 'b', 'c'}}),
       Join({RawHeader("LoadLibrary", 1), RawDescriptor(1, 4, 0, 4), {1, 2, 3, 4}}),
       unterminated,
@@ -184,7 +187,8 @@ TEST_F(Protocol, SessionsDoNotShareTheirModule) {
   clCLIENT* loaded = kvrpctest::Connect(server->Port());
   ASSERT_NE(loaded, nullptr);
   RawConnection bare(server->Port());
-  ASSERT_TRUE(bare.Send(Join({RawHeader("EchoI32", 1, 4), RawDescriptor(1, 4, 0, 4), {1, 0, 0, 0}})));
+  ASSERT_TRUE(
+      bare.Send(Join({RawHeader("EchoI32", 1, 4), RawDescriptor(1, 4, 0, 4), {1, 0, 0, 0}})));
   EXPECT_EQ(RawStatus(bare), 2);
   DeconnecteLibrairie(loaded);
 }

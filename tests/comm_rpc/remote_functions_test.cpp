@@ -68,8 +68,8 @@ TEST_F(RemoteFunctions, DirectoryListGivesSizesInKilobytes) {
   directory.Write("other.txt", "x");
   std::string pattern = directory.Path() + "/*.DAT";
   char buffer[512] = {};
-  const unsigned long count = KVDir(client, pattern.data(), static_cast<long>(pattern.size() + 1),
-                                    buffer, sizeof buffer);
+  const unsigned long count =
+      KVDir(client, pattern.data(), static_cast<long>(pattern.size() + 1), buffer, sizeof buffer);
   EXPECT_EQ(count, 4u);
   const std::string list = buffer;
   EXPECT_EQ(list.rfind("\\DIRECTORIES\\FILES", 0), 0u) << list;
@@ -81,9 +81,9 @@ TEST_F(RemoteFunctions, DirectoryListGivesSizesInKilobytes) {
   // Every entry with "*.*": directories first, "." and ".." among them.
   std::string all = directory.Path() + "/*.*";
   char everything[512] = {};
-  EXPECT_EQ(KVDir(client, all.data(), static_cast<long>(all.size() + 1), everything,
-                  sizeof everything),
-            9u);  // ".", "..", "sub", five files, KVRPCSRV.INI
+  EXPECT_EQ(
+      KVDir(client, all.data(), static_cast<long>(all.size() + 1), everything, sizeof everything),
+      9u);  // ".", "..", "sub", five files, KVRPCSRV.INI
   const std::string full = everything;
   EXPECT_LT(full.find("\\sub"), full.find("\\FILES"));
   EXPECT_LT(full.find("\\.."), full.find("\\FILES"));
@@ -94,8 +94,8 @@ TEST_F(RemoteFunctions, DirectoryListStopsAtTheClientsBufferSize) {
   std::string pattern = directory.Path() + "/*.dat";
   char buffer[64 + 16];
   std::memset(buffer, 'G', sizeof buffer);
-  const unsigned long count = KVDir(client, pattern.data(), static_cast<long>(pattern.size() + 1),
-                                    buffer, 64);
+  const unsigned long count =
+      KVDir(client, pattern.data(), static_cast<long>(pattern.size() + 1), buffer, 64);
   const std::string list(buffer);
   EXPECT_LT(list.size(), 64u);
   // Only whole entries, counted.
@@ -110,8 +110,8 @@ TEST_F(RemoteFunctions, DirectoryListStopsAtTheClientsBufferSize) {
 TEST_F(RemoteFunctions, NothingMatchingGivesMinusOne) {
   std::string pattern = directory.Path() + "/*.none";
   char buffer[64] = {};
-  EXPECT_EQ(static_cast<int32_t>(KVDir(client, pattern.data(),
-                                       static_cast<long>(pattern.size() + 1), buffer, 64)),
+  EXPECT_EQ(static_cast<int32_t>(
+                KVDir(client, pattern.data(), static_cast<long>(pattern.size() + 1), buffer, 64)),
             -1);
 }
 

@@ -132,7 +132,8 @@ class CallRecord {
     std::strncpy(reinterpret_cast<char*>(&m_header[2]), user, 31);
     std::strncpy(reinterpret_cast<char*>(&m_header[34]), password, 15);
     std::strncpy(reinterpret_cast<char*>(&m_header[50]), function, 31);
-    for (int i = 0; i < 4; ++i) m_header[82 + i] = static_cast<unsigned char>(returnType >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+      m_header[82 + i] = static_cast<unsigned char>(returnType >> (8 * i));
     m_header[87] = returnType == 1 ? 0 : 4;
     m_header[91] = 1;
     m_header[92] = 1;
@@ -179,8 +180,7 @@ class CallRecord {
   }
 
  private:
-  CallRecord& Add(uint32_t kind, uint32_t type, uint8_t byReference, uint32_t size,
-                  uint64_t slot) {
+  CallRecord& Add(uint32_t kind, uint32_t type, uint8_t byReference, uint32_t size, uint64_t slot) {
     std::vector<unsigned char> entry;
     PutLE(entry, kind, 4);
     PutLE(entry, type, 4);
@@ -223,7 +223,8 @@ class RawConnection {
   // Exactly `count` bytes, or fewer when the server closed first.
   std::vector<unsigned char> Receive(size_t count) {
     std::vector<unsigned char> bytes(count);
-    const long got = m_socket.lRecv(reinterpret_cast<char*>(bytes.data()), static_cast<long>(count));
+    const long got =
+        m_socket.lRecv(reinterpret_cast<char*>(bytes.data()), static_cast<long>(count));
     bytes.resize(got > 0 ? static_cast<size_t>(got) : 0);
     return bytes;
   }
@@ -283,8 +284,8 @@ inline std::vector<unsigned char> Text(const std::string& s) {
 // A LoadLibrary request for the test module, as the wire carries it.
 inline std::vector<unsigned char> RawLoad(const char* module = KV_RPC_TEST_MODULE) {
   const std::vector<unsigned char> name = Text(module);
-  return Join({RawHeader("LoadLibrary", 1), RawDescriptor(1, 5, 1, static_cast<uint32_t>(name.size())),
-               name});
+  return Join({RawHeader("LoadLibrary", 1),
+               RawDescriptor(1, 5, 1, static_cast<uint32_t>(name.size())), name});
 }
 
 // Reads a reply's marker and status; -1 when the connection closed first.

@@ -187,8 +187,8 @@ TEST_F(Transfers, UnknownCommandIsShownAndTheServiceGoesOn) {
   EXPECT_TRUE(c.ClosedByPeer());
 }
 
-// KV_RPC_LARGE_MB megabytes (100 in the normal suite, 16 under sanitizers) both ways, compared byte for
-// byte; step 50 checks that the notice points are computed in 64 bits.
+// KV_RPC_LARGE_MB megabytes (100 in the normal suite, 16 under sanitizers) both ways, compared byte
+// for byte; step 50 checks that the notice points are computed in 64 bits.
 TEST_F(Transfers, LargeFileBothWaysWithProgress) {
   const int64_t megabytes = kvrpctest::Bound("KV_RPC_LARGE_MB", KV_RPC_LARGE_MB);
   const int64_t total = megabytes << 20;
@@ -211,9 +211,9 @@ TEST_F(Transfers, LargeFileBothWaysWithProgress) {
   EXPECT_EQ(up[0].done, total / 2);
   EXPECT_EQ(up[0].total, total);
   EXPECT_EQ(up[1].done, total);
-  ASSERT_EQ(nFTPGet(client, directory.File("up.bin").c_str(), directory.File("down.bin").c_str(),
-                    0, 0),
-            0);
+  ASSERT_EQ(
+      nFTPGet(client, directory.File("up.bin").c_str(), directory.File("down.bin").c_str(), 0, 0),
+      0);
   ASSERT_TRUE(Finish());
   auto same = [](const std::string& a, const std::string& b) {
     std::ifstream x(a, std::ios::binary), y(b, std::ios::binary);

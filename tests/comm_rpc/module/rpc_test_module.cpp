@@ -10,14 +10,30 @@
 
 #define TEST_EXPORT extern "C" __attribute__((visibility("default")))
 
-TEST_EXPORT int8_t EchoI8(int8_t v) { return v; }
-TEST_EXPORT int16_t EchoI16(int16_t v) { return v; }
-TEST_EXPORT int32_t EchoI32(int32_t v) { return v; }
-TEST_EXPORT uint8_t EchoU8(uint8_t v) { return v; }
-TEST_EXPORT uint16_t EchoU16(uint16_t v) { return v; }
-TEST_EXPORT uint32_t EchoU32(uint32_t v) { return v; }
-TEST_EXPORT float EchoF32(float v) { return v; }
-TEST_EXPORT double EchoF64(double v) { return v; }
+TEST_EXPORT int8_t EchoI8(int8_t v) {
+  return v;
+}
+TEST_EXPORT int16_t EchoI16(int16_t v) {
+  return v;
+}
+TEST_EXPORT int32_t EchoI32(int32_t v) {
+  return v;
+}
+TEST_EXPORT uint8_t EchoU8(uint8_t v) {
+  return v;
+}
+TEST_EXPORT uint16_t EchoU16(uint16_t v) {
+  return v;
+}
+TEST_EXPORT uint32_t EchoU32(uint32_t v) {
+  return v;
+}
+TEST_EXPORT float EchoF32(float v) {
+  return v;
+}
+TEST_EXPORT double EchoF64(double v) {
+  return v;
+}
 TEST_EXPORT void Nothing() {}
 
 // Every by-value type at once; the values land little-endian in `out`
