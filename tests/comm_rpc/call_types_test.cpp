@@ -53,8 +53,8 @@ TEST_F(CallTypes, EveryIntegerTypeByValueComesBackInItsWidth) {
     CallRecord call(c.function, c.type);
     call.Value(c.type, c.sent, c.size);
     ASSERT_EQ(call.Run(client), 0) << c.function;
-    EXPECT_EQ(call.Reply()->status, 0);
-    EXPECT_EQ(call.Reply()->resultSize, c.resultSize) << c.function;
+    EXPECT_EQ(call.Status(), 0);
+    EXPECT_EQ(call.ResultSize(), c.resultSize) << c.function;
     EXPECT_EQ(kvrpctest::GetLE(call.Reply()->result, c.resultSize), c.expected) << c.function;
   }
 }
@@ -66,7 +66,7 @@ TEST_F(CallTypes, FloatsTravelAsFloatsAndDoubles) {
   CallRecord single("EchoF32", 8);
   single.Value(8, fbits, 4);
   ASSERT_EQ(single.Run(client), 0);
-  EXPECT_EQ(single.Reply()->resultSize, 4);
+  EXPECT_EQ(single.ResultSize(), 4);
   EXPECT_EQ(single.ResultF32(), -2.75f);
 
   double d = 1e300 / 3;
@@ -75,7 +75,7 @@ TEST_F(CallTypes, FloatsTravelAsFloatsAndDoubles) {
   CallRecord wide("EchoF64", 9);
   wide.Value(9, dbits, 8);
   ASSERT_EQ(wide.Run(client), 0);
-  EXPECT_EQ(wide.Reply()->resultSize, 8);
+  EXPECT_EQ(wide.ResultSize(), 8);
   EXPECT_EQ(wide.ResultF64(), d);
 }
 
@@ -106,7 +106,7 @@ TEST_F(CallTypes, AllValueTypesInOneCallLandInOrder) {
                                       0xEA, 0x00, 0x28, 0x6B, 0xEE, 0,    0,    0,    0x3F,
                                       0,    0,    0,    0,    0,    0x01, 0x90, 0xC0};
   EXPECT_EQ(std::memcmp(out, expected, 26), 0);
-  EXPECT_EQ(call.Out(0).size, 26);
+  EXPECT_EQ(call.OutSize(0), 26);
 }
 
 TEST_F(CallTypes, InOutBuffersOfEveryWidthComeBackChanged) {
@@ -184,9 +184,9 @@ TEST_F(CallTypes, GlobalBlockReplacedByTheFunctionGrowsTheCallersBlock) {
   CallRecord grow("GrowBlock", 1);
   grow.Reference(3, 10, block, 8).Value(7, 300, 4);
   ASSERT_EQ(grow.Run(client), 0);
-  EXPECT_EQ(grow.Out(0).size, 300);
+  EXPECT_EQ(grow.OutSize(0), 300);
   void* now = grow.SlotPointer(0);
-  EXPECT_EQ(grow.Out(0).buffer, now);
+  EXPECT_EQ(grow.OutBuffer(0), now);
   kvp::HGLOBAL grown = kvp::GlobalHandle(now);
   ASSERT_NE(grown, 0u);
   EXPECT_GE(kvp::GlobalSize(grown), 300u);
@@ -217,17 +217,17 @@ TEST_F(CallTypes, BlockWordIsBoundedByTheBlock) {
   CallRecord over("OverclaimBlock", 1);
   over.Reference(3, 10, block, 12).Value(4, 0x7FFFFFFF, 4);
   ASSERT_EQ(over.Run(client), 0);
-  EXPECT_EQ(over.Out(0).size, 12);
+  EXPECT_EQ(over.OutSize(0), 12);
   // A negative word sends nothing back.
   CallRecord negative("OverclaimBlock", 1);
   negative.Reference(3, 10, block, 12).Value(4, 0xFFFFFFFF, 4);
   ASSERT_EQ(negative.Run(client), 0);
-  EXPECT_EQ(negative.Out(0).size, 0);
+  EXPECT_EQ(negative.OutSize(0), 0);
   // A block of fewer than 4 bytes has no word: nothing comes back.
   CallRecord tiny("Nothing", 1);
   tiny.Reference(3, 10, block, 3);
   ASSERT_EQ(tiny.Run(client), 0);
-  EXPECT_EQ(tiny.Out(0).size, 0);
+  EXPECT_EQ(tiny.OutSize(0), 0);
   kvp::GlobalUnlock(handle);
   kvp::GlobalFree(handle);
 }

@@ -70,7 +70,7 @@ TEST_F(ClientTrust, ResultLargerThanItsSlotIsRefused) {
   gHostileReply = {1, 0, 0, 0, 0, 0, 9, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9};
   kvrpctest::CallRecord call("Anything", 4);
   EXPECT_EQ(call.Run(client), 10022);
-  EXPECT_EQ(call.Reply()->resultSize, 0);
+  EXPECT_EQ(call.ResultSize(), 0);
   // The session is out of step: later calls are refused without being sent.
   kvrpctest::CallRecord next("Anything", 4);
   EXPECT_EQ(next.Run(client), 10022);

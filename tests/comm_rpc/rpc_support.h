@@ -161,6 +161,12 @@ class CallRecord {
                 sizeof out);
     return out;
   }
+  // Copies of the packed reply's fields (a reference to a packed field
+  // would be misaligned).
+  int32_t Status() { return Reply()->status; }
+  uint16_t ResultSize() { return Reply()->resultSize; }
+  int32_t OutSize(size_t i) { return Out(i).size; }
+  void* OutBuffer(size_t i) { return Out(i).buffer; }
   // The buffer address the record now holds for parameter `i`.
   void* SlotPointer(size_t i) {
     void* p = nullptr;
@@ -312,8 +318,8 @@ inline long Bound(const char* name, long builtIn) {
 
 // A client of the test module on the server's port.
 inline clCLIENT* Connect(uint16_t port, int kind = 0, const char* password = "Secret",
-                         const char* module = "*" KV_RPC_TEST_MODULE) {
-  return pclConnecteLibrairie(kind, "127.0.0.1", module, port, "alice", password, 0, 2000);
+                         const char* module = "*" KV_RPC_TEST_MODULE, long timeout = 2000) {
+  return pclConnecteLibrairie(kind, "127.0.0.1", module, port, "alice", password, 0, timeout);
 }
 
 }  // namespace kvrpctest

@@ -9,6 +9,9 @@
 #include "platform/kernel/memory.h"
 
 #define TEST_EXPORT extern "C" __attribute__((visibility("default")))
+// The faults below are the point: the undefined-behaviour checks would stop
+// the process before the processor faults.
+#define FAULTING __attribute__((no_sanitize("undefined")))
 
 TEST_EXPORT int8_t EchoI8(int8_t v) {
   return v;
@@ -111,11 +114,11 @@ TEST_EXPORT void OverclaimBlock(void** slot, int32_t claim) {
   if (*slot != nullptr) std::memcpy(*slot, &claim, 4);
 }
 
-TEST_EXPORT int32_t ReadNull() {
+TEST_EXPORT FAULTING int32_t ReadNull() {
   volatile int32_t* nowhere = nullptr;
   return *nowhere;
 }
-TEST_EXPORT int32_t Divide(int32_t a, int32_t b) {
+TEST_EXPORT FAULTING int32_t Divide(int32_t a, int32_t b) {
   volatile int32_t divisor = b;
   return a / divisor;
 }
@@ -133,7 +136,7 @@ TEST_EXPORT void Misaligned() {
 // buffer and the use of the result.
 // `limit` is larger than any stack holds; the check keeps the recursion
 // finite in the compiler's eyes.
-TEST_EXPORT int32_t Recurse(int32_t depth, int32_t limit) {
+TEST_EXPORT FAULTING int32_t Recurse(int32_t depth, int32_t limit) {
   volatile char frame[1024];
   frame[0] = static_cast<char>(depth);
   if (depth >= limit) return frame[0];
