@@ -1,11 +1,13 @@
 // Painting windows (used by kvchart, kvimage and the host).
 //
 // A window's client area is an off-screen raster picture (the graphics
-// layer's image surface, white at creation); BeginPaint and GetDC (from
-// device_context.h, given a window) hand out a screen-type context drawing
-// on it, and ReleaseDC/EndPaint end the context. The update region is kept
-// as a bounding rectangle; a window with one gets WM_PAINT when its queue is
-// otherwise empty, or at once from UpdateWindow.
+// layer's image surface, white at creation, resized with the window and
+// keeping what it showed); BeginPaint and GetWindowClientDC hand out a
+// screen-type context (OBJ_DC) drawing on it, ended by EndPaint and
+// ReleaseDC. The whole client area is drawable (no clipping to the update
+// region). The update region is kept as a bounding rectangle; a visible
+// window with one gets WM_PAINT when its queue is otherwise empty, or at
+// once from UpdateWindow.
 #pragma once
 #include "platform/ui/window_types.h"
 
@@ -22,8 +24,7 @@ KVP_API BOOL UpdateWindow(HWND window);
 KVP_API HDC BeginPaint(HWND window, PAINTSTRUCT* paint);
 KVP_API BOOL EndPaint(HWND window, const PAINTSTRUCT* paint);
 
-// A context on the window's client picture (what GetDC gives for a window);
-// end it with ReleaseDC.
+// A context on the window's client picture; end it with ReleaseDC.
 KVP_API HDC GetWindowClientDC(HWND window);
 
 // The window's client area as its picture shows it, its visible children
