@@ -1,5 +1,8 @@
 // The helpers the server calls for the remote functions.
 //
+// Window handles are the platform's (numbers that fit 32 bits); outside a
+// server call PostBuffer knows no buffer size and sends nothing.
+//
 // RecupDisqueLogique and Dir write into a buffer the session allocated with
 // the size the client sent; that size is their limit. A list that does not
 // fit is cut after its last whole entry (always zero-terminated), and Dir
@@ -16,6 +19,7 @@
 #include "platform/kernel/files.h"
 #include "platform/kernel/win_exec.h"
 #include "platform/ui/message_box.h"
+#include "platform/ui/messages.h"
 
 namespace {
 
@@ -60,6 +64,40 @@ const char* DriveCode(unsigned type) {
 KV_API uint32_t KV_CALL KVMessageBox(uint32_t window, char* text, char* caption, uint32_t style) {
   return static_cast<uint32_t>(
       kvp::MessageBoxA(reinterpret_cast<kvp::HWND>(uintptr_t{window}), text, caption, style));
+}
+
+// Window handles travel as 32-bit numbers; the platform's handles are small
+// numbers that fit.
+namespace {
+kvp::HWND WindowOf(uint32_t window) {
+  return reinterpret_cast<kvp::HWND>(static_cast<uintptr_t>(window));
+}
+}  // namespace
+
+KV_API uint32_t KV_CALL KVPostMessage(uint32_t window, uint32_t message, uint32_t wparam,
+                                      uint32_t lparam) {
+  return static_cast<uint32_t>(
+      kvp::PostMessageA(WindowOf(window), message, wparam, static_cast<kvp::LPARAM>(lparam)));
+}
+
+KV_API uint32_t KV_CALL KVRegisterWindowMessage(char* name) {
+  const size_t room = kvrpc::BufferRoom(name);
+  // A name sent without its zero within the buffer registers nothing.
+  if (name == nullptr || (room > 0 && std::memchr(name, '\0', room) == nullptr)) return 0;
+  return kvp::RegisterWindowMessageA(name);
+}
+
+// Sends the window the buffer as copy data. A byte count beyond the buffer
+// the session received is refused (0) rather than read past its end.
+KV_API uint32_t KV_CALL PostBuffer(uint32_t window, char* buffer, uint32_t byteCount,
+                                   uint32_t dataWord) {
+  if (byteCount > 0 && (buffer == nullptr || byteCount > kvrpc::BufferRoom(buffer))) return 0;
+  kvp::COPYDATASTRUCT data{};
+  data.dwData = dataWord;
+  data.cbData = byteCount;
+  data.lpData = byteCount > 0 ? buffer : nullptr;
+  return static_cast<uint32_t>(kvp::SendMessageA(WindowOf(window), kvp::WM_COPYDATA, 0,
+                                                 reinterpret_cast<kvp::LPARAM>(&data)));
 }
 
 KV_API uint32_t KV_CALL KVWinExec(char* commandLine, uint32_t show) {

@@ -86,6 +86,13 @@ KV_API unsigned long KV_CALL KVDir(clCLIENT* client, char* pattern, long pattern
 // buffers of RecupDisqueLogique and Dir are bounded by what the session
 // allocated for them (see docs/formats.md).
 KV_API uint32_t KV_CALL KVMessageBox(uint32_t window, char* text, char* caption, uint32_t style);
+KV_API uint32_t KV_CALL KVPostMessage(uint32_t window, uint32_t message, uint32_t wparam,
+                                      uint32_t lparam);
+KV_API uint32_t KV_CALL KVRegisterWindowMessage(char* name);
+// Sends the window WM_COPYDATA (wparam 0) with the data word, the byte
+// count and the buffer; the window's answer.
+KV_API uint32_t KV_CALL PostBuffer(uint32_t window, char* buffer, uint32_t byteCount,
+                                   uint32_t dataWord);
 KV_API uint32_t KV_CALL KVWinExec(char* commandLine, uint32_t show);
 KV_API uint32_t KV_CALL GetLogicalDrives(void);
 KV_API void KV_CALL RecupDisqueLogique(char* buffer);
