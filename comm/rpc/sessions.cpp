@@ -32,6 +32,13 @@ unsigned LocalPort(clCHANNEL* channel) {
   return kvp::ntohs(address.sin_port);
 }
 
+// Shuts the session's socket down from another thread: through the platform
+// directly, so that nothing of the socket object that its own thread uses is
+// written here.
+void ShutDown(clCHANNEL* channel) {
+  if (clSOCKET* socket = channel->pclGetSocket()) kvp::shutdown(socket->GetSocket(), kvp::SD_BOTH);
+}
+
 }  // namespace
 
 SessionEntry::SessionEntry(clCHANNEL* channel) : m_port(LocalPort(channel)), m_channel(channel) {
@@ -39,7 +46,7 @@ SessionEntry::SessionEntry(clCHANNEL* channel) : m_port(LocalPort(channel)), m_c
   const bool stopped =
       std::find(gStoppedPorts.begin(), gStoppedPorts.end(), m_port) != gStoppedPorts.end();
   gEntries.push_back(Entry{m_port, channel, stopped});
-  if (stopped) channel->pclGetSocket()->nShutdown();
+  if (stopped) ShutDown(channel);
 }
 
 SessionEntry::~SessionEntry() {
@@ -67,7 +74,7 @@ void EndSessions(unsigned port) {
   for (Entry& e : gEntries) {
     if (e.port != port || e.stopping) continue;
     e.stopping = true;
-    if (clSOCKET* socket = e.channel->pclGetSocket()) socket->nShutdown();
+    ShutDown(e.channel);
   }
   gChanged.wait(lock, [port] {
     return std::none_of(gEntries.begin(), gEntries.end(),

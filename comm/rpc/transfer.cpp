@@ -19,6 +19,7 @@
 #include "platform/kernel/files.h"
 #include "platform/kernel/system.h"
 #include "platform/kernel/threads.h"
+#include "platform/net/winsock.h"
 #include "platform/ui/message_box.h"
 
 namespace kvrpc {
@@ -105,8 +106,9 @@ class Transfers {
  private:
   static void Shut(clCLIENT* connection) {
     clCHANNEL* channel = connection->pclGetChannel();
+    // Through the platform: the socket object belongs to the thread.
     if (channel != nullptr && channel->pclGetSocket() != nullptr)
-      channel->pclGetSocket()->nShutdown();
+      kvp::shutdown(channel->pclGetSocket()->GetSocket(), kvp::SD_BOTH);
   }
   std::mutex m_mutex;
   std::condition_variable m_changed;

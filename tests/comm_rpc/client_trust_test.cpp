@@ -4,13 +4,20 @@
 
 #include <atomic>
 #include <cstring>
+#include <mutex>
 
 #include "tests/comm_rpc/rpc_support.h"
 
 namespace {
 
 // The reply the fake server sends to the call after LoadLibrary.
+std::mutex gReplyMutex;
 std::vector<unsigned char> gHostileReply;
+
+void SetReply(std::vector<unsigned char> bytes) {
+  std::lock_guard<std::mutex> lock(gReplyMutex);
+  gHostileReply = std::move(bytes);
+}
 std::atomic<int> gCallsSeen{0};
 std::atomic<bool> gCloseAfterReply{false};
 
@@ -37,8 +44,12 @@ void LyingService(clCHANNEL* channel) {
   channel->lSendAll(ok, 6);
   while (SkipRequest(channel)) {
     ++gCallsSeen;
-    channel->lSendAll(reinterpret_cast<const char*>(gHostileReply.data()),
-                      static_cast<long>(gHostileReply.size()));
+    std::vector<unsigned char> reply;
+    {
+      std::lock_guard<std::mutex> lock(gReplyMutex);
+      reply = gHostileReply;
+    }
+    channel->lSendAll(reinterpret_cast<const char*>(reply.data()), static_cast<long>(reply.size()));
     if (gCloseAfterReply) return;  // the thread destroys the channel: the reply stays cut
   }
 }
@@ -67,7 +78,7 @@ class ClientTrust : public ::testing::Test {
 };
 
 TEST_F(ClientTrust, ResultLargerThanItsSlotIsRefused) {
-  gHostileReply = {1, 0, 0, 0, 0, 0, 9, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9};
+  SetReply({1, 0, 0, 0, 0, 0, 9, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9});
   kvrpctest::CallRecord call("Anything", 4);
   EXPECT_EQ(call.Run(client), 10022);
   EXPECT_EQ(call.ResultSize(), 0);
@@ -78,8 +89,11 @@ TEST_F(ClientTrust, ResultLargerThanItsSlotIsRefused) {
 }
 
 TEST_F(ClientTrust, OutDataLargerThanAPlainBufferIsNotCopied) {
-  gHostileReply = {1, 0, 0, 0, 0, 0, 64, 0, 0, 0};
-  gHostileReply.insert(gHostileReply.end(), 64, 0xEE);
+  SetReply({1, 0, 0, 0, 0, 0, 64, 0, 0, 0});
+  {
+    std::lock_guard<std::mutex> lock(gReplyMutex);
+    gHostileReply.insert(gHostileReply.end(), 64, 0xEE);
+  }
   unsigned char buffer[16 + 8];
   std::memset(buffer, 0x11, sizeof buffer);
   kvrpctest::CallRecord call("Anything", 1);
@@ -90,7 +104,7 @@ TEST_F(ClientTrust, OutDataLargerThanAPlainBufferIsNotCopied) {
 }
 
 TEST_F(ClientTrust, OutDataBeyondTheBufferBoundIsNotAllocated) {
-  gHostileReply = {1, 0, 0, 0, 0, 0, 0x00, 0x00, 0x00, 0x7F};
+  SetReply({1, 0, 0, 0, 0, 0, 0x00, 0x00, 0x00, 0x7F});
   kvp::HGLOBAL handle = kvp::GlobalAlloc(kvp::GHND, 8);
   void* block = kvp::GlobalLock(handle);
   kvrpctest::CallRecord call("Anything", 1);
@@ -103,13 +117,13 @@ TEST_F(ClientTrust, OutDataBeyondTheBufferBoundIsNotAllocated) {
 }
 
 TEST_F(ClientTrust, WrongMarkerAndUnknownStatusAreNotTakenForSuccess) {
-  gHostileReply = {2, 0, 0, 0, 0, 0};
+  SetReply({2, 0, 0, 0, 0, 0});
   kvrpctest::CallRecord call("Anything", 1);
   EXPECT_EQ(call.Run(client), 10022);
 }
 
 TEST_F(ClientTrust, UnreferencedStatusIsShownAsSuch) {
-  gHostileReply = {1, 0, 99, 0, 0, 0};
+  SetReply({1, 0, 99, 0, 0, 0});
   kvrpctest::CallRecord call("Anything", 1);
   EXPECT_EQ(call.Run(client), 99);
   EXPECT_TRUE(log.Saw("RPC ERROR",
@@ -119,7 +133,7 @@ TEST_F(ClientTrust, UnreferencedStatusIsShownAsSuch) {
 }
 
 TEST_F(ClientTrust, ServerThatClosesMidReplyGivesASocketError) {
-  gHostileReply = {1, 0, 0, 0, 0, 0, 4, 0, 1, 2};
+  SetReply({1, 0, 0, 0, 0, 0, 4, 0, 1, 2});
   gCloseAfterReply = true;
   kvrpctest::CallRecord call("Anything", 4);
   const long outcome = call.Run(client);
