@@ -144,3 +144,12 @@ fi
 # bench/run-chart.sh keeps its own section.
 echo
 "$repo/bench/run-chart.sh" "$build"
+
+# --- Remote calls and file transfers ------------------------------------------
+# bench/run-rpc.sh keeps its own section; a quick try runs a tenth of it.
+echo
+if [ "$records" -eq 1000000 ]; then
+  "$repo/bench/run-rpc.sh" "$build"
+else
+  KV_RPC_BENCH_QUICK=1 "$repo/bench/run-rpc.sh" "$build"
+fi
