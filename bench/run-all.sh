@@ -158,3 +158,11 @@ echo
 # bench/run-image-read.sh keeps its own section.
 echo
 "$repo/bench/run-image-read.sh" "$build"
+# --- Remote calls and file transfers ------------------------------------------
+# bench/run-rpc.sh keeps its own section; a quick try runs a tenth of it.
+echo
+if [ "$records" -eq 1000000 ]; then
+  "$repo/bench/run-rpc.sh" "$build"
+else
+  KV_RPC_BENCH_QUICK=1 "$repo/bench/run-rpc.sh" "$build"
+fi

@@ -14,6 +14,7 @@
 #include "host/index_build_demo.h"
 #include "host/index_command.h"
 #include "host/net_command.h"
+#include "host/rpc_command.h"
 #include "host/lock_demo.h"
 #include "host/mail_command.h"
 #include "host/serial_command.h"
@@ -42,6 +43,7 @@ void Usage() {
   std::fprintf(stderr, "%s%s", kvhost::SerialUsage(), kvhost::MailUsage());
   std::fprintf(stderr, "%s", kvhost::ChartRenderUsage());
   std::fprintf(stderr, "%s", kvhost::ImageUsage());
+  std::fprintf(stderr, "%s", kvhost::RpcUsage());
 }
 
 bool StartEngine(kvhost::XbaseBinding& xb) {
@@ -210,6 +212,8 @@ int main(int argc, char** argv) {
     return kvhost::ChartRenderCommand(argc - 3, argv + 3);
   if (argc >= 2 && std::strcmp(argv[1], "image") == 0)
     return kvhost::ImageCommand(argc - 2, argv + 2);
+  if (argc >= 2 && std::strcmp(argv[1], "rpc") == 0)
+    return kvhost::RpcCommand(argc - 2, argv + 2);
   Usage();
   return 2;
 }

@@ -145,6 +145,9 @@ class KV_EXPORT clCHANNEL {
   int operator>>(long double& value);
 
   int nGetLastError();
+  // The channel's socket, for a server that must shut a session down from
+  // another thread (the channel keeps owning it).
+  clSOCKET* pclGetSocket() const { return m_socket; }
 
  private:
   int SendValue(const unsigned char* bytes, long length);
