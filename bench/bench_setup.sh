@@ -43,3 +43,23 @@ bench_tdbf() {
 bench_build_type() {
   sed -n 's/^CMAKE_BUILD_TYPE:[A-Z]*=//p' "$build/CMakeCache.txt" 2>/dev/null || true
 }
+
+# Figures shared by the drivers that time commands themselves.
+bench_seconds_of() {  # bench_seconds_of COMMAND...: wall seconds of one run
+  local start end
+  start=$(date +%s.%N)
+  "$@" >/dev/null
+  end=$(date +%s.%N)
+  awk -v a="$start" -v b="$end" 'BEGIN{printf "%.4f", b - a}'
+}
+bench_median() { printf '%s\n' "$@" | sort -g | awk '{v[NR]=$1} END{print v[int((NR+1)/2)]}'; }
+bench_ratio() { awk -v a="$1" -v b="$2" 'BEGIN{ if (b > 0) printf "%.2f", a / b; else print "-" }'; }
+bench_mb_s() { awk -v s="$1" -v n="$2" 'BEGIN{printf "%.0f", n / s / 1e6}'; }  # SECONDS BYTES
+
+# A Debian tool a driver compares with, or a loud stop naming its package.
+bench_tool() {  # bench_tool COMMAND PACKAGE
+  command -v "$1" >/dev/null || { echo "missing: $1 ($2; run scripts/install-deps.sh)" >&2; exit 1; }
+}
+bench_python_module() {  # bench_python_module MODULE PACKAGE
+  /usr/bin/python3 -c "import $1" 2>/dev/null || { echo "missing: python module $1 ($2)" >&2; exit 1; }
+}

@@ -10,13 +10,10 @@
 # docs/benchmarks.md. KV_CHART_PAINT_SECONDS (default 3) sets how long each
 # type runs.
 set -euo pipefail
-. "$(dirname "$0")/doc_section.sh"
-build=$(cd "${1:?build directory}" && pwd)
-repo=$(cd "$(dirname "$0")/.." && pwd)
-bench="$build/bin/bench_chart_paint"
+. "$(dirname "$0")/bench_setup.sh"
+bench_setup "$@"
+bench=$(bench_program bench_chart_paint)
 seconds=${KV_CHART_PAINT_SECONDS:-3}
-doc="$repo/docs/benchmarks.md"
-[ -x "$bench" ] || { echo "missing: $bench (build with -DKV_BENCH=ON)" >&2; exit 1; }
 
 table="| type | window paints/s | direct drawings/s | window time / direct time |
 |---|---|---|---|"

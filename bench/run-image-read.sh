@@ -11,16 +11,13 @@
 # Replaces the section "Image reading" in docs/benchmarks.md.
 # KV_IMAGE_BENCH_REPS (default 3) sets the repetitions.
 set -euo pipefail
-. "$(dirname "$0")/doc_section.sh"
-build=$(cd "${1:?build directory}" && pwd)
-repo=$(cd "$(dirname "$0")/.." && pwd)
-bench="$build/bin/bench_image_read"
+. "$(dirname "$0")/bench_setup.sh"
+bench_setup "$@"
+bench=$(bench_program bench_image_read)
 reps=${KV_IMAGE_BENCH_REPS:-3}
-doc="$repo/docs/benchmarks.md"
-for tool in "$bench" "$(command -v tiffcp || echo tiffcp)" "$(command -v gif2rgb || echo gif2rgb)"; do
-  [ -x "$tool" ] || { echo "missing: $tool (build with -DKV_BENCH=ON; bash scripts/install-deps.sh)" >&2; exit 1; }
-done
-/usr/bin/python3 -c 'import PIL' || { echo "missing: python3-pil" >&2; exit 1; }
+bench_tool tiffcp libtiff-tools
+bench_tool gif2rgb giflib-tools
+bench_python_module PIL python3-pil
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 

@@ -9,15 +9,13 @@
 # Replaces the section "Images: reading, reduction and GIF writing" in
 # docs/benchmarks.md. KV_IMAGE_BENCH_REPETITIONS (default 3).
 set -euo pipefail
-. "$(dirname "$0")/doc_section.sh"
-build=$(cd "${1:?build directory}" && pwd)
-repo=$(cd "$(dirname "$0")/.." && pwd)
-bench="$build/bin/bench_image"
+. "$(dirname "$0")/bench_setup.sh"
+bench_setup "$@"
+bench=$(bench_program bench_image)
 repetitions=${KV_IMAGE_BENCH_REPETITIONS:-3}
-for tool in "$bench" "$(command -v cjpeg || echo cjpeg)" "$(command -v djpeg || echo djpeg)"; do
-  [ -x "$tool" ] || { echo "missing: $tool (build with -DKV_BENCH=ON; bash scripts/install-deps.sh)" >&2; exit 1; }
-done
-/usr/bin/python3 -c 'import PIL' || { echo "python3-pil is missing" >&2; exit 1; }
+bench_tool cjpeg libjpeg-turbo-progs
+bench_tool djpeg libjpeg-turbo-progs
+bench_python_module PIL python3-pil
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 

@@ -53,13 +53,7 @@ rm -f "$work/check.bin"
 "$bench" stream ours "$bytes" >/dev/null
 "$bench" stream scrambled "$bytes" >/dev/null
 
-seconds_of() {  # wall seconds of a command
-  local start end
-  start=$(date +%s.%N)
-  "$@" >/dev/null
-  end=$(date +%s.%N)
-  awk -v a="$start" -v b="$end" 'BEGIN{printf "%.4f", b - a}'
-}
+seconds_of() { bench_seconds_of "$@"; }
 
 declare -a rtt_floor rtt_ours rtt_scr st_socat st_ours st_scr
 load=$(cut -d' ' -f1-3 /proc/loadavg)
@@ -72,9 +66,9 @@ for ((r = 0; r < rounds; ++r)); do
   st_scr+=("$(seconds_of "$bench" stream scrambled "$bytes")")
 done
 
-median() { printf '%s\n' "$@" | sort -g | awk '{v[NR]=$1} END{print v[int((NR+1)/2)]}'; }
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN{printf "%.2f", a / b}'; }
-mb_s() { awk -v s="$1" -v n="$bytes" 'BEGIN{printf "%.0f", n / s / 1e6}'; }
+median() { bench_median "$@"; }
+ratio() { bench_ratio "$@"; }
+mb_s() { bench_mb_s "$1" "$bytes"; }
 
 f=$(median "${rtt_floor[@]}")
 o=$(median "${rtt_ours[@]}")

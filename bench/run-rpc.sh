@@ -17,7 +17,7 @@ floor=$(bench_program bench_net)
 module="$build/lib/libkvrpcbench.so"
 [ -f "$module" ] || module=$(find "$build" -name libkvrpcbench.so | head -1)
 [ -f "$module" ] || { echo "missing: libkvrpcbench.so (build with -DKV_BENCH=ON)" >&2; exit 1; }
-command -v socat >/dev/null || { echo "missing: socat (run scripts/install-deps.sh)" >&2; exit 1; }
+bench_tool socat socat
 section="Remote calls and file transfers"
 quick=${KV_RPC_BENCH_QUICK:-0}
 calls=50000
@@ -45,13 +45,7 @@ socat_copy() {  # file -> TCP -> file, as a transfer does
   socat -u -b 65536 "OPEN:$work/source.bin" "TCP:127.0.0.1:$port,retry=200,interval=0.01"
   wait "$receiver"
 }
-seconds_of() {
-  local start end
-  start=$(date +%s.%N)
-  "$@" >/dev/null
-  end=$(date +%s.%N)
-  awk -v a="$start" -v b="$end" 'BEGIN{printf "%.4f", b - a}'
-}
+seconds_of() { bench_seconds_of "$@"; }
 
 # Both paths must move every byte before they are timed.
 socat_copy
@@ -68,9 +62,9 @@ for ((r = 0; r < rounds; ++r)); do
   put_ours+=("$("$ours" put "$work/source.bin" "$work/ours.bin" | awk '{print $2}')")
 done
 
-median() { printf '%s\n' "$@" | sort -g | awk '{v[NR]=$1} END{print v[int((NR+1)/2)]}'; }
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN{printf "%.2f", a / b}'; }
-mb_s() { awk -v s="$1" -v n="$bytes" 'BEGIN{printf "%.0f", n / s / 1e6}'; }
+median() { bench_median "$@"; }
+ratio() { bench_ratio "$@"; }
+mb_s() { bench_mb_s "$1" "$bytes"; }
 f=$(median "${rtt_floor[@]}")
 o=$(median "${rtt_ours[@]}")
 sf=$(median "${put_socat[@]}")

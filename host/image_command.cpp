@@ -259,8 +259,8 @@ int Convert(ImageLibrary& library, const std::string& in, const std::string& out
   return 0;
 }
 
-// Writes a picture as JPEG, reads the JPEG back and writes it as a GIF
-// reduced to 64 colours, showing each file.
+// Writes a picture as JPEG, reads the JPEG back, writes it as a GIF reduced
+// to 64 colours and reads that back, showing each file.
 int Demo(ImageLibrary& library) {
   char temp[512];
   kvp::GetTempPathA(sizeof temp, temp);
@@ -300,9 +300,10 @@ int Demo(ImageLibrary& library) {
     const kvp::DWORD size = file == kvp::INVALID_HANDLE_VALUE ? 0 : kvp::GetFileSize(file, nullptr);
     if (file != kvp::INVALID_HANDLE_VALUE) kvp::CloseHandle(file);
     const int type = library.type(0, gif.c_str(), 0);
-    std::printf("%s: %s, %u bytes, 64 colours\n", gif.c_str(), TypeName(type), size);
+    std::printf("%s: %s, %u bytes\n", gif.c_str(), TypeName(type), size);
     if (type != kImageTypeGif) status = 1;
   }
+  if (status == 0) status = Info(library, gif.c_str());
   kvp::DeleteFileA(jpeg.c_str());
   kvp::DeleteFileA(gif.c_str());
   return status;
@@ -314,7 +315,7 @@ const char* ImageUsage() {
   return "  kvhost image info FILE           type, size, depth and colours of an image\n"
          "  kvhost image convert IN OUT [options]\n"
          "                                   read IN and write OUT (.bmp, .gif or .jpg)\n"
-         "  kvhost image demo                write a JPEG, read it back, write it as a GIF\n"
+         "  kvhost image demo                write a JPEG, read it back, write and read a GIF\n"
          "options of image convert:\n"
          "  --colors N     colours of a GIF (8..256; default 256)\n"
          "  --quality Q    quality of a JPEG (0..100; default 75)\n";

@@ -29,7 +29,7 @@ namespace {
 void Usage() {
   std::fprintf(stderr,
                "usage:\n"
-               "  kvhost demo                      the xBase engine and the chart library at work\n"
+               "  kvhost demo                      the xBase engine, charts, ODBC and images at work\n"
                "  kvhost xbase demo                start the engine, show a sample file and dates\n"
                "  kvhost chart demo                build a chart through kvchart's language functions\n"
                "  kvhost dbf dump FILE [options]   print a data file's structure and records\n"
@@ -190,7 +190,12 @@ int main(int argc, char** argv) {
     std::printf("\n");
     std::fflush(stdout);
     const int odbc = kvhost::RunOdbcDemo();
-    return chart != 0 || odbc != 0 ? 1 : xbase;
+    std::printf("\n");
+    std::fflush(stdout);
+    char imageDemo[] = "demo";
+    char* imageArguments[] = {imageDemo};
+    const int image = kvhost::ImageCommand(1, imageArguments);
+    return chart != 0 || odbc != 0 || image != 0 ? 1 : xbase;
   }
   if (argc >= 3 && std::strcmp(argv[2], "demo") == 0) {
     if (std::strcmp(argv[1], "xbase") == 0) return XbaseDemoCommand();
