@@ -2,6 +2,7 @@
 // thread per accepted client.
 #include "comm/net/allocation.h"
 #include "comm/net/listener.h"
+#include "comm/net/service_threads.h"
 #include "kv/comm_net.h"
 #include "platform/kernel/files.h"
 #include "platform/kernel/threads.h"
@@ -53,8 +54,12 @@ kvp::DWORD ListenerMain(void* parameter) {
       exitCode = KVNET_ERR_SERVICE;
       break;
     }
-    // The service thread runs on by itself.
-    kvp::CloseHandle(thread);
+    // The service thread runs on by itself, unless its service wants to be
+    // able to wait for it.
+    if (ServiceThreadsKept(start->service))
+      AddServiceThread(start->listening, thread);
+    else
+      kvp::CloseHandle(thread);
   }
   delete start;
   return exitCode;
@@ -131,6 +136,9 @@ int clSERVER::nStop() {
     kvp::CloseHandle(m_listenerThread);
     m_listenerThread = nullptr;
   }
+  // Kept service threads were recorded under the listening socket, which
+  // goes now: they are the server's from here on.
+  if (m_socket != nullptr) kvnet::HandOverServiceThreads(m_socket, this);
   delete m_socket;
   m_socket = nullptr;
   return 0;

@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "comm/net/service_threads.h"
 #include "comm/rpc/file_service.h"
 #include "comm/rpc/session.h"
 #include "comm/rpc/sessions.h"
@@ -67,6 +68,10 @@ KV_API clCONNECTED* KV_CALL pclStartServeur(int kind, unsigned int port, long mo
   KVNET_SERVER_SERVICE service = kind == 0 ? ExecRPC : kind == 1 ? ExecFTP : nullptr;
   if (service == nullptr) return nullptr;
   if (nInitWinSock() != 0) return nullptr;
+  // bStopServeur waits for the service threads themselves, not only for the
+  // sessions they ran: a thread still freeing its channel must not outlive
+  // the library.
+  kvnet::KeepServiceThreads(service);
   clSERVER* server = new (std::nothrow) clSERVER(service, port, mode);
   if (server == nullptr) {
     nEndWinSock();
@@ -102,6 +107,7 @@ KV_API int KV_CALL bStopServeur(clCONNECTED* base) {
     return 0;
   }
   kvrpc::EndSessions(port);
+  kvnet::JoinServiceThreads(server);
   if (nEndWinSock() != 0) return 0;
   {
     std::lock_guard<std::mutex> lock(gServersMutex);
