@@ -21,6 +21,7 @@
 #include "platform/kernel/threads.h"
 #include "platform/net/winsock.h"
 #include "platform/ui/message_box.h"
+#include "platform/ui/messages.h"
 
 namespace kvrpc {
 
@@ -130,6 +131,14 @@ void Notify(uint32_t message, int64_t done, int64_t total, int finished) {
   if (gObserver != nullptr) gObserver(gObserverContext, message, done, total, finished);
 }
 
+// A progress notice goes to every top-level window of the process, as the
+// program's windows wait for it, and to the observer.
+void ProgressNotice(uint32_t message, int64_t done, int64_t total) {
+  kvp::PostMessageA(kvp::HWND_BROADCAST, message, static_cast<kvp::WPARAM>(done),
+                    static_cast<kvp::LPARAM>(total));
+  Notify(message, done, total, 0);
+}
+
 // Notices every total × step / 100 bytes (in 64 bits: 100 MB × 100 does
 // not fit 32), at least 4000 bytes apart, and one at the end.
 class Progress {
@@ -142,12 +151,12 @@ class Progress {
   void Advance(int64_t done) {
     if (!m_active) return;
     while (done >= m_next && m_next < m_total) {
-      Notify(m_message, done, m_total, 0);
+      ProgressNotice(m_message, done, m_total);
       m_next += m_interval;
     }
   }
   void End() {
-    if (m_active) Notify(m_message, m_total, m_total, 0);
+    if (m_active) ProgressNotice(m_message, m_total, m_total);
   }
 
  private:

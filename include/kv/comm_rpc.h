@@ -56,8 +56,10 @@ KV_API int KV_CALL nFTPGet(clCLIENT* client, const char* remoteFile, const char*
 KV_API int KV_CALL nFTPPut(clCLIENT* client, const char* localFile, const char* remoteFile,
                            unsigned int progressMessage, int progressStep);
 
-// What a transfer thread reports besides its progress messages: each
-// notice (finished 0), then the end (finished 1 complete, -1 failed).
+// A transfer's progress messages are posted to every top-level window
+// (wParam bytes done, lParam the total). The observer sees what the thread
+// reports besides: each notice (finished 0), then the end (finished 1
+// complete, -1 failed).
 typedef void (*KVRPC_TRANSFER_OBSERVER)(void* context, unsigned int message, int64_t done,
                                         int64_t total, int finished);
 // Installs an observer for every transfer thread (null removes it).

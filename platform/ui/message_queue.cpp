@@ -4,6 +4,8 @@
 
 #include <cstring>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "platform/kernel/threads.h"
 #include "platform/ui/messages.h"
@@ -240,6 +242,25 @@ DWORD Ticks() {
       duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
+// Every top-level window gets its copy; a full queue of one of them does
+// not keep the others from theirs.
+BOOL Broadcast(UINT message, WPARAM wParam, LPARAM lParam) {
+  std::vector<std::pair<HWND, std::shared_ptr<Queue>>> targets;
+  POINT cursor{};
+  {
+    std::lock_guard<std::mutex> hold(Ui().mutex);
+    for (HWND top : Ui().zOrder) {
+      auto found = detail::FindWindowLocked(top);
+      if (found && !found->destroying) targets.emplace_back(top, found->queue);
+    }
+    cursor = Ui().cursorPos;
+  }
+  bool all = true;
+  for (const auto& [target, queue] : targets)
+    all = Post(queue, MSG{target, message, wParam, lParam, Ticks(), cursor}) && all;
+  return all ? TRUE_ : FALSE_;
+}
+
 }  // namespace
 
 BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -248,6 +269,7 @@ BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     return FALSE_;
   }
   if (window == nullptr) return PostThreadMessageA(GetCurrentThreadId(), message, wParam, lParam);
+  if (window == HWND_BROADCAST) return Broadcast(message, wParam, lParam);
   std::shared_ptr<Queue> queue;
   POINT cursor{};
   {

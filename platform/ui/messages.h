@@ -9,7 +9,9 @@
 // WaitMessage or its own SendMessageA, meanwhile answering messages sent to
 // the waiting thread (two threads sending to each other do not deadlock). A
 // message sent to a window whose thread ends or destroys it unanswered
-// answers 0. WM_COPYDATA is sent only (ERROR_MESSAGE_SYNC_ONLY when
+// answers 0. PostMessageA to HWND_BROADCAST posts a copy to every top-level
+// window, each in its own thread's queue, and succeeds when there is none.
+// WM_COPYDATA is sent only (ERROR_MESSAGE_SYNC_ONLY when
 // posted); across threads its data is copied for the receiver.
 //
 // Order of retrieval: sent messages, posted messages, WM_QUIT (after the

@@ -143,6 +143,9 @@ inline const HWND HWND_TOPMOST = reinterpret_cast<HWND>(-1);
 inline const HWND HWND_NOTOPMOST = reinterpret_cast<HWND>(-2);
 // Message-only filter for PeekMessage/GetMessage: thread messages alone.
 inline const HWND HWND_THREAD_ONLY = reinterpret_cast<HWND>(-1);
+// PostMessageA to every top-level window (window handles never take this
+// value: theirs end in the bits 1000).
+inline const HWND HWND_BROADCAST = reinterpret_cast<HWND>(0xFFFF);
 
 // GetWindow relations.
 inline constexpr UINT GW_HWNDFIRST = 0;

@@ -8,6 +8,8 @@
 #include <fstream>
 #include <mutex>
 
+#include "platform/ui/messages.h"
+#include "platform/ui/window.h"
 #include "tests/comm_rpc/rpc_support.h"
 
 namespace {
@@ -102,6 +104,32 @@ TEST_F(Transfers, TenByteGetWithStepHundredPostsOneNotice) {
   EXPECT_EQ(progress[0].done, 10);
   EXPECT_EQ(progress[0].total, 10);
   EXPECT_EQ(directory.Read("got.txt"), "0123456789");
+}
+
+TEST_F(Transfers, ProgressMessagesArePostedToTheTopLevelWindows) {
+  kvp::WNDCLASSA windowClass{};
+  windowClass.lpfnWndProc = kvp::DefWindowProcA;
+  windowClass.lpszClassName = "KVRPCTESTPROGRESS";
+  ASSERT_NE(kvp::RegisterClassA(&windowClass), 0);
+  const kvp::HWND window =
+      kvp::CreateWindowExA(0, "KVRPCTESTPROGRESS", "program", kvp::WS_OVERLAPPEDWINDOW, 0, 0, 100,
+                           100, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(window, nullptr);
+  directory.Write("ten.txt", "0123456789");
+  ASSERT_EQ(nFTPGet(client, directory.File("ten.txt").c_str(), directory.File("got.txt").c_str(),
+                    0x8124, 100),
+            0);
+  ASSERT_TRUE(Finish());
+  std::vector<kvp::MSG> notices;
+  kvp::MSG message;
+  while (kvp::PeekMessageA(&message, nullptr, 0, 0, kvp::PM_REMOVE))
+    if (message.message == 0x8124) notices.push_back(message);
+  ASSERT_EQ(notices.size(), 1u);
+  EXPECT_EQ(notices[0].hwnd, window);
+  EXPECT_EQ(notices[0].wParam, 10u);
+  EXPECT_EQ(notices[0].lParam, 10);
+  kvp::DestroyWindow(window);
+  kvp::UnregisterClassA("KVRPCTESTPROGRESS", nullptr);
 }
 
 TEST_F(Transfers, PutOfAMissingLocalFileCreatesNothing) {

@@ -277,3 +277,53 @@ TEST_F(TimerFilterTest, AFilteredOutTimerDoesNotKeepGetMessageBusy) {
 }
 
 }  // namespace
+
+namespace {
+
+using namespace ui_test;
+
+using BroadcastTest = UiTest;
+
+TEST_F(BroadcastTest, EveryTopLevelWindowOfEveryThreadGetsOneCopy) {
+  HWND first = MakeWindow();
+  HWND hidden = MakeWindow(WS_OVERLAPPED);  // not shown: still top-level
+  HWND child = CreateWindowExA(0, kRecorderClass, "child", WS_CHILD | WS_VISIBLE, 0, 0, 10, 10,
+                               first, nullptr, nullptr, nullptr);
+  ASSERT_NE(child, nullptr);
+  // A window of another thread, which pumps until it has its copy.
+  std::atomic<HWND> other{nullptr};
+  std::atomic<bool> otherGotIt{false};
+  std::thread thread([&] {
+    HWND mine = CreateWindowExA(0, kRecorderClass, "other", WS_OVERLAPPEDWINDOW, 0, 0, 50, 50,
+                                nullptr, nullptr, nullptr, nullptr);
+    other = mine;
+    MSG message;
+    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+      if (message.message == WM_USER + 40 && message.hwnd == mine && message.wParam == 10 &&
+          message.lParam == 20)
+        otherGotIt = true;
+      if (message.message == WM_USER + 41) break;
+    }
+    DestroyWindow(mine);
+  });
+  while (other.load() == nullptr) Sleep(1);
+  ClearJournal();
+  EXPECT_TRUE(PostMessageA(HWND_BROADCAST, WM_USER + 40, 10, 20));
+  Pump();
+  EXPECT_EQ(CountOf(WM_USER + 40, first), 1u);
+  EXPECT_EQ(CountOf(WM_USER + 40, hidden), 1u);
+  EXPECT_EQ(CountOf(WM_USER + 40, child), 0u) << "child windows get no copy";
+  EXPECT_EQ(LastOf(WM_USER + 40).lParam, 20);
+  EXPECT_TRUE(PostMessageA(other.load(), WM_USER + 41, 0, 0));
+  thread.join();
+  EXPECT_TRUE(otherGotIt.load());
+  DestroyWindow(child);
+  DestroyWindow(hidden);
+  DestroyWindow(first);
+  // With no window left, a broadcast reaches nobody and is no failure.
+  EXPECT_TRUE(PostMessageA(HWND_BROADCAST, WM_USER + 40, 0, 0));
+  MSG message;
+  EXPECT_FALSE(PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE));
+}
+
+}  // namespace
