@@ -85,22 +85,10 @@ uint32_t ElementWidth(uint32_t type) {
 }
 
 uint16_t ResultSizeOf(uint32_t returnType) {
-  switch (returnType) {
-    case kTypeInt8:
-    case kTypeUInt8:
-      return 1;
-    case kTypeInt16:
-    case kTypeUInt16:
-      return 2;
-    case kTypeInt32:
-    case kTypeUInt32:
-    case kTypeFloat:
-      return 4;
-    case kTypeDouble:
-      return 8;
-    default:
-      return 0;
-  }
+  // A function returns no value of the "none" type, and a global block
+  // travels only as a parameter; every other type returns one element.
+  if (returnType == kTypeNone || returnType == kTypeGlobalBlock) return 0;
+  return static_cast<uint16_t>(ElementWidth(returnType));
 }
 
 const char* CheckDescriptor(const Descriptor& d, uint64_t& bytesSoFar) {
