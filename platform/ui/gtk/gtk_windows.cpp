@@ -138,6 +138,18 @@ gboolean Configure(GtkWidget* widget, GdkEventConfigure* event, gpointer) {
   return FALSE;
 }
 
+// The X window went without the window layer asking (another client
+// destroyed it): the GTK window goes, and the window is closed as a user
+// would close it.
+void Destroyed(GtkWidget* widget, gpointer) {
+  HWND handle = HandleFromData(widget);
+  auto found = ShownWindows().find(handle);
+  if (found == ShownWindows().end() || found->second.window != widget) return;
+  ShownWindows().erase(found);
+  if (grabbed == handle) grabbed = nullptr;
+  PostMessageA(handle, WM_CLOSE, 0, 0);
+}
+
 void ApplyCursor(GtkWidget* window) {
   GdkWindow* shown = gtk_widget_get_window(window);
   if (shown == nullptr) return;
@@ -171,6 +183,7 @@ Shown Make(HWND handle) {
   g_signal_connect(made.window, "delete-event", G_CALLBACK(Delete), nullptr);
   g_signal_connect(made.window, "configure-event", G_CALLBACK(Configure), nullptr);
   g_signal_connect(made.window, "realize", G_CALLBACK(Realized), nullptr);
+  g_signal_connect(made.window, "destroy", G_CALLBACK(Destroyed), nullptr);
   gtk_window_set_resizable(GTK_WINDOW(made.window), TRUE);
   return made;
 }
@@ -205,7 +218,7 @@ void SyncWindow(HWND handle) {
   bool visible = false;
   bool caption = false;
   HWND top = handle;
-  RECT outer{};
+  POINT origin{};
   SIZE client{};
   std::string title;
   {
@@ -220,7 +233,7 @@ void SyncWindow(HWND handle) {
       top = window->handle;
       visible = window->visible && !window->destroying;
       caption = (window->style & WS_CAPTION) == WS_CAPTION;
-      outer = window->rect;
+      origin = ClientOrigin(*window);
       client = ClientSize(*window);
       title = window->title;
     }
@@ -245,15 +258,16 @@ void SyncWindow(HWND handle) {
   if (made) found = ShownWindows().emplace(top, Make(top)).first;
   Shown& shown = found->second;
   GtkWindow* window = GTK_WINDOW(shown.window);
-  // The GTK window is the client area; a window manager adds the frame,
-  // whose top-left corner goes where the window's is.
-  const RECT placed{outer.left, outer.top, std::max<LONG>(client.cx, 1),
-                    std::max<LONG>(client.cy, 1)};
+  // The GTK window is the client area, at the client area's place on the
+  // screen (static gravity: a window manager puts its frame around it), so
+  // that screen coordinates are the same for the window layer and X.
+  const RECT placed{origin.x, origin.y, std::max<LONG>(client.cx, 1), std::max<LONG>(client.cy, 1)};
   if (made || shown.title != title) {
     gtk_window_set_title(window, title.c_str());
     shown.title = title;
   }
   if (made) {
+    gtk_window_set_gravity(window, GDK_GRAVITY_STATIC);
     gtk_window_set_decorated(window, caption ? TRUE : FALSE);
     gtk_window_set_default_size(window, placed.right, placed.bottom);
   }

@@ -107,13 +107,24 @@ TEST_P(ChartTypeGtkTest, IsMappedWhereItsRectangleSaysAndShowsItsRasterDrawing) 
   const unsigned long shown = x_tools::WaitForWindow(title);
   ASSERT_NE(shown, 0u) << "no X window titled " << title;
 
-  // The client area lies at the window's left and top (a window manager
-  // puts its frame there) with the window's client size.
+  // The window is where its rectangle says; the X window is its client
+  // area, inside the frame (a window manager draws the frame around it).
+  kvp::RECT rect;
+  kvp::GetWindowRect(window, &rect);
+  EXPECT_EQ(rect.left, left);
+  EXPECT_EQ(rect.top, top);
+  EXPECT_EQ(rect.right - rect.left, 420);
+  EXPECT_EQ(rect.bottom - rect.top, 320);
   kvp::RECT client;
   kvp::GetClientRect(window, &client);
+  kvp::POINT origin{0, 0};
+  kvp::ClientToScreen(window, &origin);
+  EXPECT_GT(origin.x, left);
+  EXPECT_GT(origin.y, top);
   EXPECT_TRUE(PumpUntil([&] {
     const x_tools::Geometry at = x_tools::GeometryOf(shown);
-    return at.x == left && at.y == top && at.width == client.right && at.height == client.bottom;
+    return at.x == origin.x && at.y == origin.y && at.width == client.right &&
+           at.height == client.bottom;
   })) << "mapped at "
       << x_tools::GeometryOf(shown).x << "," << x_tools::GeometryOf(shown).y << " "
       << x_tools::GeometryOf(shown).width << "x" << x_tools::GeometryOf(shown).height;
@@ -171,10 +182,12 @@ TEST_F(ChartGtkTest, AnAllZeroRectangleKeepsTheDefaultPlaceOnTheScreen) {
   kvp::GetWindowRect(window, &rect);
   kvp::RECT client;
   kvp::GetClientRect(window, &client);
+  kvp::POINT origin{0, 0};
+  kvp::ClientToScreen(window, &origin);
   EXPECT_EQ(rect.right - rect.left, 640);
   EXPECT_TRUE(PumpUntil([&] {
     const x_tools::Geometry at = x_tools::GeometryOf(shown);
-    return at.x == rect.left && at.y == rect.top && at.width == client.right &&
+    return at.x == origin.x && at.y == origin.y && at.width == client.right &&
            at.height == client.bottom;
   }));
 }
@@ -207,6 +220,8 @@ TEST_F(ChartGtkTest, ARealRightClickOpensTheMenuAndAKeyedChoiceChangesTheChart) 
   // then types the mnemonics of "&Type de graphe" and "&Secteur".
   std::atomic<int> menuWindows{0};
   std::atomic<bool> typed{false};
+  std::atomic<int> menuX{-1};
+  std::atomic<int> menuY{-1};
   std::thread person([&] {
     x_tools::Run("xdotool mousemove --window " + std::to_string(shown) + " 60 70 click 3");
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
@@ -220,6 +235,13 @@ TEST_F(ChartGtkTest, ARealRightClickOpensTheMenuAndAKeyedChoiceChangesTheChart) 
       }
       if (extra > 0) {
         menuWindows = extra;
+        for (unsigned long id : now) {
+          if (std::find(windowsBefore.begin(), windowsBefore.end(), id) == windowsBefore.end()) {
+            const x_tools::Geometry at = x_tools::GeometryOf(id);
+            menuX = at.x;
+            menuY = at.y;
+          }
+        }
         break;
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -238,6 +260,11 @@ TEST_F(ChartGtkTest, ARealRightClickOpensTheMenuAndAKeyedChoiceChangesTheChart) 
                 std::chrono::milliseconds(8000));
   person.join();
   EXPECT_GT(menuWindows.load(), 0) << "no menu window appeared";
+  // It opened under the pointer: the click's screen point.
+  kvp::POINT click{60, 70};
+  kvp::ClientToScreen(window, &click);
+  EXPECT_EQ(menuX.load(), click.x);
+  EXPECT_EQ(menuY.load(), click.y);
   EXPECT_TRUE(typed.load());
   ASSERT_TRUE(changed) << "the chart did not become a pie";
   const kvp::TrackedMenu menu = kvp::LastTrackedMenu();
