@@ -48,4 +48,19 @@ Difference Compare(cairo_surface_t* a, cairo_surface_t* b, int tolerance = 24);
 // The colour at (x, y) as 0xRRGGBB.
 unsigned PixelAt(cairo_surface_t* surface, int x, int y);
 
+// A connection of the test's own that asks the server which cursor it
+// shows now (XFixes); each cursor has its own serial.
+class CursorWatch {
+ public:
+  CursorWatch();
+  ~CursorWatch();
+  CursorWatch(const CursorWatch&) = delete;
+  CursorWatch& operator=(const CursorWatch&) = delete;
+  bool Usable() const { return display_ != nullptr; }
+  unsigned long Shown() const;
+
+ private:
+  void* display_ = nullptr;
+};
+
 }  // namespace x_tools

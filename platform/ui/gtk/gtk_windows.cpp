@@ -153,8 +153,13 @@ void Destroyed(GtkWidget* widget, gpointer) {
 void ApplyCursor(GtkWidget* window) {
   GdkWindow* shown = gtk_widget_get_window(window);
   if (shown == nullptr) return;
-  GdkCursor* cursor =
-      waitCursor ? gdk_cursor_new_from_name(gtk_widget_get_display(window), "wait") : nullptr;
+  GdkCursor* cursor = nullptr;
+  if (waitCursor) {
+    // The theme's "wait" cursor, or the X server's own watch without a theme.
+    GdkDisplay* display = gtk_widget_get_display(window);
+    cursor = gdk_cursor_new_from_name(display, "wait");
+    if (cursor == nullptr) cursor = gdk_cursor_new_for_display(display, GDK_WATCH);
+  }
   gdk_window_set_cursor(shown, cursor);
   if (cursor != nullptr) g_object_unref(cursor);
 }
@@ -221,6 +226,7 @@ void SyncWindow(HWND handle) {
   POINT origin{};
   SIZE client{};
   std::string title;
+  HWND owner = nullptr;
   {
     std::lock_guard<std::mutex> hold(Ui().mutex);
     auto window = FindWindowLocked(handle);
@@ -236,6 +242,7 @@ void SyncWindow(HWND handle) {
       origin = ClientOrigin(*window);
       client = ClientSize(*window);
       title = window->title;
+      owner = window->owner;
     }
   }
   if (!alive) {
@@ -278,7 +285,13 @@ void SyncWindow(HWND handle) {
     gtk_window_resize(window, placed.right, placed.bottom);
   }
   shown.placed = placed;
-  if (made) gtk_widget_show_all(shown.window);
+  if (made) {
+    // An owned window stays above its owner (for a window manager).
+    if (GtkWidget* above = owner != nullptr ? ToplevelOf(owner) : nullptr) {
+      gtk_window_set_transient_for(window, GTK_WINDOW(above));
+    }
+    gtk_widget_show_all(shown.window);
+  }
   gtk_widget_queue_draw(shown.area);
 }
 
