@@ -147,6 +147,10 @@ void Destroyed(GtkWidget* widget, gpointer) {
   if (found == ShownWindows().end() || found->second.window != widget) return;
   ShownWindows().erase(found);
   if (grabbed == handle) grabbed = nullptr;
+  if (lastPress != nullptr) {
+    gdk_event_free(lastPress);
+    lastPress = nullptr;
+  }
   PostMessageA(handle, WM_CLOSE, 0, 0);
 }
 
@@ -199,6 +203,12 @@ void Forget(HWND handle) {
   if (grabbed == handle) GrabPointer(nullptr);
   GtkWidget* window = found->second.window;
   ShownWindows().erase(found);
+  // The last press may name the window that goes: a menu opened later
+  // starts from an event of its own instead.
+  if (lastPress != nullptr) {
+    gdk_event_free(lastPress);
+    lastPress = nullptr;
+  }
   gtk_widget_destroy(window);
 }
 
