@@ -177,14 +177,29 @@ class Navigator {
     }
   }
 
+  // A search begins with the root alone on the path, loaded.
+  XBSTATUS StartAtRoot(uint32_t root) {
+    path_[0] = {root, 0};
+    path_.set_depth(0);
+    return page_.Load(root);
+  }
+  // Goes down from the loaded interior page on `*level` to its child `i`,
+  // which is loaded.
+  XBSTATUS Descend(int* level, int i) {
+    path_[*level].index = i;
+    if (!path_.CanDescend(*level)) return page_.Corrupt();
+    const uint32_t child = page_.Child(i);
+    path_[++*level] = {child, 0};
+    path_.set_depth(*level);
+    return page_.Load(child);
+  }
+
   // The search of a B+-tree whose interior keys are the greatest of their
   // subtrees.
   template <class Key, class Compare>
   XBSTATUS SearchLeaves(uint32_t root, const Key& key, Compare& compare, XBSTATUS* code) {
     int level = 0;
-    path_[0] = {root, 0};
-    path_.set_depth(0);
-    XBSTATUS s = page_.Load(root);
+    XBSTATUS s = StartAtRoot(root);
     if (s != 0) return s;
     if (page_.EntryCount() == 0) {
       // An empty root; an interior one here is damage.
@@ -226,13 +241,7 @@ class Navigator {
         }
       }
       if (!leaf) {
-        path_[level].index = lo;
-        if (!path_.CanDescend(level)) return page_.Corrupt();
-        const uint32_t child = page_.Child(lo);
-        ++level;
-        path_[level] = {child, 0};
-        path_.set_depth(level);
-        if ((s = page_.Load(child)) != 0) return s;
+        if ((s = Descend(&level, lo)) != 0) return s;
         continue;
       }
       path_.set_depth(level);
@@ -269,9 +278,7 @@ class Navigator {
   template <class Key, class Compare>
   XBSTATUS SearchEveryPage(uint32_t root, const Key& key, Compare& compare, XBSTATUS* code) {
     int level = 0;
-    path_[0] = {root, 0};
-    path_.set_depth(0);
-    XBSTATUS s = page_.Load(root);
+    XBSTATUS s = StartAtRoot(root);
     if (s != 0) return s;
     if (page_.EntryCount() == 0 && page_.Leaf()) {
       *code = kIndexEmpty;
@@ -284,17 +291,12 @@ class Navigator {
       for (; i < n; ++i) {
         if ((c = CompareEntry(key, compare, i)) <= 0) break;
       }
-      path_[level].index = i;
-      path_.set_depth(level);
       if (!page_.Leaf()) {
-        if (!path_.CanDescend(level)) return page_.Corrupt();
-        const uint32_t child = page_.Child(i);
-        ++level;
-        path_[level] = {child, 0};
-        path_.set_depth(level);
-        if ((s = page_.Load(child)) != 0) return s;
+        if ((s = Descend(&level, i)) != 0) return s;
         continue;
       }
+      path_[level].index = i;
+      path_.set_depth(level);
       if (i < n && c == 0) {
         *code = kKeyFound;
         return 0;

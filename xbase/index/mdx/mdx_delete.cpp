@@ -140,23 +140,14 @@ XBSTATUS Tree::Rebalance(int level) {
     std::memset(parent.bytes + Offset(t_, pcount) + 4 - t_.entrySize, 0, t_.entrySize);
     SetCount(parent, pcount - 1);
     if ((s = Store(parentNo, parent)) != 0) return s;
-    if ((s = FreeBlock(file_, leftNo)) != 0) return s;
+    if ((s = Release(leftNo)) != 0) return s;
     --level;
   }
   return 0;
 }
 
-XBSTATUS Tree::CollapseRoot() {
-  for (int guard = t_.path.capacity(); guard > 0; --guard) {
-    Node root;
-    XBSTATUS s = Load(t_.root, &root);
-    if (s != 0) return s;
-    if (CountOf(root) != 0 || IsLeaf(t_, root)) return 0;
-    const uint32_t old = t_.root;
-    if ((s = SetRoot(Pointer(t_, root, 0))) != 0) return s;
-    if ((s = FreeBlock(file_, old)) != 0) return s;
-  }
-  return Corrupt();
+XBSTATUS Tree::Release(uint32_t block) {
+  return FreeBlock(file_, block);
 }
 
 XBSTATUS Tree::Remove(const SearchKey& entry, XBSTATUS* code) {
@@ -178,7 +169,7 @@ XBSTATUS Tree::Remove(const SearchKey& entry, XBSTATUS* code) {
   if ((s = Store(leafNo, leaf)) != 0) return s;
   if (at == count - 1 && level > 0 && (s = UpdateBound(level, leaf)) != 0) return s;
   if ((s = Rebalance(level)) != 0) return s;
-  return CollapseRoot();
+  return CollapseRoot(&Tree::Release);
 }
 
 }  // namespace kv::xb::mdx

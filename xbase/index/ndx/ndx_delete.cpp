@@ -131,23 +131,10 @@ XBSTATUS Tree::Rebalance(int level) {
     std::memset(parent.bytes + ix_.Offset(pcount) + 4 - ix_.entrySize, 0, ix_.entrySize);
     NdxIndex::SetCount(parent, pcount - 1);
     if ((s = Store(parentNo, parent)) != 0) return s;
-    if ((s = ix_.freePages.Free(ix_.cache, ix_.pages, leftNo)) != 0) return s;
+    if ((s = Release(leftNo)) != 0) return s;
     --level;
   }
   return 0;
-}
-
-XBSTATUS Tree::CollapseRoot() {
-  for (int guard = ix_.path.capacity(); guard > 0; --guard) {
-    Page root;
-    XBSTATUS s = Load(ix_.root, &root);
-    if (s != 0) return s;
-    if (NdxIndex::Count(root) != 0 || ix_.IsLeaf(root)) return 0;
-    const uint32_t old = ix_.root;
-    if ((s = SetRoot(ix_.Child(root, 0))) != 0) return s;
-    if ((s = ix_.freePages.Free(ix_.cache, ix_.pages, old)) != 0) return s;
-  }
-  return Corrupt();
 }
 
 XBSTATUS Tree::Remove(const SearchKey& entry, XBSTATUS* code) {
@@ -168,7 +155,7 @@ XBSTATUS Tree::Remove(const SearchKey& entry, XBSTATUS* code) {
   if ((s = Store(leafNo, leaf)) != 0) return s;
   if (at == count - 1 && level > 0 && (s = UpdateBound(level, leaf)) != 0) return s;
   if ((s = Rebalance(level)) != 0) return s;
-  return CollapseRoot();
+  return CollapseRoot(&Tree::Release);
 }
 
 }  // namespace kv::xb::ndx

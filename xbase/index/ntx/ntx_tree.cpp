@@ -5,6 +5,7 @@
 
 #include "xbase/frame/engine.h"
 #include "xbase/frame/file_layer.h"
+#include "xbase/index/frame/copied_page_layout.h"
 #include "xbase/index/frame/key_compare.h"
 #include "xbase/index/frame/navigator.h"
 #include "xbase/index/frame/operation_frame.h"
@@ -22,25 +23,7 @@ int CompareBytes(const uint8_t* a, const uint8_t* b, size_t length) {
 
 void MakeSearchKey(const NtxIndex& ix, const void* key, uint16_t flags, uint32_t record,
                    SearchKey* out) {
-  const uint8_t* k = static_cast<const uint8_t*>(key);
-  const size_t L = ix.keyLength;
-  size_t n = 0;
-  while (n < L && k[n] != 0) ++n;
-  std::memcpy(out->bytes, k, n);
-  // The bytes after a short key are blanks, so that an exact search over the
-  // whole length never reads past the caller's text.
-  std::memset(out->bytes + n, ' ', L - n);
-  out->length = n;
-  out->wildcard = flags == kFindWildcard && std::memchr(out->bytes, '?', n) != nullptr;
-  out->exact = flags == kFindExact;
-  out->record = record;
-  if (out->exact) out->length = L;
-}
-
-void MakeEntryKey(const NtxIndex& ix, const void* key, uint32_t record, SearchKey* out) {
-  MakeSearchKey(ix, key, ix.unique ? 0 : kFindExact, record, out);
-  out->length = ix.keyLength;
-  out->record = record;
+  out->wildcard = index::FillSearchKey(key, ix.keyLength, true, ' ', flags, record, out);
 }
 
 XBSTATUS Tree::Corrupt() {
@@ -137,25 +120,19 @@ int Tree::Compare(const SearchKey& key, const Page& page, int i) const {
 
 // The NTX page layout as the shared navigator reads it: keys live in every
 // page, each interior key between two children.
-class NtxLayout {
+class NtxLayout : public index::CopiedPageLayout<NtxLayout, Tree, Page> {
  public:
   static constexpr bool kEntriesInEveryPage = true;
-  NtxLayout(Tree& tree, const NtxIndex& ix) : tree_(tree), ix_(ix) {}
-  XBSTATUS Load(uint32_t offset) { return tree_.Load(offset, &page_); }
+  NtxLayout(Tree& tree, const NtxIndex& ix) : CopiedPageLayout(tree), ix_(ix) {}
   bool Leaf() const { return NtxIndex::IsLeaf(page_); }
-  // An interior page has one child more than it has keys.
-  int LastIndex() const { return Leaf() ? EntryCount() - 1 : EntryCount(); }
   int EntryCount() const { return NtxIndex::Count(page_); }
   uint32_t Child(int i) const { return NtxIndex::Child(page_, i); }
   const uint8_t* Key(int i) const { return NtxIndex::Key(page_, i); }
   uint32_t Record(int i) const { return NtxIndex::Record(page_, i); }
   uint64_t PageBound() const { return ix_.pages.endPage; }
-  XBSTATUS Corrupt() { return tree_.Corrupt(); }
 
  private:
-  Tree& tree_;
   const NtxIndex& ix_;
-  Page page_;
 };
 
 NtxLayout Tree::MakeLayout() {
@@ -196,10 +173,8 @@ XBSTATUS Tree::Search(const SearchKey& key, XBSTATUS* code) {
 }
 
 XBSTATUS Tree::SearchOnce(const SearchKey& key, XBSTATUS* code) {
-  NtxLayout layout = MakeLayout();
-  return index::Navigator<NtxLayout>(layout, ix_.path)
-      .Search(
-          ix_.root, key, [&](const uint8_t* item) { return CompareKey(key, item); }, code);
+  return SearchWith(
+      key, [&](const uint8_t* item) { return CompareKey(key, item); }, code);
 }
 
 }  // namespace kv::xb::ntx

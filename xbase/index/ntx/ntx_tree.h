@@ -23,9 +23,6 @@ using SearchKey = index::ByteSearchKey<kMaxKeyLength>;
 // search by the text as a prefix.
 void MakeSearchKey(const NtxIndex& ix, const void* key, uint16_t flags, uint32_t record,
                    SearchKey* out);
-// The key of an item to add or delete: padded to L, compared over L, with its
-// record number unless the index is unique.
-void MakeEntryKey(const NtxIndex& ix, const void* key, uint32_t record, SearchKey* out);
 
 class NtxLayout;
 
@@ -55,10 +52,7 @@ class Tree : public index::TreeWalks<Tree, NtxLayout> {
  private:
   friend class index::TreeWalks<Tree, NtxLayout>;
   NtxLayout MakeLayout();
-  index::PathStack& WalkPath() { return ix_.path; }
-  uint32_t WalkRoot() const { return ix_.root; }
-  index::CurrentKey& WalkCurrent() { return ix_.current; }
-  size_t WalkKeyLength() const { return ix_.keyLength; }
+  NtxIndex& WalkBlock() { return ix_; }
 
   XBSTATUS SearchOnce(const SearchKey& key, XBSTATUS* code);
   int CompareKey(const SearchKey& key, const uint8_t* itemKey) const;
@@ -75,7 +69,6 @@ class Tree : public index::TreeWalks<Tree, NtxLayout> {
   XBSTATUS Split(Page& page, uint32_t pageNo, int at, Item* item, uint32_t* right);
   XBSTATUS NewRoot(const Item& item, uint32_t right);
   XBSTATUS Rebalance(int level);
-  XBSTATUS CollapseRoot();
 
   NtxIndex& ix_;
 };
