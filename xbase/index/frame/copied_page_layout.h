@@ -4,7 +4,9 @@
 // family's layout derives from it and adds Leaf, EntryCount, Child, Key,
 // Record and PageBound over `page_`.
 #pragma once
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "kv/xbase.h"
 
@@ -20,6 +22,13 @@ class CopiedPageLayout {
     return self.Leaf() ? self.EntryCount() - 1 : self.EntryCount();
   }
   XBSTATUS Corrupt() { return tree_.Corrupt(); }
+  // Writes `length` bytes over the key of entry i of the loaded page and
+  // stores the page as `page`. The key lies in this layout's own copy.
+  XBSTATUS StoreKey(uint32_t page, int i, const uint8_t* key, size_t length) {
+    const Derived& self = static_cast<const Derived&>(*this);
+    std::memcpy(const_cast<uint8_t*>(self.Key(i)), key, length);
+    return tree_.Store(page, page_);
+  }
 
  protected:
   Tree& tree_;

@@ -63,4 +63,34 @@ XBSTATUS TreeWalks<Tree, Layout>::CollapseRoot(XBSTATUS (Tree::*release)(uint32_
   return Self().Corrupt();
 }
 
+// In a B+-tree whose interior keys are the greatest of their subtrees, after
+// the last entry of the leaf at `leafLevel` of the path went: the nearest
+// ancestor whose key bounds the leaf's subtree takes the subtree's new
+// greatest key, `leafLast` (the leaf's last key, nullptr when the leaf is
+// now empty). `ancestor` and `parent` are two layouts of the tree.
+template <class Layout>
+XBSTATUS UpdateBound(Layout ancestor, Layout parent, PathStack& path, int leafLevel,
+                     const uint8_t* leafLast, size_t keyLength) {
+  int level = leafLevel - 1;
+  for (; level >= 0; --level) {
+    const XBSTATUS s = ancestor.Load(path[level].page);
+    if (s != 0) return s;
+    if (path[level].index < ancestor.EntryCount()) break;
+  }
+  if (level < 0) return 0;  // the leaf ends the whole index: no key bounds it
+  const uint8_t* bound = leafLast;
+  if (bound == nullptr) {
+    // The merge or redistribution with the right sibling sets this key.
+    if (level == leafLevel - 1) return 0;
+    // The leaf is empty and the last child of its parent: the subtree's
+    // greatest key is now the parent's last key.
+    const XBSTATUS s = parent.Load(path[leafLevel - 1].page);
+    if (s != 0) return s;
+    const int count = parent.EntryCount();
+    if (count == 0) return 0;
+    bound = parent.Key(count - 1);
+  }
+  return ancestor.StoreKey(path[level].page, path[level].index, bound, keyLength);
+}
+
 }  // namespace kv::xb::index

@@ -12,35 +12,6 @@
 
 namespace kv::xb::mdx {
 
-XBSTATUS Tree::UpdateBound(int leafLevel, const Node& leaf) {
-  auto& path = t_.path;
-  Node ancestor;
-  int level = leafLevel - 1;
-  for (; level >= 0; --level) {
-    XBSTATUS s = Load(path[level].page, &ancestor);
-    if (s != 0) return s;
-    if (path[level].index < CountOf(ancestor)) break;
-  }
-  if (level < 0) return 0;  // the leaf ends the whole tag: no key bounds it
-  const uint8_t* bound = nullptr;
-  Node parent;
-  if (CountOf(leaf) > 0) {
-    bound = KeyOf(t_, leaf, CountOf(leaf) - 1);
-  } else if (level == leafLevel - 1) {
-    return 0;  // the merge or redistribution with the right sibling sets it
-  } else {
-    // The leaf is empty and the last child of its parent: the subtree's
-    // greatest key is now the parent's last key.
-    XBSTATUS s = Load(path[leafLevel - 1].page, &parent);
-    if (s != 0) return s;
-    const int count = CountOf(parent);
-    if (count == 0) return 0;
-    bound = KeyOf(t_, parent, count - 1);
-  }
-  std::memcpy(KeyOf(t_, ancestor, path[level].index), bound, t_.keyLength);
-  return Store(path[level].page, ancestor);
-}
-
 XBSTATUS Tree::Redistribute(Node& left, uint32_t leftNo, Node& right, uint32_t rightNo,
                             Node& parent, uint32_t parentNo, int li, bool leftIsShort, bool leaf) {
   const uint32_t E = t_.entrySize;

@@ -102,6 +102,12 @@ MdxLayout Tree::MakeLayout() {
   return MdxLayout(*this, t_, file_);
 }
 
+XBSTATUS Tree::UpdateBound(int leafLevel, const Node& leaf) {
+  const int n = CountOf(leaf);
+  return index::UpdateBound(MakeLayout(), MakeLayout(), t_.path, leafLevel,
+                            n > 0 ? KeyOf(t_, leaf, n - 1) : nullptr, t_.keyLength);
+}
+
 XBSTATUS Tree::Search(const SearchKey& key, XBSTATUS* code) {
   return SearchWith(
       key, [&](const uint8_t* entry) { return Compare(key, entry); }, code);

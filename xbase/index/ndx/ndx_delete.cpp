@@ -10,35 +10,6 @@
 #include "xbase/index/ndx/ndx_tree.h"
 
 namespace kv::xb::ndx {
-XBSTATUS Tree::UpdateBound(int leafLevel, const Page& leaf) {
-  auto& path = ix_.path;
-  Page ancestor;
-  int level = leafLevel - 1;
-  for (; level >= 0; --level) {
-    XBSTATUS s = Load(path[level].page, &ancestor);
-    if (s != 0) return s;
-    if (path[level].index < NdxIndex::Count(ancestor)) break;
-  }
-  if (level < 0) return 0;  // the leaf ends the whole index: no key bounds it
-  const uint8_t* bound = nullptr;
-  Page parent;
-  if (NdxIndex::Count(leaf) > 0) {
-    bound = ix_.Key(leaf, NdxIndex::Count(leaf) - 1);
-  } else if (level == leafLevel - 1) {
-    return 0;  // the merge with the right sibling removes this key
-  } else {
-    // The leaf is empty and the last child of its parent: the subtree's
-    // greatest key is now the parent's last key.
-    XBSTATUS s = Load(path[leafLevel - 1].page, &parent);
-    if (s != 0) return s;
-    const int count = NdxIndex::Count(parent);
-    if (count == 0) return 0;
-    bound = ix_.Key(parent, count - 1);
-  }
-  std::memcpy(ix_.Key(ancestor, path[level].index), bound, ix_.keyLength);
-  return Store(path[level].page, ancestor);
-}
-
 XBSTATUS Tree::Rotate(Page& page, uint32_t pageNo, Page& parent, uint32_t parentNo, bool pageIsLeft,
                       int leftIndex) {
   // `page` is an interior page without keys (one child); its sibling is too

@@ -82,6 +82,12 @@ NdxLayout Tree::MakeLayout() {
   return NdxLayout(*this, ix_);
 }
 
+XBSTATUS Tree::UpdateBound(int leafLevel, const Page& leaf) {
+  const int n = NdxIndex::Count(leaf);
+  return index::UpdateBound(MakeLayout(), MakeLayout(), ix_.path, leafLevel,
+                            n > 0 ? ix_.Key(leaf, n - 1) : nullptr, ix_.keyLength);
+}
+
 XBSTATUS Tree::Search(const SearchKey& key, XBSTATUS* code) {
   return SearchWith(
       key, [&](const uint8_t* entry) { return Compare(key, entry); }, code);
