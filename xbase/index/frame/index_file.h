@@ -24,6 +24,31 @@ inline constexpr uint16_t kModeProductionBits = 0x0600;
 // characters are read, and `out` holds limit + 1).
 size_t CompactExpression(const char* in, size_t limit, char* out);
 
+// The names a create call is given: both present (-2) and the file name not
+// empty.
+XBSTATUS CheckCreateNames(const char* kModule, const char* name, const char* expression);
+
+// A new file's or tag's key expression compacted into `compact`, which holds
+// kNewExpressionRoom bytes: 1 to `maxLength` characters from fewer than 400
+// given, else -8 with a log line; `*length` receives its length.
+inline constexpr size_t kNewExpressionRoom = 512;
+XBSTATUS CompactNewExpression(const char* kModule, const char* expression, size_t maxLength,
+                              char* compact, size_t* length);
+
+// The start of most create calls: both checks above in turn.
+XBSTATUS CheckNewIndex(const char* kModule, const char* name, const char* expression,
+                       size_t maxLength, char* compact, size_t* length);
+
+// The type word of a create call: bit 7 asks for a unique index, the low
+// seven bits are the key's type letter in either case.
+struct CreateType {
+  bool unique;
+  char letter;
+};
+inline CreateType DecodeCreateType(uint16_t word) {
+  return {(word & 0x80) != 0, UpperAscii(static_cast<char>(word & 0x7F))};
+}
+
 // Creates `name` (replacing a file of that name) holding `size` bytes,
 // flushed and closed; 0, or the status.
 XBSTATUS WriteNewFile(const char* name, const uint8_t* bytes, size_t size);
@@ -127,4 +152,25 @@ void PutKeyInfo(uint16_t keyLength, bool unique, const char* expression, Info* i
               length < sizeof info->expression - 1 ? length : sizeof info->expression - 1);
 }
 
+// An information call: the handle selected by `select`, the record gets the
+// fields every file has and then the family's own from `fill(block, info)`.
+template <class Info, class Select, class Fill>
+XBSTATUS GiveFileInfo(const char* kModule, XBHANDLE handle, Info* info, Select select, Fill fill) {
+  if (info == nullptr) return XB_FAIL(XB_E_NULL);
+  auto* block = select(handle);
+  if (block == nullptr) return Status();
+  PutFileInfo(*block, info);
+  fill(*block, info);
+  return Status();
+}
+
 }  // namespace kv::xb::index
+
+// One exported call: its module name for the log lines, the call's entry,
+// and the body's result.
+#define KV_INDEX_CALL(NAME, MODULE, PARAMS, BODY) \
+  KV_API XBSTATUS KV_CALL NAME PARAMS {           \
+    constexpr const char* kModule = MODULE;       \
+    XB_ENTER();                                   \
+    return BODY;                                  \
+  }

@@ -6,7 +6,6 @@
 //
 //   using Handle, Ref, Tree, SearchKey       the handle type, what a select
 //                                            gives, the tree and its keys
-//   static constexpr size_t kKeyBytes        a buffer for one stored key
 //   bool Select(Handle, const char* module, Ref*)
 //   bool ReadOnly(const Ref&)
 //   OperationFrame Frame(const Ref&)         the frame of one call
@@ -18,12 +17,10 @@
 //   bool TextKey(const Ref&)                 a key is given with a NUL after
 //                                            its L bytes
 //   const char* Expression(const Ref&)
-//   KeyOwner(const Ref&)                     what the family's key makers
-//                                            take: MakeSearchKey(owner, key,
-//                                            flags, record, SearchKey*) and
-//                                            MakeEntryKey(owner, key, record,
-//                                            SearchKey*), found by argument
-//   uint16_t kFindExact                      the exact search flag
+//   KeyOwner(const Ref&)                     what the family's key maker
+//                                            takes: MakeSearchKey(owner, key,
+//                                            flags, record, SearchKey*),
+//                                            found by argument
 //
 // and the tree: Begin, Search, Top, Bottom, Next, Previous, EntryAt,
 // RestoreCurrent, Insert, Remove and Corrupt.
@@ -32,8 +29,10 @@
 #include <cstring>
 
 #include "xbase/frame/engine.h"
+#include "xbase/index/frame/index_file.h"
 #include "xbase/index/frame/key_status.h"
 #include "xbase/index/frame/operation_frame.h"
+#include "xbase/index/frame/search_key.h"
 
 namespace kv::xb::index {
 
@@ -43,124 +42,91 @@ class KeyOperations {
   using Ref = typename F::Ref;
   using Tree = typename F::Tree;
   using SearchKey = typename F::SearchKey;
+  // Room for one stored key: a search key holds the longest.
+  static constexpr size_t kKeyBytes = sizeof(SearchKey::bytes);
 
  public:
   static XBSTATUS Add(const char* kModule, Handle handle, const void* key, uint32_t record) {
-    if (key == nullptr) return XB_FAIL(XB_E_NULL);
-    Ref ref{};
-    if (!F::Select(handle, kModule, &ref)) return Status();
-    if (F::ReadOnly(ref)) return XB_FAIL(XB_E_READONLY);
-    OperationFrame frame = F::Frame(ref);
-    Tree tree = F::MakeTree(ref);
-    XBSTATUS s = tree.Begin();
-    if (s != 0) return s;
-    SearchKey entry;
-    MakeEntryKey(F::KeyOwner(ref), key, record, &entry);
-    if ((s = tree.Insert(entry)) != 0) return s;
-    return Status();
+    return Change(kModule, handle, key, record, true);
   }
-
   static XBSTATUS Delete(const char* kModule, Handle handle, const void* key, uint32_t record) {
-    if (key == nullptr) return XB_FAIL(XB_E_NULL);
-    Ref ref{};
-    if (!F::Select(handle, kModule, &ref)) return Status();
-    if (F::ReadOnly(ref)) return XB_FAIL(XB_E_READONLY);
-    OperationFrame frame = F::Frame(ref);
-    Tree tree = F::MakeTree(ref);
-    XBSTATUS s = tree.Begin();
-    if (s != 0) return s;
-    SearchKey entry;
-    MakeEntryKey(F::KeyOwner(ref), key, record, &entry);
-    XBSTATUS code = 0;
-    if ((s = tree.Remove(entry, &code)) != 0) return s;
-    return SetState(code);
+    return Change(kModule, handle, key, record, false);
   }
 
   static XBSTATUS Find(const char* kModule, Handle handle, void* key, uint32_t* record,
                        uint16_t flags) {
     if (key == nullptr || record == nullptr) return XB_FAIL(XB_E_NULL);
-    Ref ref{};
-    if (!F::Select(handle, kModule, &ref)) return Status();
-    OperationFrame frame = F::Frame(ref);
-    Tree tree = F::MakeTree(ref);
-    XBSTATUS s = tree.Begin();
-    if (s != 0) return s;
-    SearchKey search;
-    MakeSearchKey(F::KeyOwner(ref), key, flags, *record, &search);
-    XBSTATUS code = 0;
-    if ((s = tree.Search(search, &code)) != 0) return s;
-    if (code == kIndexEmpty) {
-      F::Current(ref).Clear();
-      return SetState(code);
-    }
-    // A key before every entry: the first entry is the answer.
-    if (code == kPastEdge) code = kKeyFound;
-    return GiveEntry(ref, tree, code, key, record, true);
+    return InFrame(kModule, handle, kReads, [&](const Ref& ref, Tree& tree) {
+      SearchKey search;
+      MakeSearchKey(F::KeyOwner(ref), key, flags, *record, &search);
+      XBSTATUS code = 0;
+      const XBSTATUS s = tree.Search(search, &code);
+      if (s != 0) return s;
+      // A key before every entry: the first entry is the answer.
+      if (code == kPastEdge) code = kKeyFound;
+      return GiveFound(ref, tree, code, key, record);
+    });
   }
 
   // The first (`top`) or last entry.
   static XBSTATUS Edge(const char* kModule, Handle handle, void* key, uint32_t* record, bool top) {
     if (key == nullptr || record == nullptr) return XB_FAIL(XB_E_NULL);
-    Ref ref{};
-    if (!F::Select(handle, kModule, &ref)) return Status();
-    OperationFrame frame = F::Frame(ref);
-    Tree tree = F::MakeTree(ref);
-    XBSTATUS s = tree.Begin();
-    if (s != 0) return s;
-    XBSTATUS code = 0;
-    if ((s = top ? tree.Top(&code) : tree.Bottom(&code)) != 0) return s;
-    if (code == kIndexEmpty) {
-      F::Current(ref).Clear();
-      return SetState(code);
-    }
-    return GiveEntry(ref, tree, code, key, record, true);
+    return InFrame(kModule, handle, kReads, [&](const Ref& ref, Tree& tree) {
+      XBSTATUS code = 0;
+      const XBSTATUS s = top ? tree.Top(&code) : tree.Bottom(&code);
+      if (s != 0) return s;
+      return GiveFound(ref, tree, code, key, record);
+    });
   }
 
   // The entry after (`next`) or before the current key.
   static XBSTATUS Step(const char* kModule, Handle handle, void* key, uint32_t* record, bool next) {
     if (key == nullptr || record == nullptr) return XB_FAIL(XB_E_NULL);
-    Ref ref{};
-    if (!F::Select(handle, kModule, &ref)) return Status();
-    if (!F::Current(ref).present()) return SetState(kKeyNotFound);
-    OperationFrame frame = F::Frame(ref);
-    Tree tree = F::MakeTree(ref);
-    XBSTATUS s = tree.Begin();
-    if (s != 0) return s;
-    XBSTATUS found = 0;
-    if ((s = FindCurrent(ref, tree, &found)) != 0) return s;
-    if (found == kIndexEmpty) {
-      F::Current(ref).Clear();
-      return SetState(found);
-    }
-    XBSTATUS code = kKeyFound;
-    if (next) {
-      // When the current key has gone, the position is already on an entry
-      // before it (4) or on the first entry, which follows it (3).
-      if (found != kPastEdge && (s = tree.Next(&code)) != 0) return s;
-    } else {
-      // The entry before a vanished current key is the position itself (4);
-      // nothing lies before a key smaller than all (3).
-      if (found == kKeyFound && (s = tree.Previous(&code)) != 0) return s;
-      if (found == kPastEdge) code = kPastEdge;
-    }
-    return GiveEntry(ref, tree, code, key, record, true);
+    return InFrame(kModule, handle, kFromCurrent, [&](const Ref& ref, Tree& tree) {
+      XBSTATUS found = 0;
+      XBSTATUS s = FindCurrent(ref, tree, &found);
+      if (s != 0) return s;
+      if (found == kIndexEmpty) return GiveFound(ref, tree, found, key, record);
+      XBSTATUS code = kKeyFound;
+      if (next) {
+        // When the current key has gone, the position is already on an
+        // entry before it (4) or on the first entry, which follows it (3).
+        if (found != kPastEdge && (s = tree.Next(&code)) != 0) return s;
+      } else {
+        // The entry before a vanished current key is the position itself
+        // (4); nothing lies before a key smaller than all (3).
+        if (found == kKeyFound && (s = tree.Previous(&code)) != 0) return s;
+        if (found == kPastEdge) code = kPastEdge;
+      }
+      return GiveEntry(ref, tree, code, key, record, true);
+    });
   }
 
   // The current key, found again in the file; it stays the current key.
   static XBSTATUS Current(const char* kModule, Handle handle, void* key, uint32_t* record) {
     if (key == nullptr || record == nullptr) return XB_FAIL(XB_E_NULL);
-    Ref ref{};
-    if (!F::Select(handle, kModule, &ref)) return Status();
-    if (!F::Current(ref).present()) return SetState(kKeyNotFound);
-    OperationFrame frame = F::Frame(ref);
-    Tree tree = F::MakeTree(ref);
-    XBSTATUS s = tree.Begin();
-    if (s != 0) return s;
-    XBSTATUS code = 0;
-    if ((s = FindCurrent(ref, tree, &code)) != 0) return s;
-    if (code == kIndexEmpty) return SetState(code);
-    if (code == kPastEdge) code = kKeyNotFound;
-    return GiveEntry(ref, tree, code, key, record, false);
+    return InFrame(kModule, handle, kFromCurrent, [&](const Ref& ref, Tree& tree) {
+      XBSTATUS code = 0;
+      const XBSTATUS s = FindCurrent(ref, tree, &code);
+      if (s != 0) return s;
+      if (code == kIndexEmpty) return SetState(code);
+      if (code == kPastEdge) code = kKeyNotFound;
+      return GiveEntry(ref, tree, code, key, record, false);
+    });
+  }
+
+  // The information call of a single-file family: the file's fields, the
+  // key's, then the family's own from `fill(block, info)`.
+  template <class Info, class Fill>
+  static XBSTATUS GiveInfo(const char* kModule, Handle handle, Info* info, Fill fill) {
+    auto select = [kModule](Handle h) {
+      Ref ref{};
+      return F::Select(h, kModule, &ref) ? ref : nullptr;
+    };
+    return GiveFileInfo(kModule, handle, info, select, [&fill](auto& block, Info* out) {
+      PutKeyInfo(F::KeyLength(&block), F::Unique(&block), F::Expression(&block), out);
+      fill(block, out);
+    });
   }
 
   // The key expression, compacted as the file stores it.
@@ -183,11 +149,56 @@ class KeyOperations {
   }
 
  private:
+  // What a call needs before it works: nothing more, a file it may write,
+  // or a current key to step from (without one the call's state is 4).
+  enum Needs { kReads, kWrites, kFromCurrent };
+
+  // Selects the handle and runs `work(ref, tree)` in the operation frame,
+  // the header reread first.
+  template <class Work>
+  static XBSTATUS InFrame(const char* kModule, Handle handle, Needs needs, Work work) {
+    Ref ref{};
+    if (!F::Select(handle, kModule, &ref)) return Status();
+    if (needs == kWrites && F::ReadOnly(ref)) return XB_FAIL(XB_E_READONLY);
+    if (needs == kFromCurrent && !F::Current(ref).present()) return SetState(kKeyNotFound);
+    OperationFrame frame = F::Frame(ref);
+    Tree tree = F::MakeTree(ref);
+    const XBSTATUS s = tree.Begin();
+    if (s != 0) return s;
+    return work(ref, tree);
+  }
+
+  // Adds (`add`) or deletes the entry of `key` and `record`.
+  static XBSTATUS Change(const char* kModule, Handle handle, const void* key, uint32_t record,
+                         bool add) {
+    if (key == nullptr) return XB_FAIL(XB_E_NULL);
+    return InFrame(kModule, handle, kWrites, [&](const Ref& ref, Tree& tree) {
+      // Compared over L, and with its record number unless the index is
+      // unique.
+      SearchKey entry;
+      MakeSearchKey(F::KeyOwner(ref), key, F::Unique(ref) ? 0 : kFindExact, record, &entry);
+      entry.length = F::KeyLength(ref);
+      XBSTATUS code = 0;
+      const XBSTATUS s = add ? tree.Insert(entry) : tree.Remove(entry, &code);
+      if (s != 0) return s;
+      return add ? Status() : SetState(code);
+    });
+  }
+
+  // The entry a search or an edge found, which becomes the current key; an
+  // empty index leaves none.
+  static XBSTATUS GiveFound(const Ref& ref, Tree& tree, XBSTATUS code, void* key,
+                            uint32_t* record) {
+    if (code != kIndexEmpty) return GiveEntry(ref, tree, code, key, record, true);
+    F::Current(ref).Clear();
+    return SetState(code);
+  }
+
   // Returns the entry at the position, stores it as the current key when
   // asked, and leaves `code` as the call's state.
   static XBSTATUS GiveEntry(const Ref& ref, Tree& tree, XBSTATUS code, void* key, uint32_t* record,
                             bool makeCurrent) {
-    uint8_t bytes[F::kKeyBytes];
+    uint8_t bytes[kKeyBytes];
     uint32_t r = 0;
     const XBSTATUS s = tree.EntryAt(bytes, &r);
     if (s != 0) return s;
@@ -217,14 +228,14 @@ class KeyOperations {
     }
     const size_t L = F::KeyLength(ref);
     SearchKey key;
-    MakeSearchKey(F::KeyOwner(ref), current.key(), F::kFindExact, current.record(), &key);
+    MakeSearchKey(F::KeyOwner(ref), current.key(), kFindExact, current.record(), &key);
     // The stored key is L bytes and may hold NUL bytes: compare all of them.
     std::memcpy(key.bytes, current.key(), L);
     key.length = L;
     if (!F::Unique(ref)) return tree.Search(key, code);
     key.exact = false;
     if ((s = tree.Search(key, code)) != 0 || *code != kKeyFound) return s;
-    uint8_t bytes[F::kKeyBytes];
+    uint8_t bytes[kKeyBytes];
     for (uint64_t guard = F::EntryBound(ref); guard > 0; --guard) {
       uint32_t r = 0;
       if ((s = tree.EntryAt(bytes, &r)) != 0) return s;
@@ -277,59 +288,27 @@ struct SingleFileTraits {
 // family's KeyOperations, and the last eight are the module names their log
 // lines carry, in the order add, delete, find, top, bottom, next, previous,
 // current.
-#define KV_INDEX_KEY_EXPORTS(PREFIX, HANDLE, KEYS, ADD, DEL, FIND, TOP, BOT, NEXT, PREV, CUR) \
-  KV_API XBSTATUS KV_CALL PREFIX##KADD(HANDLE handle, const void* key, uint32_t record) {     \
-    constexpr const char* kModule = ADD;                                                      \
-    XB_ENTER();                                                                               \
-    return KEYS::Add(kModule, handle, key, record);                                           \
-  }                                                                                           \
-  KV_API XBSTATUS KV_CALL PREFIX##KDEL(HANDLE handle, const void* key, uint32_t record) {     \
-    constexpr const char* kModule = DEL;                                                      \
-    XB_ENTER();                                                                               \
-    return KEYS::Delete(kModule, handle, key, record);                                        \
-  }                                                                                           \
-  KV_API XBSTATUS KV_CALL PREFIX##KFIND(HANDLE handle, void* key, uint32_t* record,           \
-                                        uint16_t flags) {                                     \
-    constexpr const char* kModule = FIND;                                                     \
-    XB_ENTER();                                                                               \
-    return KEYS::Find(kModule, handle, key, record, flags);                                   \
-  }                                                                                           \
-  KV_API XBSTATUS KV_CALL PREFIX##KTOP(HANDLE handle, void* key, uint32_t* record) {          \
-    constexpr const char* kModule = TOP;                                                      \
-    XB_ENTER();                                                                               \
-    return KEYS::Edge(kModule, handle, key, record, true);                                    \
-  }                                                                                           \
-  KV_API XBSTATUS KV_CALL PREFIX##KBOT(HANDLE handle, void* key, uint32_t* record) {          \
-    constexpr const char* kModule = BOT;                                                      \
-    XB_ENTER();                                                                               \
-    return KEYS::Edge(kModule, handle, key, record, false);                                   \
-  }                                                                                           \
-  KV_API XBSTATUS KV_CALL PREFIX##KNEXT(HANDLE handle, void* key, uint32_t* record) {         \
-    constexpr const char* kModule = NEXT;                                                     \
-    XB_ENTER();                                                                               \
-    return KEYS::Step(kModule, handle, key, record, true);                                    \
-  }                                                                                           \
-  KV_API XBSTATUS KV_CALL PREFIX##KPREV(HANDLE handle, void* key, uint32_t* record) {         \
-    constexpr const char* kModule = PREV;                                                     \
-    XB_ENTER();                                                                               \
-    return KEYS::Step(kModule, handle, key, record, false);                                   \
-  }                                                                                           \
-  KV_API XBSTATUS KV_CALL PREFIX##KCUR(HANDLE handle, void* key, uint32_t* record) {          \
-    constexpr const char* kModule = CUR;                                                      \
-    XB_ENTER();                                                                               \
-    return KEYS::Current(kModule, handle, key, record);                                       \
-  }
+#define KV_INDEX_KEY_EXPORTS(PREFIX, HANDLE, KEYS, ADD, DEL, FIND, TOP, BOT, NEXT, PREV, CUR)      \
+  KV_INDEX_CALL(PREFIX##KADD, ADD, (HANDLE handle, const void* key, uint32_t record),              \
+                KEYS::Add(kModule, handle, key, record))                                           \
+  KV_INDEX_CALL(PREFIX##KDEL, DEL, (HANDLE handle, const void* key, uint32_t record),              \
+                KEYS::Delete(kModule, handle, key, record))                                        \
+  KV_INDEX_CALL(PREFIX##KFIND, FIND, (HANDLE handle, void* key, uint32_t* record, uint16_t flags), \
+                KEYS::Find(kModule, handle, key, record, flags))                                   \
+  KV_INDEX_CALL(PREFIX##KTOP, TOP, (HANDLE handle, void* key, uint32_t* record),                   \
+                KEYS::Edge(kModule, handle, key, record, true))                                    \
+  KV_INDEX_CALL(PREFIX##KBOT, BOT, (HANDLE handle, void* key, uint32_t* record),                   \
+                KEYS::Edge(kModule, handle, key, record, false))                                   \
+  KV_INDEX_CALL(PREFIX##KNEXT, NEXT, (HANDLE handle, void* key, uint32_t* record),                 \
+                KEYS::Step(kModule, handle, key, record, true))                                    \
+  KV_INDEX_CALL(PREFIX##KPREV, PREV, (HANDLE handle, void* key, uint32_t* record),                 \
+                KEYS::Step(kModule, handle, key, record, false))                                   \
+  KV_INDEX_CALL(PREFIX##KCUR, CUR, (HANDLE handle, void* key, uint32_t* record),                   \
+                KEYS::Current(kModule, handle, key, record))
 
 // The expression and header reread calls of a single-file family: PREFIX##EXPR
 // and PREFIX##HGET, with the module names their log lines carry.
-#define KV_INDEX_FILE_EXPORTS(PREFIX, KEYS, EXPR_MODULE, HGET_MODULE) \
-  KV_API XBSTATUS KV_CALL PREFIX##EXPR(XBHANDLE handle, char* text) { \
-    constexpr const char* kModule = EXPR_MODULE;                      \
-    XB_ENTER();                                                       \
-    return KEYS::Expression(kModule, handle, text);                   \
-  }                                                                   \
-  KV_API XBSTATUS KV_CALL PREFIX##HGET(XBHANDLE handle) {             \
-    constexpr const char* kModule = HGET_MODULE;                      \
-    XB_ENTER();                                                       \
-    return KEYS::Reread(kModule, handle);                             \
-  }
+#define KV_INDEX_FILE_EXPORTS(PREFIX, KEYS, EXPR_MODULE, HGET_MODULE)     \
+  KV_INDEX_CALL(PREFIX##EXPR, EXPR_MODULE, (XBHANDLE handle, char* text), \
+                KEYS::Expression(kModule, handle, text))                  \
+  KV_INDEX_CALL(PREFIX##HGET, HGET_MODULE, (XBHANDLE handle), KEYS::Reread(kModule, handle))

@@ -39,6 +39,48 @@ XBSTATUS NewMadeKeyBlock(const char* module, const expr::KeyValue& value, const 
   return 0;
 }
 
+XBSTATUS EvaluateBinaryFormKey(const char* module, dbf::DataFile& data, const char* expression,
+                               const BinaryKeyForms& forms, expr::KeyValue& value, uint8_t* binary,
+                               size_t* size) {
+  const char* kModule = module;
+  const XBSTATUS s = expr::EvaluateKey(data, expression, &value);
+  if (s != 0) return s;
+  switch (value.type) {
+    case 'C':
+      *size = value.text.size() + 1;
+      return 0;
+    case 'D':
+      forms.putDate(binary, DateKeyOf(value.date));
+      *size = forms.dateBytes;
+      return 0;
+    case 'F':
+      if (!forms.floats) break;
+      [[fallthrough]];
+    case 'N':
+      forms.putNumber(binary, value.number);
+      *size = forms.numberBytes;
+      return 0;
+    case 'L':
+      if (!forms.logicals) break;
+      binary[0] = value.text.empty() ? 0 : static_cast<uint8_t>(value.text[0]);
+      *size = 1;
+      return 0;
+    default:
+      break;
+  }
+  return XB_FAIL(XB_E_EXPRESSION);
+}
+
+XBSTATUS MakeBinaryFormKey(const char* module, dbf::DataFile& data, const char* expression,
+                           const BinaryKeyForms& forms, KVHGLOBAL* block, void** address) {
+  expr::KeyValue value;
+  uint8_t binary[kMaxBinaryKey] = {};
+  size_t size = 0;
+  const XBSTATUS s = EvaluateBinaryFormKey(module, data, expression, forms, value, binary, &size);
+  if (s != 0) return s;
+  return NewMadeKeyBlock(module, value, binary, size, block, address);
+}
+
 XBSTATUS GiveNumberKey(const char* kModule, void* key, double value, PutKeyFunction put) {
   if (key == nullptr) return XB_FAIL(XB_E_NULL);
   put(static_cast<uint8_t*>(key), value);

@@ -8,6 +8,7 @@
 
 #include "kv/xbase.h"
 #include "platform/kernel/memory.h"
+#include "xbase/dbf/data_file.h"
 #include "xbase/expr/evaluator.h"
 #include "xbase/frame/engine.h"
 
@@ -29,6 +30,44 @@ using PutKeyFunction = void (*)(uint8_t* key, double value);
 XBSTATUS GiveNumberKey(const char* kModule, void* key, double value, PutKeyFunction put);
 XBSTATUS GiveDateKey(const char* kModule, void* key, const char* text, int16_t style,
                      PutKeyFunction put);
+
+// How a family writes the binary forms of the keys it makes: dates through
+// `putDate` in `dateBytes` bytes (a blank date is kBlankDateKey), numbers
+// through `putNumber` in `numberBytes`; with `floats` an 'F' value is a
+// number, with `logicals` an 'L' value is keyed by its letter.
+struct BinaryKeyForms {
+  PutKeyFunction putDate;
+  size_t dateBytes;
+  PutKeyFunction putNumber;
+  size_t numberBytes;
+  bool floats;
+  bool logicals;
+};
+inline constexpr size_t kMaxBinaryKey = 12;
+
+// The key of `data`'s current record through `expression`: a character
+// key's text in `value`, the other types' binary form in `binary`
+// (kMaxBinaryKey bytes); `*size` is the key's size, a text's with its NUL.
+// -8 with a log line for a type the family does not index.
+XBSTATUS EvaluateBinaryFormKey(const char* module, dbf::DataFile& data, const char* expression,
+                               const BinaryKeyForms& forms, expr::KeyValue& value, uint8_t* binary,
+                               size_t* size);
+
+// The same key in a new locked block.
+XBSTATUS MakeBinaryFormKey(const char* module, dbf::DataFile& data, const char* expression,
+                           const BinaryKeyForms& forms, KVHGLOBAL* block, void** address);
+
+// A key maker's frame: the data file is selected first, then the index
+// (`select()`, nullptr with the status set when there is none), and
+// `make(data, index)` builds the key of the data file's current record.
+template <class Select, class Make>
+XBSTATUS MakeRecordKey(XBHANDLE dataHandle, Select select, Make make) {
+  dbf::DataFile* data = dbf::SelectData(dataHandle);
+  if (data == nullptr) return Status();
+  auto* index = select();
+  if (index == nullptr) return Status();
+  return make(*data, *index);
+}
 
 // What a family's key maker does: the key of `data`'s current record for
 // index (or tag) `indexHandle`, in a new locked block.

@@ -1,7 +1,8 @@
-// The walks of a B+-tree, written once over a family's page layout: top,
-// bottom, next and previous along the path, and the return to the current
-// key's own place. Entries live in the leaves; an interior page leads to its
-// children by index.
+// The walks of a B-tree, written once over a family's page layout: top,
+// bottom, next and previous along the path, the search, and the return to the
+// current key's own place. In a B+-tree (NDX, IDX, MDX) the entries live in
+// the leaves and an interior page only leads to its children; in a B-tree
+// (NTX) every page holds entries, each between two children.
 //
 // A family's layout is a small class holding one loaded page:
 //   XBSTATUS Load(uint32_t page)      reads and checks the page
@@ -13,6 +14,7 @@
 //   uint32_t Record(int i) const      record number of entry i
 //   uint64_t PageBound() const        pages the file can hold
 //   XBSTATUS Corrupt()                -18 with a log line
+// and, for a B-tree, `static constexpr bool kEntriesInEveryPage = true`.
 //
 // The walks step through the stored order of the pages, never by comparing
 // keys, so that a file whose keys lie in another engine's order (another
@@ -27,12 +29,24 @@
 
 namespace kv::xb::index {
 
-// Marks a level whose index is to be set from its page: the last entry of a
-// leaf, the last child of an interior page.
+// Marks a level whose step is to be set from its page: its last entry or
+// child.
 inline constexpr int32_t kFromEnd = INT32_MIN;
+
+// Whether a layout keeps entries in its interior pages too (a B-tree).
+template <class Layout>
+constexpr bool EntriesInEveryPage() {
+  if constexpr (requires { Layout::kEntriesInEveryPage; }) {
+    return Layout::kEntriesInEveryPage;
+  } else {
+    return false;
+  }
+}
 
 template <class Layout>
 class Navigator {
+  static constexpr bool kBTree = EntriesInEveryPage<Layout>();
+
  public:
   Navigator(Layout& layout, PathStack& path) : page_(layout), path_(path) {}
 
@@ -40,12 +54,12 @@ class Navigator {
   XBSTATUS Top(uint32_t root, XBSTATUS* code) {
     path_[0] = {root, 0};
     path_.set_depth(0);
-    return WalkForward(root, 0, false, code);
+    return Walk<1>(root, 0, 0, false, code);
   }
   XBSTATUS Bottom(uint32_t root, XBSTATUS* code) {
-    path_[0] = {root, kFromEnd};
+    path_[0] = {root, 0};
     path_.set_depth(0);
-    return WalkBackward(root, 0, false, code);
+    return Walk<-1>(root, 0, kFromEnd, false, code);
   }
 
   // The next or previous entry from the position (the first without one); at
@@ -54,14 +68,12 @@ class Navigator {
   XBSTATUS Next(uint32_t root, XBSTATUS* code) {
     if (path_.depth() < 0) return Top(root, code);
     const int level = path_.depth();
-    ++path_[level].index;
-    return WalkForward(root, level, true, code);
+    return Walk<1>(root, level, 2 * path_[level].index + 2, true, code);
   }
   XBSTATUS Previous(uint32_t root, XBSTATUS* code) {
     if (path_.depth() < 0) return Top(root, code);
     const int level = path_.depth();
-    --path_[level].index;
-    return WalkBackward(root, level, true, code);
+    return Walk<-1>(root, level, 2 * path_[level].index, true, code);
   }
 
   // The entry at the position: `keyLength` key bytes and the record number.
@@ -71,14 +83,13 @@ class Navigator {
     const XBSTATUS s = page_.Load(path_[level].page);
     if (s != 0) return s;
     const int at = path_[level].index;
-    if (at < 0 || at >= page_.EntryCount() || !page_.Leaf()) return page_.Corrupt();
+    if (at < 0 || at >= page_.EntryCount() || !(kBTree || page_.Leaf())) return page_.Corrupt();
     std::memcpy(key, page_.Key(at), keyLength);
     *record = page_.Record(at);
     return 0;
   }
 
-  // Positions the path on a key in a tree whose interior keys are the
-  // greatest of their subtrees: `compare(entryKey)` orders the key sought
+  // Positions the path on a key: `compare(entryKey)` orders the key sought
   // against a stored key; with `key.exact` equal keys are told apart by
   // `key.record`, else the leftmost equal entry is taken. `*code`: 0 found;
   // 4 not found, positioned on the greatest smaller entry (or the last
@@ -86,10 +97,109 @@ class Navigator {
   // empty index.
   template <class Key, class Compare>
   XBSTATUS Search(uint32_t root, const Key& key, Compare compare, XBSTATUS* code) {
-    int level = 0;
+    if constexpr (kBTree) {
+      return SearchEveryPage(root, key, compare, code);
+    } else {
+      return SearchLeaves(root, key, compare, code);
+    }
+  }
+
+  // Puts the path back where the current key was last given, when every
+  // page on the way still leads there and the entry is still in its place;
+  // `*restored` tells. Otherwise the caller searches for it by key.
+  XBSTATUS Restore(CurrentKey& current, uint32_t root, size_t keyLength, bool* restored) {
+    return RestorePosition(page_, current, path_, root, keyLength, !kBTree, restored);
+  }
+
+ private:
+  // A walk over a sound tree enters every page at most twice; more means
+  // pages shared between parents or a loop.
+  uint64_t Budget() const { return 2ull * page_.PageBound() + 2ull * path_.capacity() + 8; }
+
+  // Orders the key sought against entry i: by key, then by record number
+  // when the search is exact.
+  template <class Key, class Compare>
+  int CompareEntry(const Key& key, Compare& compare, int i) const {
+    const int c = compare(page_.Key(i));
+    return c == 0 && key.exact ? CompareRecord(key, i) : c;
+  }
+  template <class Key>
+  int CompareRecord(const Key& key, int i) const {
+    const uint32_t r = page_.Record(i);
+    return key.record < r ? -1 : (key.record > r ? 1 : 0);
+  }
+
+  // The in-order steps of a page: step 2i is child i, step 2i + 1 entry i. A
+  // leaf has no children, and an interior page of a B+-tree no entries, so a
+  // walk passes over those steps in its direction `Dir` (1 forward, -1
+  // backward). Starting at `step` of the page on `level`, the walk stops on
+  // the first entry; past the last one the position falls back to the other
+  // edge (`fallBack`, `*code` 3) or the index is empty (`*code` 2).
+  template <int Dir>
+  XBSTATUS Walk(uint32_t root, int level, int32_t step, bool fallBack, XBSTATUS* code) {
+    for (uint64_t budget = Budget();; --budget) {
+      if (budget == 0) return page_.Corrupt();
+      XBSTATUS s = page_.Load(path_[level].page);
+      if (s != 0) return s;
+      const bool leaf = page_.Leaf();
+      const int32_t last = 2 * page_.LastIndex() + (leaf ? 1 : 0);
+      if (step == kFromEnd) step = last;
+      const bool entryStep = step % 2 != 0;
+      if (entryStep ? !(leaf || kBTree) : leaf) step += Dir;
+      if (step >= 0 && step <= last) {
+        if (step % 2 != 0) {
+          path_[level].index = (step - 1) / 2;
+          path_.set_depth(level);
+          *code = kKeyFound;
+          return 0;
+        }
+        if (!path_.CanDescend(level)) return page_.Corrupt();
+        path_[level].index = step / 2;
+        const uint32_t child = page_.Child(step / 2);
+        ++level;
+        path_[level] = {child, 0};
+        step = Dir > 0 ? 0 : kFromEnd;
+        continue;
+      }
+      // This page is used up: on to the step after its child in the level
+      // above.
+      if (--level < 0) {
+        if (!fallBack) {
+          *code = kIndexEmpty;
+          return 0;
+        }
+        XBSTATUS edge = 0;
+        if ((s = Dir > 0 ? Bottom(root, &edge) : Top(root, &edge)) != 0) return s;
+        *code = edge == kKeyFound ? kPastEdge : edge;
+        return 0;
+      }
+      step = 2 * path_[level].index + Dir;
+    }
+  }
+
+  // A search begins with the root alone on the path, loaded.
+  XBSTATUS StartAtRoot(uint32_t root) {
     path_[0] = {root, 0};
     path_.set_depth(0);
-    XBSTATUS s = page_.Load(root);
+    return page_.Load(root);
+  }
+  // Goes down from the loaded interior page on `*level` to its child `i`,
+  // which is loaded.
+  XBSTATUS Descend(int* level, int i) {
+    path_[*level].index = i;
+    if (!path_.CanDescend(*level)) return page_.Corrupt();
+    const uint32_t child = page_.Child(i);
+    path_[++*level] = {child, 0};
+    path_.set_depth(*level);
+    return page_.Load(child);
+  }
+
+  // The search of a B+-tree whose interior keys are the greatest of their
+  // subtrees.
+  template <class Key, class Compare>
+  XBSTATUS SearchLeaves(uint32_t root, const Key& key, Compare& compare, XBSTATUS* code) {
+    int level = 0;
+    XBSTATUS s = StartAtRoot(root);
     if (s != 0) return s;
     if (page_.EntryCount() == 0) {
       // An empty root; an interior one here is damage.
@@ -112,8 +222,7 @@ class Navigator {
           if (!leaf) {
             c = -1;  // equal keys may lie further left
           } else if (key.exact) {
-            const uint32_t r = page_.Record(mid);
-            c = key.record < r ? -1 : (key.record > r ? 1 : 0);
+            c = CompareRecord(key, mid);
           } else if (mid != lo) {
             hi = mid;  // keep the leftmost equal entry in range
             continue;
@@ -132,13 +241,7 @@ class Navigator {
         }
       }
       if (!leaf) {
-        path_[level].index = lo;
-        if (!path_.CanDescend(level)) return page_.Corrupt();
-        const uint32_t child = page_.Child(lo);
-        ++level;
-        path_[level] = {child, 0};
-        path_.set_depth(level);
-        if ((s = page_.Load(child)) != 0) return s;
+        if ((s = Descend(&level, lo)) != 0) return s;
         continue;
       }
       path_.set_depth(level);
@@ -168,81 +271,56 @@ class Navigator {
     }
   }
 
-  // Puts the path back where the current key was last given, when every
-  // page on the way still leads there and the entry is still in its place;
-  // `*restored` tells. Otherwise the caller searches for it by key.
-  XBSTATUS Restore(CurrentKey& current, uint32_t root, size_t keyLength, bool* restored) {
-    return RestorePosition(page_, current, path_, root, keyLength, true, restored);
-  }
-
- private:
-  // A walk over a sound tree enters every page at most twice; more means
-  // pages shared between parents or a loop.
-  uint64_t Budget() const { return 2ull * page_.PageBound() + 2ull * path_.capacity() + 8; }
-
-  XBSTATUS WalkForward(uint32_t root, int level, bool fallBack, XBSTATUS* code) {
-    for (uint64_t budget = Budget();; --budget) {
-      if (budget == 0) return page_.Corrupt();
-      XBSTATUS s = page_.Load(path_[level].page);
-      if (s != 0) return s;
-      const int32_t at = path_[level].index;
-      if (at >= 0 && at <= page_.LastIndex()) {
-        if (page_.Leaf()) {
-          path_.set_depth(level);
-          *code = kKeyFound;
-          return 0;
-        }
-        if (!path_.CanDescend(level)) return page_.Corrupt();
-        const uint32_t child = page_.Child(at);
-        ++level;
-        path_[level] = {child, 0};
-        continue;
-      }
-      // This page is used up: on to the next child of the level above.
-      if (--level < 0) {
-        if (!fallBack) {
-          *code = kIndexEmpty;
-          return 0;
-        }
-        XBSTATUS edge = 0;
-        if ((s = Bottom(root, &edge)) != 0) return s;
-        *code = edge == kKeyFound ? kPastEdge : edge;
-        return 0;
-      }
-      ++path_[level].index;
+  // The search of a B-tree: in each page the first entry not smaller than
+  // the key; an interior page's child before it holds every key between it
+  // and the entry before, an equal one included, so that the first of
+  // several equal keys is found.
+  template <class Key, class Compare>
+  XBSTATUS SearchEveryPage(uint32_t root, const Key& key, Compare& compare, XBSTATUS* code) {
+    int level = 0;
+    XBSTATUS s = StartAtRoot(root);
+    if (s != 0) return s;
+    if (page_.EntryCount() == 0 && page_.Leaf()) {
+      *code = kIndexEmpty;
+      return 0;
     }
-  }
-
-  XBSTATUS WalkBackward(uint32_t root, int level, bool fallBack, XBSTATUS* code) {
-    for (uint64_t budget = Budget();; --budget) {
-      if (budget == 0) return page_.Corrupt();
-      XBSTATUS s = page_.Load(path_[level].page);
-      if (s != 0) return s;
-      if (path_[level].index == kFromEnd) path_[level].index = page_.LastIndex();
-      const int32_t at = path_[level].index;
-      if (at >= 0 && at <= page_.LastIndex()) {
-        if (page_.Leaf()) {
-          path_.set_depth(level);
-          *code = kKeyFound;
-          return 0;
-        }
-        if (!path_.CanDescend(level)) return page_.Corrupt();
-        const uint32_t child = page_.Child(at);
-        ++level;
-        path_[level] = {child, kFromEnd};
+    for (;;) {
+      const int n = page_.EntryCount();
+      int i = 0;
+      int c = 1;
+      for (; i < n; ++i) {
+        if ((c = CompareEntry(key, compare, i)) <= 0) break;
+      }
+      if (!page_.Leaf()) {
+        if ((s = Descend(&level, i)) != 0) return s;
         continue;
       }
-      if (--level < 0) {
-        if (!fallBack) {
-          *code = kIndexEmpty;
-          return 0;
-        }
-        XBSTATUS edge = 0;
-        if ((s = Top(root, &edge)) != 0) return s;
-        *code = edge == kKeyFound ? kPastEdge : edge;
+      path_[level].index = i;
+      path_.set_depth(level);
+      if (i < n && c == 0) {
+        *code = kKeyFound;
         return 0;
       }
-      --path_[level].index;
+      XBSTATUS edge = 0;
+      if (i == n) {
+        // Past the leaf's last key: the next key in order lies in an
+        // ancestor, and it may be the one sought.
+        if ((s = Walk<1>(root, level, 2 * n, false, &edge)) != 0) return s;
+        if (edge == kKeyFound) {
+          if ((s = page_.Load(path_[path_.depth()].page)) != 0) return s;
+          if (CompareEntry(key, compare, path_[path_.depth()].index) == 0) {
+            *code = kKeyFound;
+            return 0;
+          }
+        }
+        // Not it: back to the leaf. The path above the leaf is untouched by
+        // the walk, which only climbed.
+        path_.set_depth(level);
+      }
+      // The key before the leaf's entry i.
+      if ((s = Walk<-1>(root, level, 2 * i, true, &edge)) != 0) return s;
+      *code = edge == kPastEdge ? kPastEdge : kKeyNotFound;
+      return 0;
     }
   }
 

@@ -1,13 +1,14 @@
-// The walks a B+-tree family offers its key operations, declared once: a
+// The walks a tree family offers its key operations, declared once: a
 // family's tree derives from TreeWalks<Tree, Layout> and gives it, as a
-// friend, four private members:
+// friend, two private members:
 //   Layout MakeLayout()          its page layout over this tree
-//   PathStack& WalkPath()        the path of the running call
-//   uint32_t WalkRoot() const    the root page
-//   CurrentKey& WalkCurrent()    the handle's current key
-//   size_t WalkKeyLength() const the stored key length
-// The bodies (tree_walks_body.h) are instantiated by the family's tree
-// source, where its layout is complete.
+//   Block& WalkBlock()           what holds the path of the running call
+//                                (`path`), the root page (`root`), the
+//                                current key (`current`) and the stored key
+//                                length (`keyLength`)
+// and, for CollapseRoot, SetRoot(uint32_t) and Corrupt(). The bodies
+// (tree_walks_body.h) are instantiated by the family's tree source, where
+// its layout is complete.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -35,8 +36,21 @@ class TreeWalks {
   // still there (`*restored`).
   XBSTATUS RestoreCurrent(bool* restored);
 
+ protected:
+  // Positions the path on `key` by the family's `compare(entryKey)`
+  // (Navigator::Search tells the codes).
+  template <class Key, class Compare>
+  XBSTATUS SearchWith(const Key& key, Compare compare, XBSTATUS* code);
+
+  // After a deletion: while the root is an interior page without keys, its
+  // only child becomes the root and the old root is released.
+  XBSTATUS CollapseRoot(XBSTATUS (Tree::*release)(uint32_t page));
+
  private:
   Tree& Self() { return static_cast<Tree&>(*this); }
+  // Runs `step(navigator, block)` over a fresh layout.
+  template <class Step>
+  XBSTATUS Walk(Step step);
 };
 
 // Positions `path` where `entry` goes in: on an equal entry, or on the place

@@ -17,8 +17,6 @@ namespace ixs = kv::xb::index;
 namespace {
 
 struct IdxKeys : ixs::SingleFileTraits<IdxIndex, idx::Tree, idx::SearchKey, SelectIndex> {
-  static constexpr size_t kKeyBytes = kMaxKeyLength + 8;
-  static constexpr uint16_t kFindExact = idx::kFindExact;
   static uint64_t EntryBound(IdxIndex* ix) {
     return uint64_t{ix->pages.endPage} * (Node::kMaxEntries + 1u) + 64u;
   }
@@ -31,19 +29,12 @@ using Keys = ixs::KeyOperations<IdxKeys>;
 
 }  // namespace
 
-KV_API XBSTATUS KV_CALL XBDIINFO(XBHANDLE handle, XBIDXINFO* info) {
-  constexpr const char* kModule = "IINFO";
-  XB_ENTER();
-  if (info == nullptr) return XB_FAIL(XB_E_NULL);
-  IdxIndex* ix = SelectIndex(handle);
-  if (ix == nullptr) return Status();
-  ixs::PutFileInfo(*ix, info);
-  ixs::PutKeyInfo(ix->keyLength, ix->unique, ix->expression, info);
-  info->keyType = static_cast<uint8_t>(ix->typeLetter);
-  info->form = static_cast<uint8_t>((ix->compact ? 4 : 0) | (ix->descending ? 1 : 0));
-  info->formCode = ix->compact ? 8 : 3;
-  return Status();
-}
+KV_INDEX_CALL(XBDIINFO, "IINFO", (XBHANDLE handle, XBIDXINFO* info),
+              Keys::GiveInfo(kModule, handle, info, [](const IdxIndex& ix, XBIDXINFO* out) {
+                out->keyType = static_cast<uint8_t>(ix.typeLetter);
+                out->form = static_cast<uint8_t>((ix.compact ? 4 : 0) | (ix.descending ? 1 : 0));
+                out->formCode = ix.compact ? 8 : 3;
+              }))
 
 KV_INDEX_FILE_EXPORTS(XBDI, Keys, "IEXPR", "IHGET")
 

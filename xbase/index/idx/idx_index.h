@@ -17,6 +17,7 @@
 #include "xbase/index/frame/key_status.h"
 #include "xbase/index/frame/page_cache.h"
 #include "xbase/index/frame/path_stack.h"
+#include "xbase/index/frame/search_key.h"
 
 namespace kv::xb::idx {
 
@@ -68,9 +69,8 @@ inline constexpr int kOffDescriptorBytes = 23;
 inline constexpr int kOffDescriptors = 24;
 inline constexpr uint32_t kLeafSpace = kNodeSize - kOffDescriptors;  // 488
 
-// Search flags (as the NDX family takes them).
-inline constexpr uint16_t kFindExact = 2;
-inline constexpr uint16_t kFindWildcard = 4;
+using index::kFindExact;
+using index::kFindWildcard;
 
 // Bit fields of the descriptors of a compact leaf.
 struct LeafFormat {
@@ -141,8 +141,5 @@ struct IdxIndex : ControlBlock {
 
 // Selects an IDX handle (type 6), reopening it after a quick close.
 IdxIndex* SelectIndex(XBHANDLE handle);
-
-// Closes the handle's file and frees the slot (XBDTERM and XBDICLOSE).
-XBSTATUS CloseIndex(XBHANDLE handle);
 
 }  // namespace kv::xb::idx

@@ -48,51 +48,26 @@ void PutDayNumberKey(uint8_t* key, double day) {
   PutDateKey(key, day == index::kBlankDateKey, day);
 }
 
+// Numbers as ordered doubles, dates too (a blank one first), logical keys
+// their letter.
+constexpr index::BinaryKeyForms kForms{PutDayNumberKey, kKeyBytes, PutOrderedDouble,
+                                       kKeyBytes,       true,      true};
+
 // The key value of the current record: the text of a character key, or the
 // binary form of the other types in `binary`, and its size.
 XBSTATUS EvaluateRecordKey(dbf::DataFile& data, const IdxIndex& ix, expr::KeyValue& value,
                            uint8_t* binary, size_t* keySize) {
-  XBSTATUS s = expr::EvaluateKey(data, ix.expression, &value);
-  if (s != 0) return s;
-  size_t size = 0;
-  switch (value.type) {
-    case 'C':
-      size = value.text.size() + 1;
-      break;
-    case 'D': {
-      PutDayNumberKey(binary, index::DateKeyOf(value.date));
-      size = kKeyBytes;
-      break;
-    }
-    case 'N':
-    case 'F':
-      PutOrderedDouble(binary, value.number);
-      size = kKeyBytes;
-      break;
-    case 'L':
-      binary[0] = value.text.empty() ? 0 : static_cast<uint8_t>(value.text[0]);
-      size = 1;
-      break;
-    default:
-      return XB_FAIL(XB_E_EXPRESSION);
-  }
-  *keySize = size;
-  return 0;
+  return index::EvaluateBinaryFormKey(kModule, data, ix.expression, kForms, value, binary, keySize);
 }
 
 // Builds the key of the data file's current record into a new engine block
 // (left locked); `*block` and `*address` receive it.
 XBSTATUS MakeKey(XBHANDLE dataHandle, XBHANDLE indexHandle, KVHGLOBAL* block, void** address) {
-  dbf::DataFile* data = dbf::SelectData(dataHandle);
-  if (data == nullptr) return Status();
-  IdxIndex* ix = SelectIndex(indexHandle);
-  if (ix == nullptr) return Status();
-  expr::KeyValue value;
-  uint8_t binary[kKeyBytes] = {};
-  size_t size = 0;
-  XBSTATUS s = EvaluateRecordKey(*data, *ix, value, binary, &size);
-  if (s != 0) return s;
-  return index::NewMadeKeyBlock(kModule, value, binary, size, block, address);
+  return index::MakeRecordKey(
+      dataHandle, [&] { return SelectIndex(indexHandle); },
+      [&](dbf::DataFile& data, IdxIndex& ix) {
+        return index::MakeBinaryFormKey(kModule, data, ix.expression, kForms, block, address);
+      });
 }
 
 }  // namespace
@@ -108,7 +83,7 @@ void PutDayKey(uint8_t* key, bool blank, double day) {
 
 XBSTATUS RecordKey(dbf::DataFile& data, const IdxIndex& ix, uint8_t* out) {
   expr::KeyValue value;
-  uint8_t binary[kKeyBytes] = {};
+  uint8_t binary[index::kMaxBinaryKey] = {};
   size_t size = 0;
   const XBSTATUS s = EvaluateRecordKey(data, ix, value, binary, &size);
   if (s != 0) return s;

@@ -80,28 +80,19 @@ IdxIndex* SelectIndex(XBHANDLE handle) {
   return index::SelectIndexFile<IdxIndex>(handle, SlotType::Idx);
 }
 
-XBSTATUS CloseIndex(XBHANDLE handle) {
-  return index::CloseIndexFile(SelectIndex(handle), handle);
-}
-
 }  // namespace kv::xb::idx
 
 KV_API XBSTATUS KV_CALL XBDICREATE(const char* name, uint16_t typeWord, const char* expression,
                                    uint16_t keyLength) {
   constexpr const char* kModule = "ICREATE";
   XB_ENTER();
-  if (name == nullptr || expression == nullptr) return XB_FAIL(XB_E_NULL);
-  if (name[0] == '\0') return XB_FAIL(XB_E_EMPTY_NAME);
-  char compactText[kMaxExpression + 2] = {};
-  const size_t raw = std::strlen(expression);
-  char scratch[512] = {};
-  const size_t n = index::CompactExpression(expression, raw < 400 ? raw : 400, scratch);
-  if (n < 1 || n > kMaxExpression || raw >= 400) return XB_FAIL(XB_E_EXPRESSION);
-  std::memcpy(compactText, scratch, n + 1);
-  const bool unique = (typeWord & 0x80) != 0;
+  char compactText[index::kNewExpressionRoom] = {};
+  size_t n = 0;
+  XBSTATUS s = index::CheckNewIndex(kModule, name, expression, kMaxExpression, compactText, &n);
+  if (s != 0) return s;
+  const auto [unique, letter] = index::DecodeCreateType(typeWord);
   const bool compact = (typeWord & kCreateCompact) != 0;
   const bool descending = compact && (typeWord & kCreateDescending) != 0;
-  const char letter = UpperAscii(static_cast<char>(typeWord & 0x7F));
   uint16_t L = keyLength;
   if (letter == 'C') {
     if (L < 1 || L > kMaxKeyLength) return XB_FAIL(XB_E_KEY_LENGTH);
@@ -179,5 +170,5 @@ KV_API XBSTATUS KV_CALL XBDIOPENX(XBHANDLE* handle, const char* name, uint16_t m
 KV_API XBSTATUS KV_CALL XBDICLOSE(XBHANDLE handle) {
   constexpr const char* kModule = "ICLOSE";
   XB_ENTER();
-  return CloseIndex(handle);
+  return index::CloseIndexFile(SelectIndex(handle), handle);
 }

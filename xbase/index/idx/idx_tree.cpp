@@ -19,32 +19,8 @@ constexpr const char* kModule = "IPGET";
 
 void MakeSearchKey(const IdxIndex& ix, const void* key, uint16_t flags, uint32_t record,
                    SearchKey* out) {
-  const uint8_t* k = static_cast<const uint8_t*>(key);
-  const size_t L = ix.keyLength;
-  if (ix.textKeys()) {
-    size_t n = 0;
-    while (n < L && k[n] != 0) ++n;
-    std::memcpy(out->bytes, k, n);
-    // Bytes after a short key are pads, so that a search over the whole
-    // length never reads past the caller's text.
-    std::memset(out->bytes + n, ix.pad, L - n);
-    out->length = n;
-    out->wildcard = flags == kFindWildcard && std::memchr(out->bytes, '?', n) != nullptr;
-  } else {
-    std::memcpy(out->bytes, k, L);
-    out->length = L;
-    out->wildcard = false;
-  }
-  out->exact = flags == kFindExact;
-  out->record = record;
-  if (out->exact) out->length = L;
-}
-
-void MakeEntryKey(const IdxIndex& ix, const void* key, uint32_t record, SearchKey* out) {
-  MakeSearchKey(ix, key, ix.unique ? 0 : kFindExact, record, out);
-  out->length = ix.keyLength;
-  out->wildcard = false;
-  out->record = record;
+  out->wildcard =
+      index::FillSearchKey(key, ix.keyLength, ix.textKeys(), ix.pad, flags, record, out);
 }
 
 XBSTATUS Tree::Corrupt() {

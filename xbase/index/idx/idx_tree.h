@@ -19,9 +19,6 @@ using SearchKey = index::ByteSearchKey<kMaxKeyLength>;
 // The search key of a caller's key; `flags` as XBDIKFIND takes them.
 void MakeSearchKey(const IdxIndex& ix, const void* key, uint16_t flags, uint32_t record,
                    SearchKey* out);
-// The key of an entry to add or delete: whole length, with its record number
-// unless the index is unique.
-void MakeEntryKey(const IdxIndex& ix, const void* key, uint32_t record, SearchKey* out);
 
 class IdxLayout;
 
@@ -48,10 +45,7 @@ class Tree : public index::TreeWalks<Tree, IdxLayout> {
  private:
   friend class index::TreeWalks<Tree, IdxLayout>;
   IdxLayout MakeLayout();
-  index::PathStack& WalkPath() { return ix_.path; }
-  uint32_t WalkRoot() const { return ix_.root; }
-  index::CurrentKey& WalkCurrent() { return ix_.current; }
-  size_t WalkKeyLength() const { return ix_.keyLength; }
+  IdxIndex& WalkBlock() { return ix_; }
 
   int CompareKey(const SearchKey& key, const uint8_t* entryKey) const;
   int CompareEntry(const SearchKey& key, const Node& node, int i, bool withRecord) const;

@@ -12,35 +12,6 @@
 
 namespace kv::xb::mdx {
 
-XBSTATUS Tree::UpdateBound(int leafLevel, const Node& leaf) {
-  auto& path = t_.path;
-  Node ancestor;
-  int level = leafLevel - 1;
-  for (; level >= 0; --level) {
-    XBSTATUS s = Load(path[level].page, &ancestor);
-    if (s != 0) return s;
-    if (path[level].index < CountOf(ancestor)) break;
-  }
-  if (level < 0) return 0;  // the leaf ends the whole tag: no key bounds it
-  const uint8_t* bound = nullptr;
-  Node parent;
-  if (CountOf(leaf) > 0) {
-    bound = KeyOf(t_, leaf, CountOf(leaf) - 1);
-  } else if (level == leafLevel - 1) {
-    return 0;  // the merge or redistribution with the right sibling sets it
-  } else {
-    // The leaf is empty and the last child of its parent: the subtree's
-    // greatest key is now the parent's last key.
-    XBSTATUS s = Load(path[leafLevel - 1].page, &parent);
-    if (s != 0) return s;
-    const int count = CountOf(parent);
-    if (count == 0) return 0;
-    bound = KeyOf(t_, parent, count - 1);
-  }
-  std::memcpy(KeyOf(t_, ancestor, path[level].index), bound, t_.keyLength);
-  return Store(path[level].page, ancestor);
-}
-
 XBSTATUS Tree::Redistribute(Node& left, uint32_t leftNo, Node& right, uint32_t rightNo,
                             Node& parent, uint32_t parentNo, int li, bool leftIsShort, bool leaf) {
   const uint32_t E = t_.entrySize;
@@ -140,23 +111,14 @@ XBSTATUS Tree::Rebalance(int level) {
     std::memset(parent.bytes + Offset(t_, pcount) + 4 - t_.entrySize, 0, t_.entrySize);
     SetCount(parent, pcount - 1);
     if ((s = Store(parentNo, parent)) != 0) return s;
-    if ((s = FreeBlock(file_, leftNo)) != 0) return s;
+    if ((s = Release(leftNo)) != 0) return s;
     --level;
   }
   return 0;
 }
 
-XBSTATUS Tree::CollapseRoot() {
-  for (int guard = t_.path.capacity(); guard > 0; --guard) {
-    Node root;
-    XBSTATUS s = Load(t_.root, &root);
-    if (s != 0) return s;
-    if (CountOf(root) != 0 || IsLeaf(t_, root)) return 0;
-    const uint32_t old = t_.root;
-    if ((s = SetRoot(Pointer(t_, root, 0))) != 0) return s;
-    if ((s = FreeBlock(file_, old)) != 0) return s;
-  }
-  return Corrupt();
+XBSTATUS Tree::Release(uint32_t block) {
+  return FreeBlock(file_, block);
 }
 
 XBSTATUS Tree::Remove(const SearchKey& entry, XBSTATUS* code) {
@@ -178,7 +140,7 @@ XBSTATUS Tree::Remove(const SearchKey& entry, XBSTATUS* code) {
   if ((s = Store(leafNo, leaf)) != 0) return s;
   if (at == count - 1 && level > 0 && (s = UpdateBound(level, leaf)) != 0) return s;
   if ((s = Rebalance(level)) != 0) return s;
-  return CollapseRoot();
+  return CollapseRoot(&Tree::Release);
 }
 
 }  // namespace kv::xb::mdx

@@ -21,8 +21,6 @@ struct MdxKeys {
   using Ref = TagRef;
   using Tree = mdx::Tree;
   using SearchKey = mdx::SearchKey;
-  static constexpr size_t kKeyBytes = kMaxKeyLength + 12;
-  static constexpr uint16_t kFindExact = mdx::kFindExact;
   static bool Select(XBTAGHANDLE handle, const char* kModule, TagRef* out) {
     return SelectTag(handle, out, kModule);
   }

@@ -20,6 +20,7 @@
 #include "xbase/index/frame/key_status.h"
 #include "xbase/index/frame/page_cache.h"
 #include "xbase/index/frame/path_stack.h"
+#include "xbase/index/frame/search_key.h"
 
 namespace kv::xb::mdx {
 
@@ -95,9 +96,8 @@ inline constexpr XBSTATUS kTagBusy = -57;
 inline constexpr XBSTATUS kNoFreeSlot = -8;
 inline constexpr XBSTATUS kBadDate = -20;
 
-// Search flags as XBDNKFIND takes them.
-inline constexpr uint16_t kFindExact = 2;
-inline constexpr uint16_t kFindWildcard = 4;
+using index::kFindExact;
+using index::kFindWildcard;
 
 // Entry size of a new tag: L rounded up to a multiple of 4, plus 4.
 inline uint16_t EntrySizeFor(uint16_t keyLength) {

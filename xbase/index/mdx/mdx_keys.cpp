@@ -18,33 +18,18 @@ namespace {
 
 constexpr const char* kModule = "Mkmake";
 
+// Dates are the 8 bytes of a double, numbers the 12-byte decimal form.
+constexpr index::BinaryKeyForms kForms{index::PutNumericKey, kDateKeyLength, PutDecimalKey,
+                                       kNumericKeyLength,    false,          false};
+
 XBSTATUS MakeKey(XBHANDLE dataHandle, XBTAGHANDLE tagHandle, KVHGLOBAL* block, void** address) {
-  dbf::DataFile* data = dbf::SelectData(dataHandle);
-  if (data == nullptr) return Status();
   TagRef ref;
-  if (!SelectTag(tagHandle, &ref, kModule)) return Status();
-  expr::KeyValue value;
-  XBSTATUS s = expr::EvaluateKey(*data, ref.tree->expression(), &value);
-  if (s != 0) return s;
-  size_t size = 0;
-  uint8_t fixed[kNumericKeyLength] = {};
-  switch (value.type) {
-    case 'C':
-      size = value.text.size() + 1;
-      break;
-    case 'D': {
-      index::PutNumericKey(fixed, index::DateKeyOf(value.date));
-      size = kDateKeyLength;
-      break;
-    }
-    case 'N':
-      PutDecimalKey(fixed, value.number);
-      size = kNumericKeyLength;
-      break;
-    default:
-      return XB_FAIL(XB_E_EXPRESSION);
-  }
-  return index::NewMadeKeyBlock(kModule, value, fixed, size, block, address);
+  return index::MakeRecordKey(
+      dataHandle,
+      [&]() -> TagTree* { return SelectTag(tagHandle, &ref, kModule) ? ref.tree : nullptr; },
+      [&](dbf::DataFile& data, TagTree& tree) {
+        return index::MakeBinaryFormKey(kModule, data, tree.expression(), kForms, block, address);
+      });
 }
 
 }  // namespace

@@ -184,13 +184,8 @@ KV_API XBSTATUS KV_CALL XBDMCLOSE(XBHANDLE handle) {
   return CloseFile(handle);
 }
 
-KV_API XBSTATUS KV_CALL XBDMINFO(XBHANDLE handle, XBMDXINFO* info) {
-  constexpr const char* kModule = "MINFO";
-  XB_ENTER();
-  if (info == nullptr) return XB_FAIL(XB_E_NULL);
-  MdxFile* file = SelectFile(handle);
-  if (file == nullptr) return Status();
-  index::PutFileInfo(*file, info);
-  info->tagCount = file->tagCount;
-  return Status();
-}
+KV_INDEX_CALL(XBDMINFO, "MINFO", (XBHANDLE handle, XBMDXINFO* info),
+              index::GiveFileInfo(kModule, handle, info, SelectFile,
+                                  [](const MdxFile& file, XBMDXINFO* out) {
+                                    out->tagCount = file.tagCount;
+                                  }))

@@ -213,15 +213,13 @@ KV_API XBSTATUS KV_CALL XBDMTNEW(XBHANDLE handle, const char* tag, uint16_t type
   if (file == nullptr) return Status();
   if (file->readOnly()) return XB_FAIL(XB_E_READONLY);
   if (!NameAccepted(tag)) return XB_FAIL(kBadTagName);
-  char compact[kUnit] = {};
-  const size_t raw = std::strlen(expression);
-  const size_t n = index::CompactExpression(expression, raw < 400 ? raw : 400, compact);
-  if (n < 1 || n > static_cast<size_t>(kMaxExpression) || raw >= 400) {
-    return XB_FAIL(XB_E_EXPRESSION);
-  }
+  char compact[index::kNewExpressionRoom] = {};
+  size_t n = 0;
+  XBSTATUS s = index::CompactNewExpression(kModule, expression, kMaxExpression, compact, &n);
+  if (s != 0) return s;
   // The type is checked before a same-named tag is erased, so that a call
   // with a wrong type loses no tag.
-  const char letter = UpperAscii(static_cast<char>(typeLetter & 0x7F));
+  const char letter = index::DecodeCreateType(typeLetter).letter;
   uint16_t L = keyLength;
   if (letter == 'C') {
     if (L < 1 || L > kMaxKeyLength) return XB_FAIL(XB_E_KEY_LENGTH);
@@ -232,7 +230,7 @@ KV_API XBSTATUS KV_CALL XBDMTNEW(XBHANDLE handle, const char* tag, uint16_t type
   } else {
     return XB_FAIL(XB_E_KEY_TYPE);
   }
-  XBSTATUS s = RereadFileHeader(*file);
+  s = RereadFileHeader(*file);
   if (s != 0) return s;
   const int same = FindTag(*file, tag);
   if (same != 0) {

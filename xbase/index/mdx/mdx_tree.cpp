@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "xbase/frame/engine.h"
+#include "xbase/index/frame/copied_page_layout.h"
 #include "xbase/index/frame/key_compare.h"
 #include "xbase/index/frame/navigator.h"
 #include "xbase/index/frame/operation_frame.h"
@@ -35,32 +36,9 @@ int CompareTagKeys(const TagTree& tree, const uint8_t* a, const uint8_t* b, int 
 
 void MakeSearchKey(const TagTree& tree, const void* key, uint16_t flags, uint32_t record,
                    SearchKey* out) {
-  const uint8_t* k = static_cast<const uint8_t*>(key);
-  const size_t L = tree.keyLength;
-  out->type = KeyCompareType(tree);
-  if (tree.keyType == 'C') {
-    size_t n = 0;
-    while (n < L && k[n] != 0) ++n;
-    std::memcpy(out->bytes, k, n);
-    std::memset(out->bytes + n, ' ', L - n);
-    out->length = n;
-    if (flags == kFindWildcard && std::memchr(out->bytes, '?', n) != nullptr) {
-      out->type = index::kCompareWildcard;
-    }
-  } else {
-    std::memcpy(out->bytes, k, L);
-    out->length = L;
-  }
-  out->exact = flags == kFindExact;
-  out->record = record;
-  if (out->exact) out->length = L;
-}
-
-void MakeEntryKey(const TagTree& tree, const void* key, uint32_t record, SearchKey* out) {
-  MakeSearchKey(tree, key, tree.unique() ? 0 : kFindExact, record, out);
-  out->length = tree.keyLength;
-  out->type = KeyCompareType(tree);
-  out->record = record;
+  const bool wildcard =
+      index::FillSearchKey(key, tree.keyLength, tree.keyType == 'C', ' ', flags, record, out);
+  out->type = wildcard ? index::kCompareWildcard : KeyCompareType(tree);
 }
 
 XBSTATUS Tree::Corrupt() {
@@ -104,36 +82,35 @@ int Tree::Compare(const SearchKey& key, const uint8_t* entryKey) const {
 }
 
 // A tag's block layout as the shared navigator reads it.
-class MdxLayout {
+class MdxLayout : public index::CopiedPageLayout<MdxLayout, Tree, Node> {
  public:
-  MdxLayout(Tree& tree, const TagTree& t, const MdxFile& file) : tree_(tree), t_(t), file_(file) {}
-  XBSTATUS Load(uint32_t block) { return tree_.Load(block, &node_); }
-  bool Leaf() const { return IsLeaf(t_, node_); }
-  // An interior block has one child more than it has keys.
-  int LastIndex() const { return Leaf() ? EntryCount() - 1 : EntryCount(); }
-  int EntryCount() const { return CountOf(node_); }
-  uint32_t Child(int i) const { return Pointer(t_, node_, i); }
-  const uint8_t* Key(int i) const { return KeyOf(t_, node_, i); }
-  uint32_t Record(int i) const { return Pointer(t_, node_, i); }
+  MdxLayout(Tree& tree, const TagTree& t, const MdxFile& file)
+      : CopiedPageLayout(tree), t_(t), file_(file) {}
+  bool Leaf() const { return IsLeaf(t_, page_); }
+  int EntryCount() const { return CountOf(page_); }
+  uint32_t Child(int i) const { return Pointer(t_, page_, i); }
+  const uint8_t* Key(int i) const { return KeyOf(t_, page_, i); }
+  uint32_t Record(int i) const { return Pointer(t_, page_, i); }
   uint64_t PageBound() const { return file_.nextBlock(); }
-  XBSTATUS Corrupt() { return tree_.Corrupt(); }
 
  private:
-  Tree& tree_;
   const TagTree& t_;
   const MdxFile& file_;
-  Node node_;
 };
 
 MdxLayout Tree::MakeLayout() {
   return MdxLayout(*this, t_, file_);
 }
 
+XBSTATUS Tree::UpdateBound(int leafLevel, const Node& leaf) {
+  const int n = CountOf(leaf);
+  return index::UpdateBound(MakeLayout(), MakeLayout(), t_.path, leafLevel,
+                            n > 0 ? KeyOf(t_, leaf, n - 1) : nullptr, t_.keyLength);
+}
+
 XBSTATUS Tree::Search(const SearchKey& key, XBSTATUS* code) {
-  MdxLayout layout = MakeLayout();
-  return index::Navigator<MdxLayout>(layout, t_.path)
-      .Search(
-          t_.root, key, [&](const uint8_t* entry) { return Compare(key, entry); }, code);
+  return SearchWith(
+      key, [&](const uint8_t* entry) { return Compare(key, entry); }, code);
 }
 
 }  // namespace kv::xb::mdx

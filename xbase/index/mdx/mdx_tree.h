@@ -30,9 +30,6 @@ int KeyCompareType(const TagTree& tree);
 // Builds the search key of a caller's key (`flags` as XBDMKFIND takes them).
 void MakeSearchKey(const TagTree& tree, const void* key, uint16_t flags, uint32_t record,
                    SearchKey* out);
-// The key of an entry to add or delete: padded to L, compared over L, with
-// its record number unless the tag is unique.
-void MakeEntryKey(const TagTree& tree, const void* key, uint32_t record, SearchKey* out);
 
 // Entry fields of a node.
 inline uint16_t Offset(const TagTree& t, int i) {
@@ -85,10 +82,7 @@ class Tree : public index::TreeWalks<Tree, MdxLayout> {
  private:
   friend class index::TreeWalks<Tree, MdxLayout>;
   MdxLayout MakeLayout();
-  index::PathStack& WalkPath() { return t_.path; }
-  uint32_t WalkRoot() const { return t_.root; }
-  index::CurrentKey& WalkCurrent() { return t_.current; }
-  size_t WalkKeyLength() const { return t_.keyLength; }
+  TagTree& WalkBlock() { return t_; }
 
   struct Item {
     uint8_t key[kMaxKeyLength + 12];
@@ -106,8 +100,8 @@ class Tree : public index::TreeWalks<Tree, MdxLayout> {
   XBSTATUS Rebalance(int level);
   XBSTATUS Redistribute(Node& left, uint32_t leftNo, Node& right, uint32_t rightNo, Node& parent,
                         uint32_t parentNo, int li, bool leftIsShort, bool leaf);
-  XBSTATUS CollapseRoot();
   XBSTATUS SetRoot(uint32_t root);
+  XBSTATUS Release(uint32_t block);
 
   MdxFile& file_;
   TagEntry& entry_;

@@ -10,35 +10,6 @@
 #include "xbase/index/ndx/ndx_tree.h"
 
 namespace kv::xb::ndx {
-XBSTATUS Tree::UpdateBound(int leafLevel, const Page& leaf) {
-  auto& path = ix_.path;
-  Page ancestor;
-  int level = leafLevel - 1;
-  for (; level >= 0; --level) {
-    XBSTATUS s = Load(path[level].page, &ancestor);
-    if (s != 0) return s;
-    if (path[level].index < NdxIndex::Count(ancestor)) break;
-  }
-  if (level < 0) return 0;  // the leaf ends the whole index: no key bounds it
-  const uint8_t* bound = nullptr;
-  Page parent;
-  if (NdxIndex::Count(leaf) > 0) {
-    bound = ix_.Key(leaf, NdxIndex::Count(leaf) - 1);
-  } else if (level == leafLevel - 1) {
-    return 0;  // the merge with the right sibling removes this key
-  } else {
-    // The leaf is empty and the last child of its parent: the subtree's
-    // greatest key is now the parent's last key.
-    XBSTATUS s = Load(path[leafLevel - 1].page, &parent);
-    if (s != 0) return s;
-    const int count = NdxIndex::Count(parent);
-    if (count == 0) return 0;
-    bound = ix_.Key(parent, count - 1);
-  }
-  std::memcpy(ix_.Key(ancestor, path[level].index), bound, ix_.keyLength);
-  return Store(path[level].page, ancestor);
-}
-
 XBSTATUS Tree::Rotate(Page& page, uint32_t pageNo, Page& parent, uint32_t parentNo, bool pageIsLeft,
                       int leftIndex) {
   // `page` is an interior page without keys (one child); its sibling is too
@@ -131,23 +102,10 @@ XBSTATUS Tree::Rebalance(int level) {
     std::memset(parent.bytes + ix_.Offset(pcount) + 4 - ix_.entrySize, 0, ix_.entrySize);
     NdxIndex::SetCount(parent, pcount - 1);
     if ((s = Store(parentNo, parent)) != 0) return s;
-    if ((s = ix_.freePages.Free(ix_.cache, ix_.pages, leftNo)) != 0) return s;
+    if ((s = Release(leftNo)) != 0) return s;
     --level;
   }
   return 0;
-}
-
-XBSTATUS Tree::CollapseRoot() {
-  for (int guard = ix_.path.capacity(); guard > 0; --guard) {
-    Page root;
-    XBSTATUS s = Load(ix_.root, &root);
-    if (s != 0) return s;
-    if (NdxIndex::Count(root) != 0 || ix_.IsLeaf(root)) return 0;
-    const uint32_t old = ix_.root;
-    if ((s = SetRoot(ix_.Child(root, 0))) != 0) return s;
-    if ((s = ix_.freePages.Free(ix_.cache, ix_.pages, old)) != 0) return s;
-  }
-  return Corrupt();
 }
 
 XBSTATUS Tree::Remove(const SearchKey& entry, XBSTATUS* code) {
@@ -168,7 +126,7 @@ XBSTATUS Tree::Remove(const SearchKey& entry, XBSTATUS* code) {
   if ((s = Store(leafNo, leaf)) != 0) return s;
   if (at == count - 1 && level > 0 && (s = UpdateBound(level, leaf)) != 0) return s;
   if ((s = Rebalance(level)) != 0) return s;
-  return CollapseRoot();
+  return CollapseRoot(&Tree::Release);
 }
 
 }  // namespace kv::xb::ndx

@@ -17,8 +17,6 @@ namespace idx = kv::xb::index;
 namespace {
 
 struct NdxKeys : idx::SingleFileTraits<NdxIndex, ndx::Tree, ndx::SearchKey, SelectIndex> {
-  static constexpr size_t kKeyBytes = kMaxKeyLength + 8;
-  static constexpr uint16_t kFindExact = ndx::kFindExact;
   static uint64_t EntryBound(NdxIndex* ix) {
     return uint64_t{ix->pages.endPage} * (ix->keysPerPage + 1u) + 64u;
   }
@@ -32,17 +30,10 @@ using Keys = idx::KeyOperations<NdxKeys>;
 
 }  // namespace
 
-KV_API XBSTATUS KV_CALL XBDNINFO(XBHANDLE handle, XBNDXINFO* info) {
-  constexpr const char* kModule = "NINFO";
-  XB_ENTER();
-  if (info == nullptr) return XB_FAIL(XB_E_NULL);
-  NdxIndex* ix = SelectIndex(handle);
-  if (ix == nullptr) return Status();
-  idx::PutFileInfo(*ix, info);
-  idx::PutKeyInfo(ix->keyLength, ix->unique, ix->expression(), info);
-  info->keyType = ix->keyType == 0 ? 'C' : (ix->keyType == 1 ? 'N' : ix->keyType);
-  return Status();
-}
+KV_INDEX_CALL(XBDNINFO, "NINFO", (XBHANDLE handle, XBNDXINFO* info),
+              Keys::GiveInfo(kModule, handle, info, [](const NdxIndex& ix, XBNDXINFO* out) {
+                out->keyType = ix.keyType == 0 ? 'C' : (ix.keyType == 1 ? 'N' : ix.keyType);
+              }))
 
 KV_INDEX_FILE_EXPORTS(XBDN, Keys, "NEXPR", "NHGET")
 

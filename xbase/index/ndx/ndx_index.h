@@ -17,6 +17,7 @@
 #include "xbase/index/frame/key_status.h"
 #include "xbase/index/frame/page_cache.h"
 #include "xbase/index/frame/path_stack.h"
+#include "xbase/index/frame/search_key.h"
 
 namespace kv::xb::ndx {
 
@@ -38,9 +39,8 @@ inline constexpr int kMaxPath = 260;
 inline constexpr uint16_t kTypeCharacter = 0;
 inline constexpr uint16_t kTypeNumeric = 1;
 
-// Search flags of XBDNKFIND.
-inline constexpr uint16_t kFindExact = 2;
-inline constexpr uint16_t kFindWildcard = 4;
+using index::kFindExact;
+using index::kFindWildcard;
 
 // Entry size for a key length, as a new file gets it.
 inline uint16_t EntrySizeFor(uint16_t keyLength) {

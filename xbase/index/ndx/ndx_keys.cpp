@@ -17,35 +17,22 @@ namespace {
 
 constexpr const char* kModule = "Nkmake";
 
+// Dates and numbers are the 8 bytes of a double.
+constexpr index::BinaryKeyForms kForms{index::PutNumericKey,
+                                       index::kNumericKeyLength,
+                                       index::PutNumericKey,
+                                       index::kNumericKeyLength,
+                                       false,
+                                       false};
+
 // Builds the key of the data file's current record into a new engine block
 // (left locked); `*block` and `*address` receive it.
 XBSTATUS MakeKey(XBHANDLE dataHandle, XBHANDLE indexHandle, KVHGLOBAL* block, void** address) {
-  dbf::DataFile* data = dbf::SelectData(dataHandle);
-  if (data == nullptr) return Status();
-  NdxIndex* ix = SelectIndex(indexHandle);
-  if (ix == nullptr) return Status();
-  expr::KeyValue value;
-  XBSTATUS s = expr::EvaluateKey(*data, ix->expression(), &value);
-  if (s != 0) return s;
-  size_t size = 0;
-  uint8_t numeric[index::kNumericKeyLength];
-  switch (value.type) {
-    case 'C':
-      size = value.text.size() + 1;
-      break;
-    case 'D': {
-      index::PutNumericKey(numeric, index::DateKeyOf(value.date));
-      size = sizeof numeric;
-      break;
-    }
-    case 'N':
-      index::PutNumericKey(numeric, value.number);
-      size = sizeof numeric;
-      break;
-    default:
-      return XB_FAIL(XB_E_EXPRESSION);
-  }
-  return index::NewMadeKeyBlock(kModule, value, numeric, size, block, address);
+  return index::MakeRecordKey(
+      dataHandle, [&] { return SelectIndex(indexHandle); },
+      [&](dbf::DataFile& data, NdxIndex& ix) {
+        return index::MakeBinaryFormKey(kModule, data, ix.expression(), kForms, block, address);
+      });
 }
 
 }  // namespace

@@ -203,14 +203,11 @@ KV_API XBSTATUS KV_CALL XBDNCREATE(const char* name, uint16_t typeLetter, const 
                                    uint16_t keyLength) {
   constexpr const char* kModule = "NCREATE";
   XB_ENTER();
-  if (name == nullptr || expression == nullptr) return XB_FAIL(XB_E_NULL);
-  if (name[0] == '\0') return XB_FAIL(XB_E_EMPTY_NAME);
-  char compact[kPageSize] = {};
-  const size_t raw = std::strlen(expression);
-  const size_t n = index::CompactExpression(expression, raw < 400 ? raw : 400, compact);
-  if (n < 1 || n > kMaxExpression || raw >= 400) return XB_FAIL(XB_E_EXPRESSION);
-  const bool unique = (typeLetter & 0x80) != 0;
-  const char letter = UpperAscii(static_cast<char>(typeLetter & 0x7F));
+  char compact[index::kNewExpressionRoom] = {};
+  size_t n = 0;
+  XBSTATUS s = index::CheckNewIndex(kModule, name, expression, kMaxExpression, compact, &n);
+  if (s != 0) return s;
+  const auto [unique, letter] = index::DecodeCreateType(typeLetter);
   uint16_t type = kTypeCharacter;
   uint16_t L = keyLength;
   if (letter == 'C') {

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "xbase/frame/engine.h"
+#include "xbase/index/frame/copied_page_layout.h"
 #include "xbase/index/frame/key_compare.h"
 #include "xbase/index/frame/navigator.h"
 #include "xbase/index/frame/numeric_keys.h"
@@ -17,35 +18,11 @@ constexpr const char* kModule = "NPGET";
 
 void MakeSearchKey(const NdxIndex& ix, const void* key, uint16_t flags, uint32_t record,
                    SearchKey* out) {
-  const uint8_t* k = static_cast<const uint8_t*>(key);
-  const size_t L = ix.keyLength;
-  if (ix.keyType == kTypeCharacter) {
-    size_t n = 0;
-    while (n < L && k[n] != 0) ++n;
-    std::memcpy(out->bytes, k, n);
-    // The bytes after a short key are blanks, so that an exact search over
-    // the whole length never reads past the caller's text.
-    std::memset(out->bytes + n, ' ', L - n);
-    out->length = n;
-    out->type = index::kCompareCharacter;
-    if (flags == kFindWildcard && std::memchr(out->bytes, '?', n) != nullptr) {
-      out->type = index::kCompareWildcard;
-    }
-  } else {
-    std::memcpy(out->bytes, k, index::kNumericKeyLength);
-    out->length = index::kNumericKeyLength;
-    out->type = index::kCompareDouble;
-  }
-  out->exact = flags == kFindExact;
-  out->record = record;
-  if (out->exact) out->length = L;
-}
-
-void MakeEntryKey(const NdxIndex& ix, const void* key, uint32_t record, SearchKey* out) {
-  MakeSearchKey(ix, key, ix.unique ? 0 : kFindExact, record, out);
-  out->length = ix.keyLength;
-  out->type = ix.keyType == kTypeCharacter ? index::kCompareCharacter : index::kCompareDouble;
-  out->record = record;
+  // Character keys padded with blanks, numeric ones the 8 bytes of a double.
+  const bool text = ix.keyType == kTypeCharacter;
+  const bool wildcard = index::FillSearchKey(key, ix.keyLength, text, ' ', flags, record, out);
+  out->type = wildcard ? index::kCompareWildcard
+                       : (text ? index::kCompareCharacter : index::kCompareDouble);
 }
 
 XBSTATUS Tree::Corrupt() {
@@ -87,35 +64,33 @@ int Tree::Compare(const SearchKey& key, const uint8_t* entryKey) const {
 }
 
 // The NDX page layout as the shared navigator reads it.
-class NdxLayout {
+class NdxLayout : public index::CopiedPageLayout<NdxLayout, Tree, Page> {
  public:
-  NdxLayout(Tree& tree, const NdxIndex& ix) : tree_(tree), ix_(ix) {}
-  XBSTATUS Load(uint32_t page) { return tree_.Load(page, &page_); }
+  NdxLayout(Tree& tree, const NdxIndex& ix) : CopiedPageLayout(tree), ix_(ix) {}
   bool Leaf() const { return ix_.IsLeaf(page_); }
-  // An interior page has one child more than it has keys.
-  int LastIndex() const { return Leaf() ? EntryCount() - 1 : EntryCount(); }
   int EntryCount() const { return NdxIndex::Count(page_); }
   uint32_t Child(int i) const { return ix_.Child(page_, i); }
   const uint8_t* Key(int i) const { return ix_.Key(page_, i); }
   uint32_t Record(int i) const { return ix_.Record(page_, i); }
   uint64_t PageBound() const { return ix_.pages.endPage; }
-  XBSTATUS Corrupt() { return tree_.Corrupt(); }
 
  private:
-  Tree& tree_;
   const NdxIndex& ix_;
-  Page page_;
 };
 
 NdxLayout Tree::MakeLayout() {
   return NdxLayout(*this, ix_);
 }
 
+XBSTATUS Tree::UpdateBound(int leafLevel, const Page& leaf) {
+  const int n = NdxIndex::Count(leaf);
+  return index::UpdateBound(MakeLayout(), MakeLayout(), ix_.path, leafLevel,
+                            n > 0 ? ix_.Key(leaf, n - 1) : nullptr, ix_.keyLength);
+}
+
 XBSTATUS Tree::Search(const SearchKey& key, XBSTATUS* code) {
-  NdxLayout layout = MakeLayout();
-  return index::Navigator<NdxLayout>(layout, ix_.path)
-      .Search(
-          ix_.root, key, [&](const uint8_t* entry) { return Compare(key, entry); }, code);
+  return SearchWith(
+      key, [&](const uint8_t* entry) { return Compare(key, entry); }, code);
 }
 
 }  // namespace kv::xb::ndx

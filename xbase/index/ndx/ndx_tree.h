@@ -21,9 +21,6 @@ using SearchKey = index::TypedSearchKey<kMaxKeyLength + 8>;
 // to L characters, a numeric key 8 bytes. `flags` as XBDNKFIND takes them.
 void MakeSearchKey(const NdxIndex& ix, const void* key, uint16_t flags, uint32_t record,
                    SearchKey* out);
-// The key of an entry to add or delete: padded to L, compared over L, and
-// with its record number unless the index is unique.
-void MakeEntryKey(const NdxIndex& ix, const void* key, uint32_t record, SearchKey* out);
 
 class NdxLayout;
 
@@ -50,10 +47,7 @@ class Tree : public index::TreeWalks<Tree, NdxLayout> {
  private:
   friend class index::TreeWalks<Tree, NdxLayout>;
   NdxLayout MakeLayout();
-  index::PathStack& WalkPath() { return ix_.path; }
-  uint32_t WalkRoot() const { return ix_.root; }
-  index::CurrentKey& WalkCurrent() { return ix_.current; }
-  size_t WalkKeyLength() const { return ix_.keyLength; }
+  NdxIndex& WalkBlock() { return ix_; }
 
   struct Item {
     uint8_t key[kMaxKeyLength + 8];
@@ -72,8 +66,8 @@ class Tree : public index::TreeWalks<Tree, NdxLayout> {
   XBSTATUS Rebalance(int level);
   XBSTATUS Rotate(Page& page, uint32_t pageNo, Page& parent, uint32_t parentNo, bool pageIsLeft,
                   int leftIndex);
-  XBSTATUS CollapseRoot();
   XBSTATUS SetRoot(uint32_t root);
+  XBSTATUS Release(uint32_t page) { return ix_.freePages.Free(ix_.cache, ix_.pages, page); }
 
   NdxIndex& ix_;
 };

@@ -83,19 +83,6 @@ XBSTATUS Tree::Rebalance(int level) {
   return 0;
 }
 
-XBSTATUS Tree::CollapseRoot() {
-  for (int guard = ix_.path.capacity(); guard > 0; --guard) {
-    Page root;
-    XBSTATUS s = Load(ix_.root, &root);
-    if (s != 0) return s;
-    if (NtxIndex::Count(root) != 0 || NtxIndex::IsLeaf(root)) return 0;
-    const uint32_t old = ix_.root;
-    if ((s = SetRoot(NtxIndex::Child(root, 0))) != 0) return s;
-    if ((s = Release(old)) != 0) return s;
-  }
-  return Corrupt();
-}
-
 XBSTATUS Tree::Remove(const SearchKey& entry, XBSTATUS* code) {
   auto& path = ix_.path;
   XBSTATUS s = index::FindForRemoval(*this, entry, code);
@@ -133,7 +120,7 @@ XBSTATUS Tree::Remove(const SearchKey& entry, XBSTATUS* code) {
   RemoveAt(page, at);
   if ((s = Store(path[level].page, page)) != 0) return s;
   if ((s = Rebalance(level)) != 0) return s;
-  return CollapseRoot();
+  return CollapseRoot(&Tree::Release);
 }
 
 }  // namespace kv::xb::ntx

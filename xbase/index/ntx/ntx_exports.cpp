@@ -15,8 +15,6 @@ namespace idx = kv::xb::index;
 namespace {
 
 struct NtxKeys : idx::SingleFileTraits<NtxIndex, ntx::Tree, ntx::SearchKey, SelectIndex> {
-  static constexpr size_t kKeyBytes = kMaxKeyLength + 1;
-  static constexpr uint16_t kFindExact = ntx::kFindExact;
   static uint64_t EntryBound(NtxIndex* ix) {
     return uint64_t{ix->pages.endPage} * (ix->maxItems + 1u) + 128u;
   }
@@ -29,20 +27,13 @@ using Keys = idx::KeyOperations<NtxKeys>;
 
 }  // namespace
 
-KV_API XBSTATUS KV_CALL XBDCINFO(XBHANDLE handle, XBNTXINFO* info) {
-  constexpr const char* kModule = "CINFO";
-  XB_ENTER();
-  if (info == nullptr) return XB_FAIL(XB_E_NULL);
-  NtxIndex* ix = SelectIndex(handle);
-  if (ix == nullptr) return Status();
-  idx::PutFileInfo(*ix, info);
-  idx::PutKeyInfo(ix->keyLength, ix->unique, ix->expression, info);
-  // The header does not tell the key's type.
-  info->keyType = '?';
-  info->descending = std::strncmp(ix->expression, "DESCEND", 7) == 0 ? 1 : 0;
-  info->decimals = ix->decimals;
-  return Status();
-}
+KV_INDEX_CALL(XBDCINFO, "CINFO", (XBHANDLE handle, XBNTXINFO* info),
+              Keys::GiveInfo(kModule, handle, info, [](const NtxIndex& ix, XBNTXINFO* out) {
+                // The header does not tell the key's type.
+                out->keyType = '?';
+                out->descending = std::strncmp(ix.expression, "DESCEND", 7) == 0 ? 1 : 0;
+                out->decimals = ix.decimals;
+              }))
 
 KV_INDEX_FILE_EXPORTS(XBDC, Keys, "CEXPR", "CHGET")
 

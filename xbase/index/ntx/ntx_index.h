@@ -18,6 +18,7 @@
 #include "xbase/index/frame/key_status.h"
 #include "xbase/index/frame/page_cache.h"
 #include "xbase/index/frame/path_stack.h"
+#include "xbase/index/frame/search_key.h"
 
 namespace kv::xb::ntx {
 
@@ -52,9 +53,8 @@ inline constexpr int kMaxPath = 260;
 // Header check codes that the other families do not use.
 inline constexpr XBSTATUS kBadHalfPage = -44;
 
-// Search flags of XBDCKFIND (as XBDNKFIND takes them).
-inline constexpr uint16_t kFindExact = 2;
-inline constexpr uint16_t kFindWildcard = 4;
+using index::kFindExact;
+using index::kFindWildcard;
 
 // Items per page for a key length: (floor(1020 / (L + 10)) - 1), rounded
 // down to even so that a split leaves exactly half a page on each side.
@@ -133,8 +133,5 @@ struct NtxIndex : ControlBlock {
 
 // Selects an NTX handle (type 7), reopening it after a quick close.
 NtxIndex* SelectIndex(XBHANDLE handle);
-
-// Closes the handle's file and frees the slot (XBDTERM and XBDCCLOSE).
-XBSTATUS CloseIndex(XBHANDLE handle);
 
 }  // namespace kv::xb::ntx

@@ -56,22 +56,23 @@ XBSTATUS EvaluateRecordKey(dbf::DataFile& data, const NtxIndex& index, std::stri
 // Builds the key of the data file's current record into a new engine block
 // (left locked); `*block` and `*address` receive it.
 XBSTATUS MakeKey(XBHANDLE dataHandle, XBHANDLE indexHandle, KVHGLOBAL* block, void** address) {
-  dbf::DataFile* data = dbf::SelectData(dataHandle);
-  if (data == nullptr) return Status();
-  NtxIndex* ix = SelectIndex(indexHandle);
-  if (ix == nullptr) return Status();
-  std::string key;
-  XBSTATUS s = EvaluateRecordKey(*data, *ix, key);
-  if (s != 0) return s;
-  const size_t size = std::max<size_t>(key.size(), ix->keyLength) + 1;
-  KVHGLOBAL h = 0;
-  uint8_t* p = nullptr;
-  if ((s = index::NewKeyBlock(kModule, size, &h, &p)) != 0) return s;
-  std::memcpy(p, key.data(), key.size());
-  p[key.size()] = 0;
-  *block = h;
-  *address = p;
-  return 0;
+  return index::MakeRecordKey(
+      dataHandle, [&] { return SelectIndex(indexHandle); },
+      [&](dbf::DataFile& data, NtxIndex& ix) {
+        std::string key;
+        XBSTATUS s = EvaluateRecordKey(data, ix, key);
+        if (s != 0) return s;
+        // At least L bytes and the NUL, blanks not yet added.
+        const size_t size = std::max<size_t>(key.size(), ix.keyLength) + 1;
+        KVHGLOBAL h = 0;
+        uint8_t* p = nullptr;
+        if ((s = index::NewKeyBlock(kModule, size, &h, &p)) != 0) return s;
+        std::memcpy(p, key.data(), key.size());
+        p[key.size()] = 0;
+        *block = h;
+        *address = p;
+        return XBSTATUS{0};
+      });
 }
 
 }  // namespace

@@ -57,20 +57,15 @@ NtxIndex* SelectIndex(XBHANDLE handle) {
   return index::SelectIndexFile<NtxIndex>(handle, SlotType::Ntx);
 }
 
-XBSTATUS CloseIndex(XBHANDLE handle) {
-  return index::CloseIndexFile(SelectIndex(handle), handle);
-}
-
 }  // namespace kv::xb::ntx
 
 KV_API XBSTATUS KV_CALL XBDCCREATE(const char* name, uint16_t typeLetter, const char* expression,
                                    uint16_t keyLength, uint16_t decimals) {
   constexpr const char* kModule = "CCREATE";
   XB_ENTER();
-  if (name == nullptr || expression == nullptr) return XB_FAIL(XB_E_NULL);
-  if (name[0] == '\0') return XB_FAIL(XB_E_EMPTY_NAME);
-  const bool unique = (typeLetter & 0x80) != 0;
-  const char letter = UpperAscii(static_cast<char>(typeLetter & 0x7F));
+  XBSTATUS s = index::CheckCreateNames(kModule, name, expression);
+  if (s != 0) return s;
+  const auto [unique, letter] = index::DecodeCreateType(typeLetter);
   uint16_t L = keyLength;
   uint16_t places = 0;
   if (letter == 'C') {
@@ -147,5 +142,5 @@ KV_API XBSTATUS KV_CALL XBDCOPENX(XBHANDLE* handle, const char* name, uint16_t m
 KV_API XBSTATUS KV_CALL XBDCCLOSE(XBHANDLE handle) {
   constexpr const char* kModule = "CCLOSE";
   XB_ENTER();
-  return CloseIndex(handle);
+  return index::CloseIndexFile(SelectIndex(handle), handle);
 }

@@ -1,19 +1,19 @@
-// Pages, search and the walks from key to key.
+// Pages, and the layout the shared search and walks read.
 #include "xbase/index/ntx/ntx_tree.h"
 
 #include <cstring>
 
 #include "xbase/frame/engine.h"
 #include "xbase/frame/file_layer.h"
+#include "xbase/index/frame/copied_page_layout.h"
 #include "xbase/index/frame/key_compare.h"
 #include "xbase/index/frame/navigator.h"
 #include "xbase/index/frame/operation_frame.h"
+#include "xbase/index/frame/tree_walks_body.h"
 
 namespace kv::xb::ntx {
 namespace {
 constexpr const char* kModule = "CPGET";
-// Marks a level whose step is to be set from its page: the last child.
-constexpr int32_t kFromEnd = INT32_MIN;
 
 int CompareBytes(const uint8_t* a, const uint8_t* b, size_t length) {
   const int c = std::memcmp(a, b, length);
@@ -23,25 +23,7 @@ int CompareBytes(const uint8_t* a, const uint8_t* b, size_t length) {
 
 void MakeSearchKey(const NtxIndex& ix, const void* key, uint16_t flags, uint32_t record,
                    SearchKey* out) {
-  const uint8_t* k = static_cast<const uint8_t*>(key);
-  const size_t L = ix.keyLength;
-  size_t n = 0;
-  while (n < L && k[n] != 0) ++n;
-  std::memcpy(out->bytes, k, n);
-  // The bytes after a short key are blanks, so that an exact search over the
-  // whole length never reads past the caller's text.
-  std::memset(out->bytes + n, ' ', L - n);
-  out->length = n;
-  out->wildcard = flags == kFindWildcard && std::memchr(out->bytes, '?', n) != nullptr;
-  out->exact = flags == kFindExact;
-  out->record = record;
-  if (out->exact) out->length = L;
-}
-
-void MakeEntryKey(const NtxIndex& ix, const void* key, uint32_t record, SearchKey* out) {
-  MakeSearchKey(ix, key, ix.unique ? 0 : kFindExact, record, out);
-  out->length = ix.keyLength;
-  out->record = record;
+  out->wildcard = index::FillSearchKey(key, ix.keyLength, true, ' ', flags, record, out);
 }
 
 XBSTATUS Tree::Corrupt() {
@@ -122,10 +104,13 @@ XBSTATUS Tree::Store(uint32_t offset, const Page& in) {
   return ix_.cache.Write(ix_.pages, offset / kPageSize);
 }
 
+int Tree::CompareKey(const SearchKey& key, const uint8_t* itemKey) const {
+  return key.wildcard ? index::CompareKeys(key.bytes, itemKey, index::kCompareWildcard, key.length)
+                      : CompareBytes(key.bytes, itemKey, key.length);
+}
+
 int Tree::Compare(const SearchKey& key, const Page& page, int i) const {
-  const uint8_t* itemKey = NtxIndex::Key(page, i);
-  int c = key.wildcard ? index::CompareKeys(key.bytes, itemKey, index::kCompareWildcard, key.length)
-                       : CompareBytes(key.bytes, itemKey, key.length);
+  int c = CompareKey(key, NtxIndex::Key(page, i));
   if (c == 0 && key.exact) {
     const uint32_t r = NtxIndex::Record(page, i);
     c = key.record < r ? -1 : (key.record > r ? 1 : 0);
@@ -133,162 +118,25 @@ int Tree::Compare(const SearchKey& key, const Page& page, int i) const {
   return c;
 }
 
-bool Tree::CountWalkStep() {
-  // A walk over a sound tree enters every page at most twice; more means
-  // pages shared between parents or a loop.
-  if (walkBudget_ == 0) return false;
-  --walkBudget_;
-  return true;
-}
-
-// In-order steps of a page with n keys: step 2i is child i, step 2i + 1 key
-// i, step 2n the child of the trailing item. A leaf has no children.
-XBSTATUS Tree::WalkForward(int level, int32_t step, bool fallBack, XBSTATUS* code) {
-  auto& path = ix_.path;
-  walkBudget_ = 2ull * ix_.pages.endPage + 2ull * path.capacity() + 8;
-  Page page;
-  for (;;) {
-    if (!CountWalkStep()) return Corrupt();
-    XBSTATUS s = Load(path[level].page, &page);
-    if (s != 0) return s;
-    const int n = NtxIndex::Count(page);
-    const bool leaf = NtxIndex::IsLeaf(page);
-    if (leaf && step % 2 == 0) ++step;
-    if (step >= 0 && step <= 2 * n) {
-      if (step % 2 == 1) {
-        path[level].index = (step - 1) / 2;
-        path.set_depth(level);
-        *code = index::kKeyFound;
-        return 0;
-      }
-      if (!path.CanDescend(level)) return Corrupt();
-      path[level].index = step / 2;
-      const uint32_t child = NtxIndex::Child(page, step / 2);
-      ++level;
-      path[level] = {child, 0};
-      step = 0;
-      continue;
-    }
-    // This page is used up: on to the key after it in the level above.
-    if (--level < 0) {
-      if (!fallBack) {
-        *code = index::kIndexEmpty;
-        return 0;
-      }
-      XBSTATUS edge = 0;
-      if ((s = Bottom(&edge)) != 0) return s;
-      *code = edge == index::kKeyFound ? index::kPastEdge : edge;
-      return 0;
-    }
-    step = 2 * path[level].index + 1;
-  }
-}
-
-XBSTATUS Tree::WalkBackward(int level, int32_t step, bool fallBack, XBSTATUS* code) {
-  auto& path = ix_.path;
-  walkBudget_ = 2ull * ix_.pages.endPage + 2ull * path.capacity() + 8;
-  Page page;
-  for (;;) {
-    if (!CountWalkStep()) return Corrupt();
-    XBSTATUS s = Load(path[level].page, &page);
-    if (s != 0) return s;
-    const int n = NtxIndex::Count(page);
-    const bool leaf = NtxIndex::IsLeaf(page);
-    if (step == kFromEnd) step = 2 * n;
-    if (leaf && step % 2 == 0) --step;
-    if (step >= 0 && step <= 2 * n) {
-      if (step % 2 == 1) {
-        path[level].index = (step - 1) / 2;
-        path.set_depth(level);
-        *code = index::kKeyFound;
-        return 0;
-      }
-      if (!path.CanDescend(level)) return Corrupt();
-      path[level].index = step / 2;
-      const uint32_t child = NtxIndex::Child(page, step / 2);
-      ++level;
-      path[level] = {child, 0};
-      step = kFromEnd;
-      continue;
-    }
-    if (--level < 0) {
-      if (!fallBack) {
-        *code = index::kIndexEmpty;
-        return 0;
-      }
-      XBSTATUS edge = 0;
-      if ((s = Top(&edge)) != 0) return s;
-      *code = edge == index::kKeyFound ? index::kPastEdge : edge;
-      return 0;
-    }
-    step = 2 * path[level].index - 1;
-  }
-}
-
-XBSTATUS Tree::Top(XBSTATUS* code) {
-  ix_.path[0] = {ix_.root, 0};
-  ix_.path.set_depth(0);
-  return WalkForward(0, 0, false, code);
-}
-
-XBSTATUS Tree::Bottom(XBSTATUS* code) {
-  ix_.path[0] = {ix_.root, 0};
-  ix_.path.set_depth(0);
-  return WalkBackward(0, kFromEnd, false, code);
-}
-
-XBSTATUS Tree::Next(XBSTATUS* code) {
-  auto& path = ix_.path;
-  if (path.depth() < 0) return Top(code);
-  const int level = path.depth();
-  return WalkForward(level, 2 * path[level].index + 2, true, code);
-}
-
-XBSTATUS Tree::Previous(XBSTATUS* code) {
-  auto& path = ix_.path;
-  if (path.depth() < 0) return Top(code);
-  const int level = path.depth();
-  return WalkBackward(level, 2 * path[level].index, true, code);
-}
-
-XBSTATUS Tree::EntryAt(uint8_t* key, uint32_t* record) {
-  auto& path = ix_.path;
-  const int level = path.depth();
-  if (level < 0) return Corrupt();
-  Page page;
-  const XBSTATUS s = Load(path[level].page, &page);
-  if (s != 0) return s;
-  const int at = path[level].index;
-  if (at < 0 || at >= NtxIndex::Count(page)) return Corrupt();
-  std::memcpy(key, NtxIndex::Key(page, at), ix_.keyLength);
-  *record = NtxIndex::Record(page, at);
-  return 0;
-}
-
-namespace {
-// The page layout the shared return to the current key reads.
-class NtxLayout {
+// The NTX page layout as the shared navigator reads it: keys live in every
+// page, each interior key between two children.
+class NtxLayout : public index::CopiedPageLayout<NtxLayout, Tree, Page> {
  public:
-  explicit NtxLayout(Tree& tree) : tree_(tree) {}
-  XBSTATUS Load(uint32_t offset) { return tree_.Load(offset, &page_); }
+  static constexpr bool kEntriesInEveryPage = true;
+  NtxLayout(Tree& tree, const NtxIndex& ix) : CopiedPageLayout(tree), ix_(ix) {}
   bool Leaf() const { return NtxIndex::IsLeaf(page_); }
-  int LastIndex() const { return Leaf() ? EntryCount() - 1 : EntryCount(); }
   int EntryCount() const { return NtxIndex::Count(page_); }
   uint32_t Child(int i) const { return NtxIndex::Child(page_, i); }
   const uint8_t* Key(int i) const { return NtxIndex::Key(page_, i); }
   uint32_t Record(int i) const { return NtxIndex::Record(page_, i); }
+  uint64_t PageBound() const { return ix_.pages.endPage; }
 
  private:
-  Tree& tree_;
-  Page page_;
+  const NtxIndex& ix_;
 };
-}  // namespace
 
-XBSTATUS Tree::RestoreCurrent(bool* restored) {
-  NtxLayout layout(*this);
-  // Keys live in interior pages too: the position may end on any page.
-  return index::RestorePosition(layout, ix_.current, ix_.path, ix_.root, ix_.keyLength, false,
-                                restored);
+NtxLayout Tree::MakeLayout() {
+  return NtxLayout(*this, ix_);
 }
 
 XBSTATUS Tree::Search(const SearchKey& key, XBSTATUS* code) {
@@ -325,66 +173,10 @@ XBSTATUS Tree::Search(const SearchKey& key, XBSTATUS* code) {
 }
 
 XBSTATUS Tree::SearchOnce(const SearchKey& key, XBSTATUS* code) {
-  auto& path = ix_.path;
-  int level = 0;
-  path[0] = {ix_.root, 0};
-  path.set_depth(0);
-  Page page;
-  XBSTATUS s = Load(ix_.root, &page);
-  if (s != 0) return s;
-  if (NtxIndex::Count(page) == 0 && NtxIndex::IsLeaf(page)) {
-    *code = index::kIndexEmpty;
-    return 0;
-  }
-  for (;;) {
-    const int n = NtxIndex::Count(page);
-    const bool leaf = NtxIndex::IsLeaf(page);
-    // The first item whose key is not smaller: in an interior page its child
-    // holds every key between it and the item before, an equal one included,
-    // so that the first of several equal keys is found.
-    int i = 0;
-    int c = 1;
-    for (; i < n; ++i) {
-      if ((c = Compare(key, page, i)) <= 0) break;
-    }
-    path[level].index = i;
-    path.set_depth(level);
-    if (!leaf) {
-      if (!path.CanDescend(level)) return Corrupt();
-      const uint32_t child = NtxIndex::Child(page, i);
-      ++level;
-      path[level] = {child, 0};
-      path.set_depth(level);
-      if ((s = Load(child, &page)) != 0) return s;
-      continue;
-    }
-    if (i < n && c == 0) {
-      *code = index::kKeyFound;
-      return 0;
-    }
-    XBSTATUS edge = 0;
-    if (i == n) {
-      // Past the leaf's last key: the next key in order lies in an ancestor,
-      // and it may be the one sought.
-      const int depth = level;
-      if ((s = WalkForward(level, 2 * n, false, &edge)) != 0) return s;
-      if (edge == index::kKeyFound) {
-        Page holder;
-        if ((s = Load(path[path.depth()].page, &holder)) != 0) return s;
-        if (Compare(key, holder, path[path.depth()].index) == 0) {
-          *code = index::kKeyFound;
-          return 0;
-        }
-      }
-      // Not it: back to the leaf. The path above the leaf is untouched by
-      // the walk, which only climbed.
-      path.set_depth(depth);
-    }
-    // The key before the leaf's item i.
-    if ((s = WalkBackward(level, 2 * i, true, &edge)) != 0) return s;
-    *code = edge == index::kPastEdge ? index::kPastEdge : index::kKeyNotFound;
-    return 0;
-  }
+  return SearchWith(
+      key, [&](const uint8_t* item) { return CompareKey(key, item); }, code);
 }
 
 }  // namespace kv::xb::ntx
+
+template class kv::xb::index::TreeWalks<kv::xb::ntx::Tree, kv::xb::ntx::NtxLayout>;

@@ -1,5 +1,5 @@
-// The NTX B-tree: search, the walks from key to key through leaves and
-// interior pages, insertion with page splits and deletion with predecessor
+// The NTX B-tree: its page layout for the shared search and walks,
+// insertion with page splits and deletion with predecessor
 // replacement, merges and redistribution. Every function works inside an
 // operation frame (the path and the page cache belong to the running call)
 // and returns a status: 0, or a negative code already set and logged. The
@@ -10,6 +10,7 @@
 #include <cstdint>
 
 #include "xbase/index/frame/search_key.h"
+#include "xbase/index/frame/tree_walks.h"
 #include "xbase/index/ntx/ntx_index.h"
 
 namespace kv::xb::ntx {
@@ -22,11 +23,10 @@ using SearchKey = index::ByteSearchKey<kMaxKeyLength>;
 // search by the text as a prefix.
 void MakeSearchKey(const NtxIndex& ix, const void* key, uint16_t flags, uint32_t record,
                    SearchKey* out);
-// The key of an item to add or delete: padded to L, compared over L, with its
-// record number unless the index is unique.
-void MakeEntryKey(const NtxIndex& ix, const void* key, uint32_t record, SearchKey* out);
 
-class Tree {
+class NtxLayout;
+
+class Tree : public index::TreeWalks<Tree, NtxLayout> {
  public:
   explicit Tree(NtxIndex& ix) : ix_(ix) {}
 
@@ -39,26 +39,8 @@ class Tree {
   XBSTATUS Load(uint32_t offset, Page* out);
   XBSTATUS Store(uint32_t offset, const Page& in);
 
-  // Positions the path on `key`. `*code`: 0 found; 4 not found, positioned
-  // on the greatest smaller key (or the last one); 3 the key sorts before
-  // every key, positioned on the first; 2 empty index.
+  // Positions the path on `key` (index::Navigator::Search tells the codes).
   XBSTATUS Search(const SearchKey& key, XBSTATUS* code);
-
-  // First or last key; `*code` 0, or 2 when the index holds none.
-  XBSTATUS Top(XBSTATUS* code);
-  XBSTATUS Bottom(XBSTATUS* code);
-  // The next or previous key from the position (Top without one); at the end
-  // or the beginning the position becomes the last or first key and `*code`
-  // is 3.
-  XBSTATUS Next(XBSTATUS* code);
-  XBSTATUS Previous(XBSTATUS* code);
-
-  // The key at the position: L bytes and the record number.
-  XBSTATUS EntryAt(uint8_t* key, uint32_t* record);
-
-  // Puts the path back where the current key was last found, when every page
-  // on the way still leads there and the key is still in its place.
-  XBSTATUS RestoreCurrent(bool* restored);
 
   XBSTATUS Insert(const SearchKey& entry);
   // `*code`: 0 removed, 4 no such entry, 2 empty index.
@@ -68,11 +50,13 @@ class Tree {
   XBSTATUS Corrupt();
 
  private:
+  friend class index::TreeWalks<Tree, NtxLayout>;
+  NtxLayout MakeLayout();
+  NtxIndex& WalkBlock() { return ix_; }
+
   XBSTATUS SearchOnce(const SearchKey& key, XBSTATUS* code);
+  int CompareKey(const SearchKey& key, const uint8_t* itemKey) const;
   int Compare(const SearchKey& key, const Page& page, int i) const;
-  bool CountWalkStep();
-  XBSTATUS WalkForward(int level, int32_t step, bool fallBack, XBSTATUS* code);
-  XBSTATUS WalkBackward(int level, int32_t step, bool fallBack, XBSTATUS* code);
 
   // Page allocation and release through the free list of header offset 8.
   XBSTATUS Allocate(uint32_t* offset, Page* page);
@@ -85,10 +69,10 @@ class Tree {
   XBSTATUS Split(Page& page, uint32_t pageNo, int at, Item* item, uint32_t* right);
   XBSTATUS NewRoot(const Item& item, uint32_t right);
   XBSTATUS Rebalance(int level);
-  XBSTATUS CollapseRoot();
 
   NtxIndex& ix_;
-  uint64_t walkBudget_ = 0;
 };
 
 }  // namespace kv::xb::ntx
+
+extern template class kv::xb::index::TreeWalks<kv::xb::ntx::Tree, kv::xb::ntx::NtxLayout>;
