@@ -1,7 +1,10 @@
-// The common dialogs, answered by the host's hooks.
+// The common dialogs, answered by the host's hooks or else by the backend
+// (headless: cancelled).
 #include "platform/ui/dialogs.h"
 
 #include <mutex>
+
+#include "platform/ui/backend.h"
 
 namespace kvp {
 
@@ -57,7 +60,7 @@ BOOL ChooseFontA(CHOOSEFONTA* choice) {
     hook = DialogHooks().font;
     context = DialogHooks().fontContext;
   }
-  if (hook == nullptr) return FALSE_;
+  if (hook == nullptr) return detail::CurrentBackend().ShowChooseFont(choice);
   return hook(choice, context) ? TRUE_ : FALSE_;
 }
 
@@ -75,7 +78,7 @@ BOOL PrintDlgA(PRINTDLGA* choice) {
     context = DialogHooks().printContext;
   }
   choice->hDC = nullptr;
-  if (hook == nullptr) return FALSE_;
+  if (hook == nullptr) return detail::CurrentBackend().ShowPrintDlg(choice);
   return hook(choice, context) ? TRUE_ : FALSE_;
 }
 

@@ -2,8 +2,8 @@
 //
 // Headless, a dialog is answered by a hook the host (or a test) installs,
 // as message boxes are: the hook fills the record the way the user's choice
-// would and answers TRUE for OK, FALSE for Cancel. Without a hook a dialog
-// is cancelled. The record sizes are checked (CDERR_STRUCTSIZE), as on
+// would and answers TRUE for OK, FALSE for Cancel. Without a hook the
+// backend shows the dialog (headless: it is cancelled). The record sizes are checked (CDERR_STRUCTSIZE), as on
 // Windows; CommDlgExtendedError answers 0 after a plain Cancel.
 #pragma once
 #include "platform/ui/window_types.h"

@@ -1,7 +1,8 @@
 // Message boxes (used by kvxbase, kvimage, kvcomm).
 //
-// Headless: a box goes to a hook the host may set; without one, caption and
-// text are printed to stderr and the default button is the answer.
+// A box goes to a hook the host may set; without one the backend shows it
+// (headless: caption and text are printed to stderr and the default button
+// is the answer).
 #pragma once
 #include "platform/kernel/win_types.h"
 
@@ -35,9 +36,9 @@ using MessageBoxHook = int (*)(HWND owner, const char* text, const char* caption
 // default); returns the previous one. Thread-safe.
 KVP_API MessageBoxHook SetMessageBoxHook(MessageBoxHook hook, void* context);
 
-// Shows a box: the hook's answer, or else "caption: text" on stderr (a null
-// caption reads "Error") and the default button of the button set
-// (MB_DEFBUTTON2/3 choose the second/third).
+// Shows a box: the hook's answer, or else the backend's; headless that is
+// "caption: text" on stderr (a null caption reads "Error") and the default
+// button of the button set (MB_DEFBUTTON2/3 choose the second/third).
 KVP_API int MessageBoxA(HWND owner, const char* text, const char* caption, UINT type);
 
 }  // namespace kvp

@@ -138,7 +138,11 @@ void Compose(cairo_t* cr, detail::Window& window, int x, int y) {
   cairo_restore(cr);
 }
 
-cairo_surface_t* ComposedPicture(HWND window) {
+}  // namespace
+
+namespace detail {
+
+cairo_surface_t* ComposeWindowPicture(HWND window) {
   std::lock_guard<std::mutex> hold(Ui().mutex);
   auto found = detail::FindWindowLocked(window);
   if (!found) return nullptr;
@@ -150,6 +154,14 @@ cairo_surface_t* ComposedPicture(HWND window) {
   cairo_destroy(cr);
   cairo_surface_flush(out);
   return out;
+}
+
+}  // namespace detail
+
+namespace {
+
+cairo_surface_t* ComposedPicture(HWND window) {
+  return detail::ComposeWindowPicture(window);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/ui/backend.h"
 #include "platform/ui/window.h"
 #include "platform/ui/window_state.h"
 
@@ -207,6 +208,7 @@ HWND SetCapture(HWND window) {
     previous = Ui().capture;
     Ui().capture = window;
   }
+  detail::CurrentBackend().CaptureChanged(window);
   if (previous != nullptr && previous != window) {
     detail::CallProcedure(previous, WM_CAPTURECHANGED, 0, reinterpret_cast<LPARAM>(window));
   }
@@ -220,7 +222,10 @@ BOOL ReleaseCapture() {
     previous = Ui().capture;
     Ui().capture = nullptr;
   }
-  if (previous != nullptr) detail::CallProcedure(previous, WM_CAPTURECHANGED, 0, 0);
+  if (previous != nullptr) {
+    detail::CurrentBackend().CaptureChanged(nullptr);
+    detail::CallProcedure(previous, WM_CAPTURECHANGED, 0, 0);
+  }
   return TRUE_;
 }
 
@@ -244,9 +249,13 @@ HCURSOR SetCursor(HCURSOR cursor) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
-  std::lock_guard<std::mutex> hold(Ui().mutex);
-  HCURSOR previous = Ui().cursor;
-  Ui().cursor = cursor;
+  HCURSOR previous = nullptr;
+  {
+    std::lock_guard<std::mutex> hold(Ui().mutex);
+    previous = Ui().cursor;
+    Ui().cursor = cursor;
+  }
+  if (previous != cursor) detail::CurrentBackend().CursorChanged(cursor);
   return previous;
 }
 

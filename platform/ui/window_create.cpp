@@ -202,6 +202,7 @@ BOOL DestroyWindow(HWND window) {
     Ui().windows.erase(found);
   }
   detail::DropTimersOfWindow(gone->queue, window);
+  detail::NotifyChanged(window);  // the backend lets go of what showed it
   return TRUE_;
 }
 

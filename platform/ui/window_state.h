@@ -110,6 +110,11 @@ void WakeQueue(const std::shared_ptr<Queue>& queue);
 // Removes the timers of a destroyed window.
 void DropTimersOfWindow(const std::shared_ptr<Queue>& queue, HWND window);
 
+// The window's client area with its visible children drawn over it, as a
+// new image surface (the caller destroys it); null for a dead window.
+// Takes the mutex itself.
+cairo_surface_t* ComposeWindowPicture(HWND window);
+
 // Live menus (menus.cpp).
 size_t LiveMenuCount();
 

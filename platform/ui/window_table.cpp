@@ -140,18 +140,21 @@ void Unlink(Window& window) {
 
 void DropWindowsOfThread(DWORD threadId) {
   std::vector<std::shared_ptr<Window>> dropped;  // freed after the lock
-  std::lock_guard<std::mutex> hold(Ui().mutex);
-  UiState& ui = Ui();
-  for (auto it = ui.windows.begin(); it != ui.windows.end();) {
-    if (it->second->threadId == threadId) {
-      Unlink(*it->second);
-      if (it->second->windowClass) --it->second->windowClass->windows;
-      dropped.push_back(std::move(it->second));
-      it = ui.windows.erase(it);
-    } else {
-      ++it;
+  {
+    std::lock_guard<std::mutex> hold(Ui().mutex);
+    UiState& ui = Ui();
+    for (auto it = ui.windows.begin(); it != ui.windows.end();) {
+      if (it->second->threadId == threadId) {
+        Unlink(*it->second);
+        if (it->second->windowClass) --it->second->windowClass->windows;
+        dropped.push_back(std::move(it->second));
+        it = ui.windows.erase(it);
+      } else {
+        ++it;
+      }
     }
   }
+  for (const auto& each : dropped) NotifyChanged(each->handle);
 }
 
 }  // namespace detail

@@ -1,0 +1,51 @@
+// The X server seen from outside the process: windows found by their
+// title, their geometry, screenshots and synthesized input, through the
+// independent X tools (xdotool, xwininfo, ImageMagick's import).
+#pragma once
+#include <cairo.h>
+
+#include <string>
+
+namespace x_tools {
+
+// Runs a shell command; answers its exit status and fills `output` with
+// what it printed on stdout.
+int Run(const std::string& command, std::string* output = nullptr);
+
+// The id of the visible window titled exactly `title`, waiting up to
+// `seconds` for it to appear; 0 when none did.
+unsigned long WaitForWindow(const std::string& title, double seconds = 5);
+// Whether a visible window of that title is there now.
+bool WindowShown(const std::string& title);
+
+struct Geometry {
+  int x = -1;
+  int y = -1;
+  int width = -1;
+  int height = -1;
+};
+// Where the window lies on the screen (xwininfo's absolute position).
+Geometry GeometryOf(unsigned long window);
+
+// The window's picture as the X server has it (null when it could not be
+// taken); the caller destroys it.
+cairo_surface_t* Screenshot(unsigned long window, const std::string& directory);
+
+// The mapped windows that are not the root's usual ones: override-redirect
+// popups (menus) among them. Answers the ids of every viewable child of the
+// root.
+std::string ViewableChildren();
+
+// Mean absolute difference per channel (0..255) and the share of pixels
+// differing by more than `tolerance` in any channel; the sizes must agree
+// (a size mismatch gives 255 and 1).
+struct Difference {
+  double meanPerChannel = 255;
+  double shareDiffering = 1;
+};
+Difference Compare(cairo_surface_t* a, cairo_surface_t* b, int tolerance = 24);
+
+// The colour at (x, y) as 0xRRGGBB.
+unsigned PixelAt(cairo_surface_t* surface, int x, int y);
+
+}  // namespace x_tools
