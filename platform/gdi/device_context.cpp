@@ -9,6 +9,7 @@
 #include "platform/gdi/pens_brushes.h"
 #include "platform/gdi/png_writer.h"
 #include "platform/ui/painting.h"
+#include "platform/ui/window_state.h"
 
 namespace kvp {
 
@@ -136,9 +137,13 @@ HDC GetDC(HWND window) {
   return detail::RegisterDC(std::move(dc));
 }
 
-int ReleaseDC(HWND, HDC dc) {
+int ReleaseDC(HWND window, HDC dc) {
   if (GetObjectType(dc) != OBJ_DC) return 0;
-  return detail::UnregisterGdiObject(dc) ? 1 : 0;
+  const bool released = detail::UnregisterGdiObject(dc) != nullptr;
+  // What was drawn on a window outside WM_PAINT (a progress bar) shows
+  // now, as on a screen, not at the window's next repaint.
+  if (released && window != nullptr) detail::NotifyChanged(window);
+  return released ? 1 : 0;
 }
 
 HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
