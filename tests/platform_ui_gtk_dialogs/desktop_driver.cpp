@@ -77,6 +77,18 @@ std::string FindWindow(const std::string& title, int seconds) {
          "test -n \"$w\"\n";
 }
 
+bool WaitGone(const std::string& title, double seconds) {
+  Desktop watch("for i in $(seq " + std::to_string(static_cast<int>(seconds * 10)) +
+                "); do\n"
+                "  [ -z \"$(xdotool search --onlyvisible --name '^" +
+                title +
+                "$' 2>/dev/null)\" ] && exit 0\n"
+                "  sleep 0.1\n"
+                "done\n"
+                "exit 1\n");
+  return watch.Wait(seconds + 5) == 0;
+}
+
 std::string TypeKeys(const std::string& keys) {
   return "xdotool windowfocus --sync \"$w\" sleep 0.25 key --clearmodifiers --delay 60 " + keys +
          "\n";

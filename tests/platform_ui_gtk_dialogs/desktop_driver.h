@@ -35,6 +35,12 @@ class Desktop {
 // `title` and leaves its id in $w (xdotool gives up after `seconds`).
 std::string FindWindow(const std::string& title, int seconds = 10);
 
+// Waits (up to `seconds`) until no visible window is titled `title`: a
+// dialog that has answered may take a moment to leave the screen, and the
+// next one of the same title must not be mistaken for it. False when one
+// stays.
+bool WaitGone(const std::string& title, double seconds = 5);
+
 // Focuses $w and types the keys (xdotool key names, e.g. "Return",
 // "alt+y"), a short pause first so that the window has settled.
 std::string TypeKeys(const std::string& keys);

@@ -39,6 +39,7 @@ class FontDialogTest : public DesktopTest {
     Desktop person(FindWindow("Font") + TypeKeys(keys));
     const BOOL chosen = ChooseFontA(&choice_);
     EXPECT_EQ(person.Wait(15), 0) << "the font dialog was not found or typed into";
+    EXPECT_TRUE(WaitGone("Font")) << "the font dialog stays on the screen";
     return chosen;
   }
 
@@ -116,6 +117,7 @@ class PrintDialogTest : public DesktopTest {
     Desktop person(FindWindow("Print Setup") + TypeKeys(keys));
     const BOOL chosen = PrintDlgA(&choice_);
     EXPECT_EQ(person.Wait(20), 0) << "the print dialog was not found or typed into";
+    EXPECT_TRUE(WaitGone("Print Setup")) << "the print dialog stays on the screen";
     return chosen;
   }
 
