@@ -133,9 +133,10 @@ TEST_F(MessageBoxTest, TheBoxLooksAsItsReferencePicture) {
                                std::filesystem::copy_options::overwrite_existing);
   const long differing = DifferingPixels(KV_GTK_FIXTURES "/gtk-message-box.png", picture);
   ASSERT_GE(differing, 0) << "the pictures cannot be compared (another size?)";
-  // The text, the icon and the button row: a few anti-aliased edges may
-  // differ, a missing icon or button would change thousands.
-  EXPECT_LT(differing, 200);
+  // Taken twice on one machine the pictures are the same; a glyph of the
+  // text shown wrong (a Windows-1252 letter not converted) changes some
+  // fifty pixels, a missing icon or button thousands.
+  EXPECT_LT(differing, 40);
 }
 
 }  // namespace

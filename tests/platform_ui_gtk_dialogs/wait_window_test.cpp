@@ -126,9 +126,10 @@ TEST_F(WaitWindowTest, AClickOnCancelStopsTheReadAndTheWindowLooksRight) {
                                std::filesystem::copy_options::overwrite_existing);
   const long differing = DifferingPixels(KV_GTK_FIXTURES "/gtk-wait-window.png", picture);
   ASSERT_GE(differing, 0) << "the pictures cannot be compared (another size?)";
-  // The bar, its two colours, "50%" and the button: a few pixels of text
-  // may differ, a missing bar or button would change hundreds.
-  EXPECT_LT(differing, 60);
+  // Taken twice on one machine the pictures are the same; a bar left at
+  // its first picture (0 %) differs in some 1600 pixels, a missing button
+  // in hundreds.
+  EXPECT_LT(differing, 40);
 }
 
 TEST_F(WaitWindowTest, AClickBesideTheButtonLetsTheReadFinish) {
