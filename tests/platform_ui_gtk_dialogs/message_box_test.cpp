@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <thread>
 
 #include "platform/gdi/pens_brushes.h"
 #include "platform/ui/gtk/gtk_message_box.h"
@@ -59,6 +60,17 @@ TEST_F(MessageBoxTest, EscapeClosesOnlyWhereWindowsLetsIt) {
   EXPECT_EQ(Answer(MB_ABORTRETRYIGNORE, "Escape sleep 0.3 key alt+i"), IDIGNORE);
   EXPECT_EQ(detail::gtk::CloseAnswer(MB_YESNO), 0);
   EXPECT_EQ(detail::gtk::CloseAnswer(MB_OK), IDOK);
+}
+
+TEST_F(MessageBoxTest, BoxesFromOtherThreadsAreShownAndAnsweredToTheirCaller) {
+  // The communication library's service threads show boxes of their own.
+  int answers[2] = {0, 0};
+  std::thread first([&] { answers[0] = Answer(MB_YESNO, "alt+n"); });
+  first.join();
+  std::thread second([&] { answers[1] = Answer(MB_OKCANCEL, "Escape"); });
+  second.join();
+  EXPECT_EQ(answers[0], IDNO);
+  EXPECT_EQ(answers[1], IDCANCEL);
 }
 
 int HookAnswer(HWND, const char*, const char*, UINT, void* calls) {
