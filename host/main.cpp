@@ -10,6 +10,7 @@
 #include "host/chart_render.h"
 #include "host/cp1252.h"
 #include "host/dbf_dump.h"
+#include "host/desktop_demo.h"
 #include "host/image_command.h"
 #include "host/index_build_demo.h"
 #include "host/index_command.h"
@@ -23,20 +24,24 @@
 #include "host/samples_dir.h"
 #include "host/odbc_command.h"
 #include "host/xbase_binding.h"
+#include "platform/ui/ui_backend.h"
 
 namespace {
 
 void Usage() {
   std::fprintf(stderr,
                "usage:\n"
-               "  kvhost demo                      the xBase engine, charts, ODBC and images at work\n"
+               "  kvhost demo [--ui gtk|headless]  the xBase engine, charts, ODBC and images at work\n"
                "  kvhost xbase demo                start the engine, show a sample file and dates\n"
                "  kvhost chart demo                build a chart through kvchart's language functions\n"
                "  kvhost dbf dump FILE [options]   print a data file's structure and records\n"
                "options of dbf dump:\n"
                "  --variant N    open as format variant N (1..9; default 1)\n"
                "  --style N      show dates in date style N (1..15)\n"
-               "  --max N        print at most N records\n");
+               "  --max N        print at most N records\n"
+               "options of demo:\n"
+               "  --ui NAME      show the windows on the desktop (gtk) or on no screen\n"
+               "                 (headless); sets KV_UI\n");
   std::fprintf(stderr, "%s", kvhost::IndexUsage());
   std::fprintf(stderr, "%s", kvhost::NetUsage());
   std::fprintf(stderr, "%s", kvhost::OdbcUsage());
@@ -180,10 +185,38 @@ int RunChartDemoCommand() {
   return kvhost::RunChartDemo();
 }
 
+// kvhost demo --ui NAME: the backend is chosen at the first window, so the
+// variable is set before anything else runs.
+bool TakeDemoOptions(int argc, char** argv) {
+  if (argc == 2) return true;
+  if (argc != 4 || std::strcmp(argv[2], "--ui") != 0) return false;
+  if (std::strcmp(argv[3], "gtk") != 0 && std::strcmp(argv[3], "headless") != 0) return false;
+  setenv("KV_UI", argv[3], 1);
+  return true;
+}
+
+// On a desktop the charts and the wait window are shown for real and the
+// user drives them; the rest is as without one.
+int DesktopDemoCommand() {
+  const int xbase = XbaseDemoCommand();
+  std::printf("\n");
+  std::fflush(stdout);
+  const int desktop = kvhost::RunDesktopDemo();
+  std::printf("\n");
+  std::fflush(stdout);
+  const int odbc = kvhost::RunOdbcDemo();
+  return desktop != 0 || odbc != 0 ? 1 : xbase;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc >= 2 && std::strcmp(argv[1], "demo") == 0) {
+    if (!TakeDemoOptions(argc, argv)) {
+      Usage();
+      return 2;
+    }
+    if (std::strcmp(kvp::UiBackendName(), "gtk") == 0) return DesktopDemoCommand();
     const int xbase = XbaseDemoCommand();
     std::printf("\n");
     const int chart = RunChartDemoCommand();
