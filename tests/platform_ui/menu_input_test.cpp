@@ -169,7 +169,10 @@ TEST_F(MenuInputTest, ARightClickBecomesAContextMenuAtTheScreenPoint) {
 
 }  // namespace
 
+#include <string_view>
+
 #include "platform/ui/dialogs.h"
+#include "platform/ui/ui_backend.h"
 
 namespace {
 
@@ -188,14 +191,22 @@ BOOL CancelPrint(PRINTDLGA* choice, void* context) {
   return FALSE_;
 }
 
+// Without a hook, only the headless backend cancels a dialog by itself; on
+// a desktop the dialog would wait for a person.
+bool NobodyAnswersDialogs() {
+  return std::string_view(UiBackendName()) == "headless";
+}
+
 TEST(DialogTest, HooksAnswerTheDialogsAndBadRecordsAreRefused) {
   LOGFONTA font{};
   CHOOSEFONTA choice{};
   choice.lStructSize = sizeof(choice);
   choice.lpLogFont = &font;
   choice.Flags = CF_SCREENFONTS | CF_EFFECTS | CF_INITTOLOGFONTSTRUCT;
-  EXPECT_FALSE(ChooseFontA(&choice)) << "nobody answers: cancelled";
-  EXPECT_EQ(CommDlgExtendedError(), 0u);
+  if (NobodyAnswersDialogs()) {
+    EXPECT_FALSE(ChooseFontA(&choice)) << "nobody answers: cancelled";
+    EXPECT_EQ(CommDlgExtendedError(), 0u);
+  }
   int calls = 0;
   EXPECT_EQ(SetChooseFontHook(PickBoldRed, &calls), nullptr);
   ASSERT_TRUE(ChooseFontA(&choice));
@@ -216,7 +227,9 @@ TEST(DialogTest, HooksAnswerTheDialogsAndBadRecordsAreRefused) {
   PRINTDLGA print{};
   print.lStructSize = sizeof(print);
   print.Flags = PD_RETURNDC | PD_PRINTSETUP;
-  EXPECT_FALSE(PrintDlgA(&print));
+  if (NobodyAnswersDialogs()) {
+    EXPECT_FALSE(PrintDlgA(&print));
+  }
   SetPrintDlgHook(CancelPrint, &calls);
   EXPECT_FALSE(PrintDlgA(&print));
   EXPECT_EQ(calls, 2);
