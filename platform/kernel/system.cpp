@@ -5,7 +5,10 @@
 #include <pthread.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <mutex>
+#include <vector>
 
 namespace kvp {
 
@@ -49,6 +52,16 @@ DWORD GetCurrentProcessId() {
     cachedProcessId.store(id, std::memory_order_relaxed);
   }
   return id;
+}
+
+void CallInForkedChild(void (*handler)()) {
+  if (handler == nullptr) return;
+  static std::mutex mutex;
+  static std::vector<void (*)()> registered;
+  std::lock_guard<std::mutex> lock(mutex);
+  if (std::find(registered.begin(), registered.end(), handler) != registered.end()) return;
+  registered.push_back(handler);
+  ::pthread_atfork(nullptr, nullptr, handler);
 }
 
 }  // namespace kvp

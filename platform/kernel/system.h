@@ -18,6 +18,12 @@ struct SYSTEMTIME {
 KVP_API void GetLocalTime(SYSTEMTIME* time);
 KVP_API DWORD GetCurrentProcessId();
 
+// Has `handler` run in the child of every later fork, before the child goes
+// on: for callers that keep something tied to the process identity (Windows
+// has no fork, so there the call does nothing). Handlers run in the order
+// given; each is registered once however often it is passed.
+KVP_API void CallInForkedChild(void (*handler)());
+
 // Module loading: a Windows module name ("kvhost.DLL", "odbc32.dll") is
 // mapped to a Linux library by MapModuleName and opened with dlopen (which
 // searches as dlopen does); failures set ERROR_MOD_NOT_FOUND (126) and

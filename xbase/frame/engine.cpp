@@ -32,7 +32,16 @@ ClientContext* FindContext() {
   return nullptr;
 }
 
+namespace {
+// A forked child has its parent's contexts but is another caller: its first
+// call looks itself up again (and finds none until it starts the engine).
+void ForgetCurrentInChild() {
+  current = nullptr;
+}
+}  // namespace
+
 ClientContext& AddContext() {
+  kvp::CallInForkedChild(ForgetCurrentInChild);
   auto& contexts = Contexts();
   contexts.emplace_back();
   contexts.back().processId = kvp::GetCurrentProcessId();
