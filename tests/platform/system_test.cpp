@@ -60,6 +60,20 @@ TEST(ProcessIdentity, IsThePidOfTheCaller) {
             0);
 }
 
+int forkedChildCalls = 0;
+void CountForkedChildCall() {
+  ++forkedChildCalls;
+}
+
+TEST(ProcessIdentity, ForkedChildHandlersRunOnceInTheChildOnly) {
+  forkedChildCalls = 0;
+  CallInForkedChild(CountForkedChildCall);
+  CallInForkedChild(CountForkedChildCall);  // the same handler: still once
+  CallInForkedChild(nullptr);
+  EXPECT_EQ(kvtest::RunInChild([] { return forkedChildCalls == 1 ? 0 : 1; }), 0);
+  EXPECT_EQ(forkedChildCalls, 0) << "the parent runs no handler";
+}
+
 std::string Mapped(const char* name) {
   char buffer[256];
   DWORD length = MapModuleName(name, buffer, sizeof buffer);
