@@ -230,7 +230,9 @@ body=$(
   echo "- \`bench_shp_dbf_read\` (bench/shp_dbf_read.c, Debian's libshp-dev) calls"
   echo "  \`DBFReadDoubleAttribute\` for every N and F field and"
   echo "  \`DBFReadStringAttribute\` for every other one."
-  echo "- \`cat\` only copies the bytes: the floor for reading the file at all."
+  echo "- \`cat\` only copies the bytes: the floor for reading the file at all. It"
+  echo "  reads the same FILE, warm, in the same interleaved repetitions as every"
+  echo "  reader; both ratios to it are of medians (wall to wall, CPU to CPU)."
 )
 replace_doc_section "$doc" "$section" "$body"
 echo
