@@ -5,10 +5,8 @@
 #include <pthread.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <atomic>
 #include <mutex>
-#include <vector>
 
 namespace kvp {
 
@@ -54,14 +52,43 @@ DWORD GetCurrentProcessId() {
   return id;
 }
 
-void CallInForkedChild(void (*handler)()) {
-  if (handler == nullptr) return;
+namespace {
+
+// The handlers as a fixed table of atomic pointers: the child reads it
+// without a lock, since another thread may have held any lock at the fork.
+constexpr int kForkHandlers = 16;
+std::atomic<void (*)()> forkHandlers[kForkHandlers];
+
+void RunForkHandlers() {
+  for (auto& slot : forkHandlers) {
+    if (void (*handler)() = slot.load(std::memory_order_acquire)) handler();
+  }
+}
+
+}  // namespace
+
+BOOL CallInForkedChild(void (*handler)()) {
+  if (handler == nullptr) return FALSE_;
+  static std::once_flag once;
+  std::call_once(once, [] { ::pthread_atfork(nullptr, nullptr, RunForkHandlers); });
   static std::mutex mutex;
-  static std::vector<void (*)()> registered;
   std::lock_guard<std::mutex> lock(mutex);
-  if (std::find(registered.begin(), registered.end(), handler) != registered.end()) return;
-  registered.push_back(handler);
-  ::pthread_atfork(nullptr, nullptr, handler);
+  for (auto& slot : forkHandlers) {
+    if (slot.load(std::memory_order_relaxed) == handler) return TRUE_;
+  }
+  for (auto& slot : forkHandlers) {
+    void (*expected)() = nullptr;
+    if (slot.compare_exchange_strong(expected, handler, std::memory_order_release)) return TRUE_;
+  }
+  return FALSE_;
+}
+
+void StopCallingInForkedChild(void (*handler)()) {
+  if (handler == nullptr) return;
+  for (auto& slot : forkHandlers) {
+    void (*expected)() = handler;
+    slot.compare_exchange_strong(expected, nullptr, std::memory_order_release);
+  }
 }
 
 }  // namespace kvp

@@ -38,6 +38,12 @@ namespace {
 void ForgetCurrentInChild() {
   current = nullptr;
 }
+
+// The handler lives in this library: it is removed when the library is
+// unloaded (or the program ends), before its code goes away.
+struct ForkHandlerRemoval {
+  ~ForkHandlerRemoval() { kvp::StopCallingInForkedChild(ForgetCurrentInChild); }
+} forkHandlerRemoval;
 }  // namespace
 
 ClientContext& AddContext() {
