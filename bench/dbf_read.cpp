@@ -3,23 +3,33 @@
 // XBDDFGET for each field). Each value feeds a checksum so that no call can
 // be optimised away; the checksum also lets two runs be compared.
 //
-//   bench_dbf_read [--read-ahead] FILE
-// prints "records R fields F seconds S checksum C".
+//   bench_dbf_read FILE
+//   bench_dbf_read_ahead [--read-ahead] FILE
+// print "records R fields F seconds S checksum C".
 //
-// --read-ahead takes each record from the engine's read-ahead buffer (runs of
-// consecutive records, as the index builds read) instead of XBDDRGET, copies
-// it into the record buffer and converts the fields with XBDDFGET as before.
-// The difference between the two modes is what one read per record costs.
+// bench_dbf_read is linked to the shared library and calls nothing but its
+// exports. bench_dbf_read_ahead is the same loop linked to the engine's
+// objects; its --read-ahead takes each record from the engine's read-ahead
+// buffer (runs of consecutive records, as the index builds read) instead of
+// XBDDRGET, copies it into the record buffer and converts the fields with
+// XBDDFGET as before. The difference between the two modes is what one read
+// per record costs.
 #include <chrono>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
 #include <vector>
 
+#ifndef KV_BENCH_READ_AHEAD
+#define KV_BENCH_READ_AHEAD 0
+#endif
+
 #include "kv/xbase.h"
+#if KV_BENCH_READ_AHEAD
 #include "xbase/dbf/data_file.h"
 #include "xbase/dbf/read_ahead.h"
 #include "xbase/frame/engine.h"
+#endif
 
 namespace {
 
@@ -39,6 +49,9 @@ bool Check(XBSTATUS status, const char* call) {
 // Makes record r current: through the export, or from the read-ahead buffer.
 bool LoadRecord(XBHANDLE handle, uint32_t r, bool readAhead) {
   if (!readAhead) return Check(XBDDRGET(handle, r), "XBDDRGET");
+#if !KV_BENCH_READ_AHEAD
+  return false;
+#else
   // The engine's internal calls work on the caller's context, as an export's do.
   kv::xb::Entry entry("BENCH", __LINE__);
   if (entry.refused()) return Check(entry.result(), "Entry");
@@ -49,6 +62,7 @@ bool LoadRecord(XBHANDLE handle, uint32_t r, bool readAhead) {
   std::memcpy(file->recordBytes(), record, file->recordLength);
   file->currentRecord = r;
   return true;
+#endif
 }
 
 bool ReadAll(XBHANDLE handle, bool readAhead, Totals& totals) {
@@ -101,9 +115,11 @@ bool ReadAll(XBHANDLE handle, bool readAhead, Totals& totals) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const bool readAhead = argc == 3 && std::strcmp(argv[1], "--read-ahead") == 0;
+  const bool readAhead =
+      KV_BENCH_READ_AHEAD && argc == 3 && std::strcmp(argv[1], "--read-ahead") == 0;
   if (argc != (readAhead ? 3 : 2)) {
-    std::fprintf(stderr, "usage: %s [--read-ahead] FILE\n", argv[0]);
+    std::fprintf(stderr, "usage: %s %sFILE\n", argv[0],
+                 KV_BENCH_READ_AHEAD ? "[--read-ahead] " : "");
     return 2;
   }
   const char* path = argv[argc - 1];

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <mutex>
 
 namespace kvp {
 
@@ -49,6 +50,45 @@ DWORD GetCurrentProcessId() {
     cachedProcessId.store(id, std::memory_order_relaxed);
   }
   return id;
+}
+
+namespace {
+
+// The handlers as a fixed table of atomic pointers: the child reads it
+// without a lock, since another thread may have held any lock at the fork.
+constexpr int kForkHandlers = 16;
+std::atomic<void (*)()> forkHandlers[kForkHandlers];
+
+void RunForkHandlers() {
+  for (auto& slot : forkHandlers) {
+    if (void (*handler)() = slot.load(std::memory_order_acquire)) handler();
+  }
+}
+
+}  // namespace
+
+BOOL CallInForkedChild(void (*handler)()) {
+  if (handler == nullptr) return FALSE_;
+  static std::once_flag once;
+  std::call_once(once, [] { ::pthread_atfork(nullptr, nullptr, RunForkHandlers); });
+  static std::mutex mutex;
+  std::lock_guard<std::mutex> lock(mutex);
+  for (auto& slot : forkHandlers) {
+    if (slot.load(std::memory_order_relaxed) == handler) return TRUE_;
+  }
+  for (auto& slot : forkHandlers) {
+    void (*expected)() = nullptr;
+    if (slot.compare_exchange_strong(expected, handler, std::memory_order_release)) return TRUE_;
+  }
+  return FALSE_;
+}
+
+void StopCallingInForkedChild(void (*handler)()) {
+  if (handler == nullptr) return;
+  for (auto& slot : forkHandlers) {
+    void (*expected)() = handler;
+    slot.compare_exchange_strong(expected, nullptr, std::memory_order_release);
+  }
 }
 
 }  // namespace kvp

@@ -18,6 +18,16 @@ struct SYSTEMTIME {
 KVP_API void GetLocalTime(SYSTEMTIME* time);
 KVP_API DWORD GetCurrentProcessId();
 
+// Has `handler` run in the child of every later fork, before the child goes
+// on: for callers that keep something tied to the process identity (Windows
+// has no fork, so there the call does nothing). Each handler is kept once
+// however often it is passed; up to 16 are kept (false when full).
+KVP_API BOOL CallInForkedChild(void (*handler)());
+// Stops running `handler` in forked children: a module that registered one
+// calls this before it is unloaded, so that no fork jumps into its unmapped
+// code.
+KVP_API void StopCallingInForkedChild(void (*handler)());
+
 // Module loading: a Windows module name ("kvhost.DLL", "odbc32.dll") is
 // mapped to a Linux library by MapModuleName and opened with dlopen (which
 // searches as dlopen does); failures set ERROR_MOD_NOT_FOUND (126) and

@@ -1,12 +1,11 @@
 // Local time, process identity and module loading.
 #include "platform/kernel/system.h"
 
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <time.h>
 #include <unistd.h>
-
-#include <dlfcn.h>
 
 #include <cmath>
 #include <string>
@@ -58,6 +57,22 @@ TEST(ProcessIdentity, IsThePidOfTheCaller) {
                          : 1;
             }),
             0);
+}
+
+int forkedChildCalls = 0;
+void CountForkedChildCall() {
+  ++forkedChildCalls;
+}
+
+TEST(ProcessIdentity, ForkedChildHandlersRunOnceInTheChildOnlyUntilStopped) {
+  forkedChildCalls = 0;
+  EXPECT_EQ(CallInForkedChild(CountForkedChildCall), TRUE_);
+  EXPECT_EQ(CallInForkedChild(CountForkedChildCall), TRUE_);  // the same handler: still once
+  EXPECT_EQ(CallInForkedChild(nullptr), FALSE_);
+  EXPECT_EQ(kvtest::RunInChild([] { return forkedChildCalls == 1 ? 0 : 1; }), 0);
+  EXPECT_EQ(forkedChildCalls, 0) << "the parent runs no handler";
+  StopCallingInForkedChild(CountForkedChildCall);
+  EXPECT_EQ(kvtest::RunInChild([] { return forkedChildCalls == 0 ? 0 : 1; }), 0);
 }
 
 std::string Mapped(const char* name) {

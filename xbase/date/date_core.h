@@ -26,7 +26,7 @@ inline bool IsLeap(int year) {
 }
 // Length of the month in that year (1..12), 0 for a month outside.
 inline int DaysInMonth(int year, int month) {
-  constexpr int kLengths[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  static constexpr int kLengths[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
   if (month < 1 || month > 12) return 0;
   if (month == 2 && IsLeap(year)) return 29;
   return kLengths[month - 1];

@@ -52,8 +52,7 @@ inline XBSTATUS ConvertField(const DataFile& file, const FieldInfo& field, char 
     case 'F':
     case 'N': {
       // An all-blank text reads as 0 like any text without digits.
-      const double value = ParseDecimal(reinterpret_cast<const char*>(bytes), field.length);
-      std::memcpy(out, &value, sizeof value);
+      ParseDecimalInto(reinterpret_cast<const char*>(bytes), field.length, out);
       return 0;
     }
     case 'L':

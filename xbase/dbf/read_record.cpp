@@ -5,6 +5,7 @@
 #include "xbase/dbf/field_convert.h"
 #include "xbase/frame/engine.h"
 #include "xbase/frame/file_layer.h"
+#include "xbase/frame/select.h"
 
 using namespace kv::xb;
 using namespace kv::xb::dbf;
@@ -43,16 +44,45 @@ XBSTATUS Unpack(const DataFile& file, uint8_t* out) {
   return 0;
 }
 
-// Inline into each export: reading one field is the call hosts make most.
-[[gnu::always_inline]] inline XBSTATUS GetField(XBHANDLE handle, uint16_t fieldNo, void* value,
-                                                bool asText) {
+// Reads field `fieldNo` of an open data file as the export returns it.
+inline XBSTATUS ReadField(DataFile& file, uint16_t fieldNo, void* value, bool asText) {
+  if (value == nullptr) return XB_FAIL(XB_E_NULL);
+  const FieldInfo* f = FieldAt(file, fieldNo);
+  if (f == nullptr) return Status();
+  XBSTATUS s = ConvertField(file, *f, asText ? 'C' : f->type(), value);
+  return s < 0 ? s : Status();
+}
+
+// A whole field read: entry, selection (which may reopen a quick-closed file
+// or refuse the handle), checks, conversion.
+[[gnu::noinline]] XBSTATUS GetFieldFully(XBHANDLE handle, uint16_t fieldNo, void* value,
+                                         bool asText) {
+  XB_ENTER();
   DataFile* file = SelectData(handle);
   if (file == nullptr) return Status();
-  if (value == nullptr) return XB_FAIL(XB_E_NULL);
-  const FieldInfo* f = FieldAt(*file, fieldNo);
-  if (f == nullptr) return Status();
-  XBSTATUS s = ConvertField(*file, *f, asText ? 'C' : f->type(), value);
-  return s < 0 ? s : Status();
+  return ReadField(*file, fieldNo, value, asText);
+}
+
+// Inline into each export: reading one field is the call hosts make most.
+// The common case (engine started, no sticky error, an open data handle, a
+// buffer, a field number in range) converts at once; anything else takes the
+// whole path. Nothing between the entry (which cleared the status) and the
+// conversion sets a status then, so the conversion's result (0 or its
+// error) is the call's.
+[[gnu::always_inline]] inline XBSTATUS GetField(XBHANDLE handle, uint16_t fieldNo, void* value,
+                                                bool asText) {
+  if (ClientContext* c = EnterAtOnce()) [[likely]] {
+    Slot* slot = c->handles.Get(handle);
+    if (slot != nullptr && slot->type == SlotType::Data && !slot->quickClosed && slot->block &&
+        value != nullptr) [[likely]] {
+      const DataFile& file = *static_cast<const DataFile*>(slot->block.get());
+      if (fieldNo < file.fieldCount) [[likely]] {
+        const FieldInfo& f = file.fields()[fieldNo];
+        return ConvertField(file, f, asText ? 'C' : f.type(), value);
+      }
+    }
+  }
+  return GetFieldFully(handle, fieldNo, value, asText);
 }
 
 XBSTATUS GetFieldByName(XBHANDLE handle, const char* name, void* value, bool asText) {
@@ -61,36 +91,58 @@ XBSTATUS GetFieldByName(XBHANDLE handle, const char* name, void* value, bool asT
   if (name == nullptr) return XB_FAIL(XB_E_NULL);
   const int n = FindField(*file, name);
   if (n < 0) return XB_FAIL(XB_E_FIELD_NAME);
-  return GetField(handle, static_cast<uint16_t>(n), value, asText);
+  return ReadField(*file, static_cast<uint16_t>(n), value, asText);
 }
 
 }  // namespace
 
-KV_API XBSTATUS KV_CALL XBDDRGETX(XBHANDLE handle, void* record, uint32_t recordNo) {
-  XB_ENTER();
-  DataFile* file = SelectData(handle);
-  if (file == nullptr) return Status();
-  XBSTATUS s = ReadRecord(*file, recordNo);
+namespace {
+// Reads the record into the file's buffer and, given a buffer, unpacks it
+// there; the status after a read that went well.
+inline XBSTATUS GetRecord(DataFile& file, void* record, uint32_t recordNo) {
+  XBSTATUS s = ReadRecord(file, recordNo);
   if (s != 0) return s;
   if (record != nullptr) {
-    s = Unpack(*file, static_cast<uint8_t*>(record));
+    s = Unpack(file, static_cast<uint8_t*>(record));
     if (s < 0) return s;
   }
-  if (file->recordBytes()[0] != ' ') return SetState(XB_DELETED);
+  if (file.recordBytes()[0] != ' ') return SetState(XB_DELETED);
   return Status();
 }
 
+[[gnu::noinline]] XBSTATUS GetRecordFully(XBHANDLE handle, void* record, uint32_t recordNo) {
+  XB_ENTER();
+  DataFile* file = SelectData(handle);
+  if (file == nullptr) return Status();
+  return GetRecord(*file, record, recordNo);
+}
+
+// As GetField: an open data handle goes straight to the read.
+[[gnu::always_inline]] inline XBSTATUS GetRecordAtOnce(XBHANDLE handle, void* record,
+                                                       uint32_t recordNo) {
+  if (ClientContext* c = EnterAtOnce()) [[likely]] {
+    Slot* slot = c->handles.Get(handle);
+    if (slot != nullptr && slot->type == SlotType::Data && !slot->quickClosed && slot->block)
+        [[likely]]
+      return GetRecord(*static_cast<DataFile*>(slot->block.get()), record, recordNo);
+  }
+  return GetRecordFully(handle, record, recordNo);
+}
+}  // namespace
+
+KV_API XBSTATUS KV_CALL XBDDRGETX(XBHANDLE handle, void* record, uint32_t recordNo) {
+  return GetRecordAtOnce(handle, record, recordNo);
+}
+
 KV_API XBSTATUS KV_CALL XBDDRGET(XBHANDLE handle, uint32_t recordNo) {
-  return XBDDRGETX(handle, nullptr, recordNo);
+  return GetRecordAtOnce(handle, nullptr, recordNo);
 }
 
 KV_API XBSTATUS KV_CALL XBDDFGET(XBHANDLE handle, uint16_t fieldNo, void* value) {
-  XB_ENTER();
   return GetField(handle, fieldNo, value, false);
 }
 
 KV_API XBSTATUS KV_CALL XBDDFGETS(XBHANDLE handle, uint16_t fieldNo, char* text) {
-  XB_ENTER();
   return GetField(handle, fieldNo, text, true);
 }
 

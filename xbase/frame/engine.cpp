@@ -32,7 +32,22 @@ ClientContext* FindContext() {
   return nullptr;
 }
 
+namespace {
+// A forked child has its parent's contexts but is another caller: its first
+// call looks itself up again (and finds none until it starts the engine).
+void ForgetCurrentInChild() {
+  current = nullptr;
+}
+
+// The handler lives in this library: it is removed when the library is
+// unloaded (or the program ends), before its code goes away.
+struct ForkHandlerRemoval {
+  ~ForkHandlerRemoval() { kvp::StopCallingInForkedChild(ForgetCurrentInChild); }
+} forkHandlerRemoval;
+}  // namespace
+
 ClientContext& AddContext() {
+  kvp::CallInForkedChild(ForgetCurrentInChild);
   auto& contexts = Contexts();
   contexts.emplace_back();
   contexts.back().processId = kvp::GetCurrentProcessId();

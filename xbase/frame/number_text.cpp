@@ -62,7 +62,8 @@ uint64_t NonDigitBytes(uint64_t word) {
 
 constexpr uint64_t kScale[8] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000};
 
-const char* SkipSpaces(const char* text, const char* p, const char* end) {
+[[gnu::always_inline]] inline const char* SkipSpaces(const char* text, const char* p,
+                                                     const char* end) {
   while (p < end) {
     const uint64_t other = Window(text, p, end) ^ (' ' * kEachByte);
     if (other != 0) return p + std::countr_zero(other) / 8;
@@ -159,7 +160,9 @@ struct Scanned {
 
 }  // namespace
 
-double ParseDecimal(const char* text, size_t length) {
+namespace {
+
+[[gnu::always_inline]] inline double ReadDecimal(const char* text, size_t length) {
   const char* const textEnd = text + length;
   // Numbers in fields are right-aligned: spaces first, cheaply.
   size_t i = static_cast<size_t>(SkipSpaces(text, text, textEnd) - text);
@@ -190,6 +193,16 @@ double ParseDecimal(const char* text, size_t length) {
   double value = static_cast<double>(mantissa);
   if (fractionDigits != 0) value /= kPowersOfTen[fractionDigits];  // whole numbers: no division
   return negative ? -value : value;
+}
+}  // namespace
+
+double ParseDecimal(const char* text, size_t length) {
+  return ReadDecimal(text, length);
+}
+
+void ParseDecimalInto(const char* text, size_t length, void* out) {
+  const double value = ReadDecimal(text, length);
+  std::memcpy(out, &value, sizeof value);
 }
 
 int32_t ParseInteger(const char* text, size_t length) {

@@ -13,6 +13,10 @@ namespace kv::xb {
 // number at all reads as 0.
 double ParseDecimal(const char* text, size_t length);
 
+// ParseDecimal storing the value at `out` (any alignment): a field read
+// then has nothing left to do after the call.
+void ParseDecimalInto(const char* text, size_t length, void* out);
+
 // Reads a whole number as atol would (leading blanks, sign, digits), kept
 // within the 32-bit range.
 int32_t ParseInteger(const char* text, size_t length);
