@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <mutex>
+#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -35,8 +36,8 @@ Argument T(const std::string& text) {
   return Argument::Text(text);
 }
 
-// A loopback port nothing listens on at the moment (the kernel's choice).
-int32_t FreePort() {
+// Whatever port the kernel gives.
+int32_t AnyFreePort() {
   const int s = ::socket(AF_INET, SOCK_STREAM, 0);
   sockaddr_in address{};
   address.sin_family = AF_INET;
@@ -47,6 +48,21 @@ int32_t FreePort() {
                      ::getsockname(s, reinterpret_cast<sockaddr*>(&address), &length) == 0;
   if (s >= 0) ::close(s);
   return bound ? ntohs(address.sin_port) : 0;
+}
+
+// A loopback port nothing listens on at the moment (the kernel's choice).
+// The kernel may give the same port twice in a row once its socket is
+// closed, and two servers of this process may both listen on one port
+// (they share it): a port is handed out once per process.
+int32_t FreePort() {
+  static std::mutex mutex;
+  static std::set<int32_t> given;
+  std::lock_guard<std::mutex> guard(mutex);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const int32_t port = AnyFreePort();
+    if (port != 0 && given.insert(port).second) return port;
+  }
+  return 0;
 }
 
 // Tabs and line ends of the language's lists shown readably.

@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <mutex>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -42,8 +43,8 @@ inline Argument T(std::string_view text) {
   return Argument::Text(text);
 }
 
-// A loopback port nothing listens on at the moment (the kernel's choice).
-inline int32_t FreePort() {
+// Whatever port the kernel gives.
+inline int32_t AnyFreePort() {
   const int s = ::socket(AF_INET, SOCK_STREAM, 0);
   if (s < 0) throw std::runtime_error("no socket for a free port");
   sockaddr_in address{};
@@ -57,6 +58,21 @@ inline int32_t FreePort() {
   }
   ::close(s);
   return ntohs(address.sin_port);
+}
+
+// A loopback port nothing listens on at the moment (the kernel's choice).
+// The kernel may give the same port twice in a row once its socket is
+// closed, and two servers of this process may both listen on one port
+// (they share it): a port is handed out once per process.
+inline int32_t FreePort() {
+  static std::mutex mutex;
+  static std::set<int32_t> given;
+  std::lock_guard<std::mutex> guard(mutex);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const int32_t port = AnyFreePort();
+    if (port != 0 && given.insert(port).second) return port;
+  }
+  return 0;
 }
 
 // True when something accepts connections on 127.0.0.1:port.

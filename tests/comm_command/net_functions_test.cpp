@@ -379,3 +379,34 @@ TEST_F(NetFunctions, DefaultPortsAreTwoThousandPlusKind) {
 
 }  // namespace
 }  // namespace commcmd
+
+namespace commcmd {
+namespace {
+
+TEST_F(NetFunctions, WrongPasswordIsRefused) {
+  const int32_t port = FreePort();
+  ASSERT_NE(StartServer(0, port), 0);
+  EXPECT_EQ(
+      Call("NetConnect", 3, {T("127.0.0.1"), I(0), T("alice"), T("wrong"), I(0), I(2000), I(port)})
+          .Integer(),
+      0);
+  EXPECT_EQ(Call("NetConnect", 3,
+                 {T("127.0.0.1"), I(0), T("nobody"), T("Secret"), I(0), I(2000), I(port)})
+                .Integer(),
+            0);
+  for (const std::string& odd :
+       {std::string(5000, 'A'), std::string("C:\\rnd\\*.*"), std::string()}) {
+    EXPECT_EQ(
+        Call("NetConnect", 3, {T("127.0.0.1"), I(0), T(odd), T("Secret"), I(0), I(2000), I(port)})
+            .Integer(),
+        0);
+    EXPECT_EQ(
+        Call("NetConnect", 3, {T("127.0.0.1"), I(0), T("alice"), T(odd), I(0), I(2000), I(port)})
+            .Integer(),
+        0);
+  }
+  EXPECT_NE(Connect(0, port), 0) << "the server goes on";
+}
+
+}  // namespace
+}  // namespace commcmd
