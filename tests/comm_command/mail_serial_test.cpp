@@ -53,11 +53,16 @@ TEST_F(MailAndSerial, MaildirReadIntoTheBoundEmailMembers) {
   EXPECT_STREQ(Member<char>(8), "Demain midi.\r\n");
   EXPECT_EQ(*Member<int32_t>(7), 1);
   EXPECT_STREQ(Member<char>(6), "bob@example.com");
+  EXPECT_EQ(Call("EMailUpdate", 0, {I(session)}).Boolean(), 1);
   // Past the last message the read succeeds with no current message.
   EXPECT_EQ(Call("EMailLitSuivant", 0, {I(session)}).Boolean(), 1);
   EXPECT_EQ(*out, 1) << "only one message";
   EXPECT_STREQ(Member<char>(3), "");
 
+  // Deleting the message read removes its file from the Maildir.
+  ASSERT_EQ(Call("EMailLitPremier", 1, {I(session), T("TOUT")}).Boolean(), 1);
+  EXPECT_EQ(Call("EMailDeleteMessage", 0, {I(session)}).Boolean(), 1);
+  EXPECT_TRUE(fs::is_empty(dir_.File("Maildir/cur")) && fs::is_empty(dir_.File("Maildir/new")));
   // A mail session is no server, and a server identifier no mail session.
   EXPECT_EQ(Call("NetEndServer", 0, {I(session)}).Boolean(), 0);
   const int32_t port = FreePort();
@@ -100,9 +105,24 @@ TEST_F(MailAndSerial, PseudoTerminalPortByFrenchAndEnglishNames) {
   }
   EXPECT_EQ(got, std::string("r\0p", 3));
   EXPECT_EQ(Call("sDansFileSortie", 0, {I(3)}).Integer(), 0);
+  far.Write("abcd");
+  int32_t waiting = 0;
+  for (int i = 0; i < 100 && waiting < 4; ++i) {
+    waiting = Call(
+                  "sDansFileEntr\xe9"
+                  "e",
+                  0, {I(3)})
+                  .Integer();
+    if (waiting < 4) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  EXPECT_EQ(waiting, 4);
+  EXPECT_EQ(Call("sRead", 0, {I(3), I(10)}).resultBytes, "abcd");
   EXPECT_EQ(Call("sEscape", 0, {I(3), T("SETXOFF")}).Boolean(), 1);
   EXPECT_EQ(Call("sEchap", 0, {I(3), T("SETXON")}).Boolean(), 1);
   EXPECT_EQ(Call("sEscape", 0, {I(3), T("NOSUCH")}).Boolean(), 0);
+  EXPECT_EQ(Call("sFerme", 0, {I(3)}).returned, 1);
+  EXPECT_EQ(context().ports[3 + KV_COMM_PORT_BIAS], reinterpret_cast<void*>(~uintptr_t{0}));
+  ASSERT_EQ(Call("sOpen", 0, {I(3), I(1024), I(1024)}).Boolean(), 1);
   // Command 2 closes the port the program left open; the far end sees it.
   EXPECT_TRUE(library_.DestroyInstance());
   EXPECT_EQ(far.Read(1, 1), "");

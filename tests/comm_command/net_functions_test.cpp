@@ -83,11 +83,16 @@ TEST_F(NetFunctions, WholeSessionByFrenchNames) {
   EXPECT_EQ(buffer.resultType, 3);
   EXPECT_EQ(buffer.resultLength, 2u);
   EXPECT_EQ(buffer.Boolean(), 1);
+  // The program runs on the server's machine (here: this one).
+  const std::string ran = dir_.File("ran");
   EXPECT_EQ(Call("NetEx\xe9"
                  "cute",
-                 0, {I(rpc), T("/bin/true")})
+                 0, {I(rpc), T("/usr/bin/touch " + ran)})
                 .returned,
             1);
+  for (int i = 0; i < 200 && !fs::exists(ran); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_TRUE(fs::exists(ran)) << "NetExecute started nothing";
 
   EXPECT_EQ(Call("NetD\xe9"
                  "connecte",
