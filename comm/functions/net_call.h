@@ -22,6 +22,16 @@ inline bool Accepted(const CallBlock* call, KvLanguageFunction function) {
   return context != nullptr && context->record != nullptr && context->record->networkMarker != 0;
 }
 
+// True when the host's result area takes a result of `type`: checked before
+// any work, so that a refused result never leaves a server, a connection or
+// a transfer behind that the program cannot name.
+inline bool TakesResult(const CallBlock& call, uint8_t type) {
+  return kv::ext::AcceptsResult(call, type) && call.resultBuffer != nullptr &&
+         call.resultCapacity >= (type == kResultInt    ? 4u
+                                 : type == kResultBool ? 2u
+                                                       : 1u);
+}
+
 // The connection named by integer argument k; null when the instance has no
 // connection of that identifier.
 inline clCLIENT* ConnectionArg(const CallBlock& call, int k) {

@@ -15,7 +15,7 @@ constexpr unsigned long kShowNormal = 5;
 }  // namespace
 
 int32_t KV_CALL NET_bNetMessageBoxDistant(CallBlock* call) {
-  if (!Accepted(call, NET_bNetMessageBoxDistant)) return 0;
+  if (!Accepted(call, NET_bNetMessageBoxDistant) || !TakesResult(*call, kResultInt)) return 0;
   clCLIENT* client = ConnectionArg(*call, 1);
   int32_t answer = 0;
   if (client != nullptr) {
@@ -48,7 +48,7 @@ int32_t KV_CALL NET_bNetEnvoieMessage(CallBlock* call) {
 }
 
 int32_t KV_CALL NET_bNetEnvoieBuffer(CallBlock* call) {
-  if (!Accepted(call, NET_bNetEnvoieBuffer)) return 0;
+  if (!Accepted(call, NET_bNetEnvoieBuffer) || !TakesResult(*call, kResultBool)) return 0;
   clCLIENT* client = ConnectionArg(*call, 1);
   if (client == nullptr) return SetBoolResult(*call, false);
   char* text = TextArg(*call, 2);

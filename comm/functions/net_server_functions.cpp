@@ -26,7 +26,7 @@ bool PortFrom(int32_t value, unsigned& port) {
 }  // namespace
 
 int32_t KV_CALL NET_bNetDemarreServeur(CallBlock* call) {
-  if (!Accepted(call, NET_bNetDemarreServeur)) return 0;
+  if (!Accepted(call, NET_bNetDemarreServeur) || !TakesResult(*call, kResultInt)) return 0;
   const int16_t syntax = call->syntaxIndex;
   const int32_t kind = kv::ext::ArgInt(*call, 1);
   const long mode = syntax >= 1 ? kv::ext::ArgInt(*call, 2) : 0;
@@ -44,7 +44,7 @@ int32_t KV_CALL NET_bNetDemarreServeur(CallBlock* call) {
 }
 
 int32_t KV_CALL NET_bNetFinServeur(CallBlock* call) {
-  if (!Accepted(call, NET_bNetFinServeur)) return 0;
+  if (!Accepted(call, NET_bNetFinServeur) || !TakesResult(*call, kResultBool)) return 0;
   const int32_t id = kv::ext::ArgInt(*call, 1);
   auto* server = static_cast<clCONNECTED*>(FindObject(call->instance, id, ObjectKind::kServer));
   bool stopped = false;
@@ -58,7 +58,7 @@ int32_t KV_CALL NET_bNetFinServeur(CallBlock* call) {
 }
 
 int32_t KV_CALL NET_bNetConnecte(CallBlock* call) {
-  if (!Accepted(call, NET_bNetConnecte)) return 0;
+  if (!Accepted(call, NET_bNetConnecte) || !TakesResult(*call, kResultInt)) return 0;
   const int16_t syntax = call->syntaxIndex;
   const int32_t kind = kv::ext::ArgInt(*call, 2);
   const long mode = syntax >= 1 ? kv::ext::ArgInt(*call, 5) : 0;

@@ -27,7 +27,7 @@ void Progress(const CallBlock& call, unsigned& message, int& step) {
 }  // namespace
 
 int32_t KV_CALL NET_bNetEnvoieFichier(CallBlock* call) {
-  if (!Accepted(call, NET_bNetEnvoieFichier)) return 0;
+  if (!Accepted(call, NET_bNetEnvoieFichier) || !TakesResult(*call, kResultBool)) return 0;
   clCLIENT* client = ConnectionArg(*call, 1);
   if (client == nullptr) return SetBoolResult(*call, false);
   unsigned message;
@@ -38,7 +38,7 @@ int32_t KV_CALL NET_bNetEnvoieFichier(CallBlock* call) {
 }
 
 int32_t KV_CALL NET_bNetRecupereFichier(CallBlock* call) {
-  if (!Accepted(call, NET_bNetRecupereFichier)) return 0;
+  if (!Accepted(call, NET_bNetRecupereFichier) || !TakesResult(*call, kResultBool)) return 0;
   clCLIENT* client = ConnectionArg(*call, 1);
   if (client == nullptr) return SetBoolResult(*call, false);
   unsigned message;

@@ -324,10 +324,16 @@ TEST_F(NetFunctions, RefusedStartsAndConnections) {
                 .Integer(),
             0);
   // A result type the host does not expect is refused and nothing starts.
+  const int32_t port = FreePort();
   std::optional<CallOutcome> refused =
-      library_.CallByName("NetStartServer", 2, {I(0), I(0), I(FreePort())}, ResultArea{6, 64});
+      library_.CallByName("NetStartServer", 2, {I(0), I(0), I(port)}, ResultArea{6, 64});
   ASSERT_TRUE(refused.has_value());
   EXPECT_EQ(refused->returned, 0);
+  EXPECT_FALSE(Listening(port)) << "a server the program cannot name";
+  refused = library_.CallByName("NetStartServer", 2, {I(0), I(0), I(port)}, ResultArea{2, 3});
+  ASSERT_TRUE(refused.has_value());
+  EXPECT_EQ(refused->returned, 0);
+  EXPECT_FALSE(Listening(port));
 }
 
 // The program's client asks for the host runtime in its process: without
