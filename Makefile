@@ -43,8 +43,9 @@ test-sanitize: deps
 
 # The threaded code under ThreadSanitizer: only the platform, kvcomm and
 # their tests are built, and only those tests run.
-TSAN_TARGETS ?= kvplatform kvcomm comm_net_tests platform_ui_tests comm_rpc_tests kvrpctest
-TSAN_TESTS   ?= ^comm_(net|rpc)\.|^platform_ui\.
+TSAN_TARGETS ?= kvplatform kvcomm comm_net_tests platform_ui_tests comm_rpc_tests kvrpctest \
+                comm_command_tests kvmapi kvhost_exports
+TSAN_TESTS   ?= ^comm_(net|rpc|command)\.|^platform_ui\.
 test-tsan: deps
 	@cmake -S . -B $(TSAN_BUILD) $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Debug -DKV_TSAN=ON >/dev/null
 	@cmake --build $(TSAN_BUILD) -j $(JOBS) --target $(TSAN_TARGETS)

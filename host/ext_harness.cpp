@@ -50,11 +50,18 @@ int32_t CallOutcome::Integer() const {
   return value;
 }
 
+int16_t CallOutcome::Boolean() const {
+  int16_t value = 0;
+  if (resultBytes.size() >= sizeof value) std::memcpy(&value, resultBytes.data(), sizeof value);
+  return value;
+}
+
 bool ArgumentFits(uint16_t typeCode, const Argument& argument) {
   const Argument::Value& value = argument.value();
   switch (typeCode) {
     case kArgInt:
     case kArgIntAlt:
+    case kArgSerial:  // kvcomm's serial functions: the address of a 32-bit integer too
       return std::holds_alternative<int32_t>(value);
     case kArgText:
     case kArgTextAlt:

@@ -71,6 +71,8 @@ struct CallOutcome {
 
   // The integer of a type 2 result.
   int32_t Integer() const;
+  // The 16-bit value of a boolean result (type 3, kvcomm).
+  int16_t Boolean() const;
 };
 
 class ExtensionLibrary {

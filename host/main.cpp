@@ -8,6 +8,7 @@
 
 #include "host/chart_demo.h"
 #include "host/chart_render.h"
+#include "host/comm_demo.h"
 #include "host/cp1252.h"
 #include "host/dbf_dump.h"
 #include "host/desktop_demo.h"
@@ -34,6 +35,7 @@ void Usage() {
                "  kvhost demo [--ui gtk|headless]  the xBase engine, charts, ODBC and images at work\n"
                "  kvhost xbase demo                start the engine, show a sample file and dates\n"
                "  kvhost chart demo                build a chart through kvchart's language functions\n"
+               "  kvhost comm demo                 servers, transfers, mail and a port through kvcomm\n"
                "  kvhost dbf dump FILE [options]   print a data file's structure and records\n"
                "options of dbf dump:\n"
                "  --variant N    open as format variant N (1..9; default 1)\n"
@@ -233,6 +235,7 @@ int main(int argc, char** argv) {
   if (argc >= 3 && std::strcmp(argv[2], "demo") == 0) {
     if (std::strcmp(argv[1], "xbase") == 0) return XbaseDemoCommand();
     if (std::strcmp(argv[1], "chart") == 0) return RunChartDemoCommand();
+    if (std::strcmp(argv[1], "comm") == 0) return kvhost::CommDemoCommand();
   }
   if (argc >= 3 && std::strcmp(argv[1], "dbf") == 0 && std::strcmp(argv[2], "dump") == 0)
     return DumpCommand(argc - 3, argv + 3);

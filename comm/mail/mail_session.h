@@ -1,8 +1,8 @@
 // A mail session of the language: the Simple MAPI library it loaded, the
 // eight entry points, the provider's session handle and where reading
-// stands. Sessions are known to the language by identifiers from a table
-// (never by an address, which a 32-bit integer cannot hold on 64 bits),
-// each bound to the instance that opened it.
+// stands. Sessions are known to the language by identifiers of kvcomm's
+// object table (kind: mail session), each bound to the instance that opened
+// it.
 #pragma once
 #include <cstdint>
 #include <memory>
@@ -46,5 +46,8 @@ MailSession* FindMailSession(void* instance, int32_t id);
 std::unique_ptr<MailSession> RemoveMailSession(void* instance, int32_t id);
 // Takes out every session of the instance, the most recent first.
 std::vector<std::unique_ptr<MailSession>> RemoveMailSessionsOf(void* instance);
+// Closes and frees a session already taken out of the table (the object of
+// an entry of kind mail session).
+void DestroyMailSession(void* object);
 
 }  // namespace kv::comm

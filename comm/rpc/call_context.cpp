@@ -24,13 +24,13 @@ size_t BufferRoom(const void* address) {
   return 0;
 }
 
-CallBuffers::CallBuffers() {
+CallBuffers::CallBuffers() : m_outer(tSpans) {
   tSpans = new std::vector<Span>;
 }
 
 CallBuffers::~CallBuffers() {
   delete tSpans;
-  tSpans = nullptr;
+  tSpans = static_cast<std::vector<Span>*>(m_outer);
 }
 
 void CallBuffers::Add(const void* address, size_t size) {

@@ -10,6 +10,9 @@ namespace kvrpc {
 // call; 0 when the address is not within one (or no call is running).
 size_t BufferRoom(const void* address);
 
+// The buffers of one call, known to the thread while the object lives. A
+// call made inside another (a library function that calls a helper
+// locally) has its own set and gives the outer one back at its end.
 class CallBuffers {
  public:
   CallBuffers();
@@ -17,6 +20,9 @@ class CallBuffers {
   CallBuffers(const CallBuffers&) = delete;
   CallBuffers& operator=(const CallBuffers&) = delete;
   void Add(const void* address, size_t size);
+
+ private:
+  void* m_outer;
 };
 
 }  // namespace kvrpc

@@ -45,7 +45,10 @@ typedef struct CommRecord {
   int32_t networkMarker; /* nonzero: the network functions may be used */
   EmailStorage email;
   char* message; /* the 32000-byte block of Email.Message */
-  void* objects; /* the instance's object list (servers, connections) */
+  /* Not used: the instance's object list (servers, connections, mail
+   * sessions, each with its kind) is kept in kvcomm's table of identifiers,
+   * under this instance's address (comm/objects). */
+  void* objects;
 } CommRecord;
 
 typedef struct CommInstanceContext {
