@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdarg>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -19,6 +20,7 @@
 #include <thread>
 #include <vector>
 
+#include "host/cp1252.h"
 #include "host/ext_harness.h"
 #include "kv/comm_instance.h"
 #include "platform/kernel/system.h"
@@ -28,6 +30,16 @@ namespace kvhost {
 namespace {
 
 namespace fs = std::filesystem;
+
+// The library's names and texts are Windows-1252; the terminal is UTF-8.
+[[gnu::format(printf, 1, 2)]] void Say(const char* format, ...) {
+  va_list arguments;
+  va_start(arguments, format);
+  char line[4096];
+  std::vsnprintf(line, sizeof line, format, arguments);
+  va_end(arguments);
+  std::fputs(Cp1252ToUtf8(line).c_str(), stdout);
+}
 
 Argument I(int32_t value) {
   return Argument::Int(value);
@@ -89,7 +101,7 @@ std::string FileBytes(const fs::path& path) {
 }
 
 int AnswerYes(kvp::HWND, const char* text, const char* caption, unsigned, void*) {
-  std::printf("  [message box \"%s\": %s] -> Oui\n", caption ? caption : "", text ? text : "");
+  Say("  [message box \"%s\": %s] -> Oui\n", caption ? caption : "", text ? text : "");
   return kvp::IDYES;
 }
 
@@ -126,15 +138,15 @@ class Demo {
       return 1;
     }
     const ExtensionDescription& d = comm_.description();
-    std::printf("kvcomm: %u functions, %u constants, %u variables, library code %u\n",
-                d.functionCount, d.constantCount, d.variableCount, d.libraryCode);
+    Say("kvcomm: %u functions, %u constants, %u variables, library code %u\n", d.functionCount,
+        d.constantCount, d.variableCount, d.libraryCode);
     Network();
     Mail();
     Serial();
     comm_.DestroyInstance();
-    std::printf("instance destroyed: servers stopped, connections closed\n");
+    Say("instance destroyed: servers stopped, connections closed\n");
     comm_.Unload();
-    std::printf("%s\n", failures_ == 0 ? "comm demo: every step done" : "comm demo: FAILED");
+    Say("%s\n", failures_ == 0 ? "comm demo: every step done" : "comm demo: FAILED");
     return failures_ == 0 ? 0 : 1;
   }
 
@@ -172,7 +184,7 @@ class Demo {
                            ResultArea{entry->syntaxes[syntax].resultType, capacity}, &mismatch);
     }
     if (!outcome) {
-      std::printf("  %s: not called (%s)\n", name, mismatch.c_str());
+      Say("  %s: not called (%s)\n", name, mismatch.c_str());
       ++failures_;
       return CallOutcome{};
     }
@@ -181,7 +193,7 @@ class Demo {
 
   void Check(bool ok, const char* what) {
     if (!ok) {
-      std::printf("  FAILED: %s\n", what);
+      Say("  FAILED: %s\n", what);
       ++failures_;
     }
   }
@@ -196,8 +208,8 @@ class Demo {
     const int32_t callPort = FreePort(), filePort = FreePort();
     const int32_t callServer = Call("NetD\xe9marreServeur", 2, {I(0), I(0), I(callPort)}).Integer();
     const int32_t fileServer = Call("NetStartServer", 2, {I(1), I(0), I(filePort)}).Integer();
-    std::printf("NetD\xe9marreServeur: call server %d on 127.0.0.1:%d, file server %d on %d\n",
-                callServer, callPort, fileServer, filePort);
+    Say("NetD\xe9marreServeur: call server %d on 127.0.0.1:%d, file server %d on %d\n", callServer,
+        callPort, fileServer, filePort);
     Check(callServer != 0 && fileServer != 0, "both servers started");
     const int32_t rpc = Call("NetConnecte", 3,
                              {T("127.0.0.1"), I(0), T("demo"), T("kv"), I(0), I(2000), I(callPort)})
@@ -205,14 +217,14 @@ class Demo {
     const int32_t ftp = Call("NetConnect", 3,
                              {T("127.0.0.1"), I(1), T("demo"), T("kv"), I(0), I(2000), I(filePort)})
                             .Integer();
-    std::printf("NetConnecte: connection %d (calls), %d (files)\n", rpc, ftp);
+    Say("NetConnecte: connection %d (calls), %d (files)\n", rpc, ftp);
     Check(rpc != 0 && ftp != 0, "both connections made");
 
-    std::printf("NetMessageBoxDistant:\n");
+    Say("NetMessageBoxDistant:\n");
     const int32_t answer =
         Call("NetMessageBoxDistant", 0, {I(rpc), T("Imprimer le rapport ?"), T("kvcomm"), I(4)})
             .Integer();
-    std::printf("  remote answer %d\n", answer);
+    Say("  remote answer %d\n", answer);
     Check(answer == kvp::IDYES, "the remote box answered");
 
     Progress progress;
@@ -231,36 +243,33 @@ class Demo {
         Call("NetGetFile", 1, {I(ftp), T(sent), T(back), I(0x0C00), I(50)}).Boolean();
     WaitTransfers();
     if (observe != nullptr) observe(nullptr, nullptr);
-    std::printf("NetEnvoieFichier ventes.dat -> recu.dat: %s\n", put ? "started" : "refused");
-    std::printf(
-        "NetR\xe9"
+    Say("NetEnvoieFichier ventes.dat -> recu.dat: %s\n", put ? "started" : "refused");
+    Say("NetR\xe9"
         "cup\xe8"
         "reFichier recu.dat -> retour.dat: %s\n",
         get ? "started" : "refused");
-    for (const std::string& line : progress.lines) std::printf("%s\n", line.c_str());
+    for (const std::string& line : progress.lines) Say("%s\n", line.c_str());
     const bool same = FileBytes(original) == FileBytes(back) && !FileBytes(back).empty();
-    std::printf("  %zu bytes back, %s\n", FileBytes(back).size(),
-                same ? "identical to the original" : "DIFFERENT");
+    Say("  %zu bytes back, %s\n", FileBytes(back).size(),
+        same ? "identical to the original" : "DIFFERENT");
     Check(put == 1 && get == 1 && same, "the file went and came back whole");
 
     const std::string list = Call("NetListeRep", 1, {I(rpc), T("C:\\share\\*.*")}).resultBytes;
-    std::printf("NetListeRep C:\\share\\*.* (remote): %s\n", Shown(list).c_str());
+    Say("NetListeRep C:\\share\\*.* (remote): %s\n", Shown(list).c_str());
     Check(list.find("ventes.dat/117") != std::string::npos, "the remote list names the file");
     const std::string drives = Call("NetListeDisque", 1, {I(rpc)}).resultBytes;
-    std::printf("NetListeDisque (remote): %s\n", Shown(drives).c_str());
+    Say("NetListeDisque (remote): %s\n", Shown(drives).c_str());
     Check(drives == "C\t HD \r\n", "the remote drive list");
 
     const int16_t wrongKind = Call("NetFinServeur", 0, {I(rpc)}).Boolean();
-    std::printf("NetFinServeur(connection %d): %s\n", rpc,
-                wrongKind ? "true" : "false (not a server)");
+    Say("NetFinServeur(connection %d): %s\n", rpc, wrongKind ? "true" : "false (not a server)");
     Check(wrongKind == 0, "a connection is no server");
     Call(
         "NetD\xe9"
         "connecte",
         0, {I(rpc)});
     const int16_t stopped = Call("NetFinServeur", 0, {I(callServer)}).Boolean();
-    std::printf(
-        "NetD\xe9"
+    Say("NetD\xe9"
         "connecte(%d), NetFinServeur(%d): %s\n",
         rpc, callServer, stopped ? "stopped" : "NOT stopped");
     Check(stopped == 1, "the call server stopped");
@@ -278,13 +287,12 @@ class Demo {
     const char* sender = Member<char>(0);
     const char* subject = Member<char>(3);
     const char* message = Member<char>(8);
-    std::printf("EMailOuvreSession(\"Demo\"): session %d; EMailLitPremier: %s\n", session,
-                read ? "read" : "nothing");
+    Say("EMailOuvreSession(\"Demo\"): session %d; EMailLitPremier: %s\n", session,
+        read ? "read" : "nothing");
     if (read && sender != nullptr && subject != nullptr && message != nullptr) {
       std::string body(message);
       while (!body.empty() && (body.back() == '\n' || body.back() == '\r')) body.pop_back();
-      std::printf(
-          "  Email.Exp\xe9"
+      Say("  Email.Exp\xe9"
           "diteur \"%s\", Email.Sujet \"%s\", Email.Message \"%s\"\n",
           sender, subject, body.c_str());
     }
@@ -320,8 +328,8 @@ class Demo {
     }
     Call("sFerme", 0, {I(3)});
     ::close(master);
-    std::printf("sOuvre(3) on %s: %s; sEcrit: %d bytes; the terminal read \"%s\"\n", slave.c_str(),
-                opened ? "open" : "refused", written, got.c_str());
+    Say("sOuvre(3) on %s: %s; sEcrit: %d bytes; the terminal read \"%s\"\n", slave.c_str(),
+        opened ? "open" : "refused", written, got.c_str());
     Check(opened == 1 && got == "Bonjour, terminal", "the port wrote to the terminal");
   }
 

@@ -11,39 +11,40 @@
 #include "host/comm_demo.h"
 #include "host/cp1252.h"
 #include "host/dbf_dump.h"
+#include "host/dbf_write_demo.h"
 #include "host/desktop_demo.h"
 #include "host/image_command.h"
 #include "host/index_build_demo.h"
 #include "host/index_command.h"
-#include "host/net_command.h"
-#include "host/rpc_command.h"
 #include "host/lock_demo.h"
 #include "host/mail_command.h"
-#include "host/serial_command.h"
-#include "host/dbf_write_demo.h"
 #include "host/ndx_demo.h"
-#include "host/samples_dir.h"
+#include "host/net_command.h"
 #include "host/odbc_command.h"
+#include "host/rpc_command.h"
+#include "host/samples_dir.h"
+#include "host/serial_command.h"
 #include "host/xbase_binding.h"
 #include "platform/ui/ui_backend.h"
 
 namespace {
 
 void Usage() {
-  std::fprintf(stderr,
-               "usage:\n"
-               "  kvhost demo [--ui gtk|headless]  the xBase engine, charts, ODBC and images at work\n"
-               "  kvhost xbase demo                start the engine, show a sample file and dates\n"
-               "  kvhost chart demo                build a chart through kvchart's language functions\n"
-               "  kvhost comm demo                 servers, transfers, mail and a port through kvcomm\n"
-               "  kvhost dbf dump FILE [options]   print a data file's structure and records\n"
-               "options of dbf dump:\n"
-               "  --variant N    open as format variant N (1..9; default 1)\n"
-               "  --style N      show dates in date style N (1..15)\n"
-               "  --max N        print at most N records\n"
-               "options of demo:\n"
-               "  --ui NAME      show the windows on the desktop (gtk) or on no screen\n"
-               "                 (headless); sets KV_UI\n");
+  std::fprintf(
+      stderr,
+      "usage:\n"
+      "  kvhost demo [--ui gtk|headless]  the five libraries at work\n"
+      "  kvhost xbase demo                start the engine, show a sample file and dates\n"
+      "  kvhost chart demo                build a chart through kvchart's language functions\n"
+      "  kvhost comm demo                 servers, transfers, mail and a port through kvcomm\n"
+      "  kvhost dbf dump FILE [options]   print a data file's structure and records\n"
+      "options of dbf dump:\n"
+      "  --variant N    open as format variant N (1..9; default 1)\n"
+      "  --style N      show dates in date style N (1..15)\n"
+      "  --max N        print at most N records\n"
+      "options of demo:\n"
+      "  --ui NAME      show the windows on the desktop (gtk) or on no screen\n"
+      "                 (headless); sets KV_UI\n");
   std::fprintf(stderr, "%s", kvhost::IndexUsage());
   std::fprintf(stderr, "%s", kvhost::NetUsage());
   std::fprintf(stderr, "%s", kvhost::OdbcUsage());
@@ -129,9 +130,11 @@ void ShowExpressions(const kvhost::XbaseBinding& xb, const std::string& sample) 
     return;
   }
   std::printf("Key expressions on record 4:\n");
-  const char* const expressions[] = {"NAME",         "DTOS(SINCE)+STR(CUSTNO,5)",
+  const char* const expressions[] = {"NAME",
+                                     "DTOS(SINCE)+STR(CUSTNO,5)",
                                      "LEFT(CITY,3)+SUBSTR(COUNTRY,1,3)",
-                                     "SUBSTR(NAME,6,8)+DTOC(SINCE)", "BALANCE+100",
+                                     "SUBSTR(NAME,6,8)+DTOC(SINCE)",
+                                     "BALANCE+100",
                                      "STR(BALANCE,8,2)"};
   for (const char* text : expressions) {
     char expression[64];
@@ -207,7 +210,10 @@ int DesktopDemoCommand() {
   std::printf("\n");
   std::fflush(stdout);
   const int odbc = kvhost::RunOdbcDemo();
-  return desktop != 0 || odbc != 0 ? 1 : xbase;
+  std::printf("\n");
+  std::fflush(stdout);
+  const int comm = kvhost::CommDemoCommand();
+  return desktop != 0 || odbc != 0 || comm != 0 ? 1 : xbase;
 }
 
 }  // namespace
@@ -230,7 +236,10 @@ int main(int argc, char** argv) {
     char imageDemo[] = "demo";
     char* imageArguments[] = {imageDemo};
     const int image = kvhost::ImageCommand(1, imageArguments);
-    return chart != 0 || odbc != 0 || image != 0 ? 1 : xbase;
+    std::printf("\n");
+    std::fflush(stdout);
+    const int comm = kvhost::CommDemoCommand();
+    return chart != 0 || odbc != 0 || image != 0 || comm != 0 ? 1 : xbase;
   }
   if (argc >= 3 && std::strcmp(argv[2], "demo") == 0) {
     if (std::strcmp(argv[1], "xbase") == 0) return XbaseDemoCommand();
@@ -241,8 +250,7 @@ int main(int argc, char** argv) {
     return DumpCommand(argc - 3, argv + 3);
   if (argc >= 2 && std::strcmp(argv[1], "index") == 0)
     return kvhost::IndexCommand(argc - 2, argv + 2);
-  if (argc >= 2 && std::strcmp(argv[1], "net") == 0)
-    return kvhost::NetCommand(argc - 2, argv + 2);
+  if (argc >= 2 && std::strcmp(argv[1], "net") == 0) return kvhost::NetCommand(argc - 2, argv + 2);
   if (argc >= 2 && std::strcmp(argv[1], "odbc") == 0)
     return kvhost::OdbcCommand(argc - 2, argv + 2);
   if (argc >= 2 && std::strcmp(argv[1], "serial") == 0)
@@ -253,8 +261,7 @@ int main(int argc, char** argv) {
     return kvhost::ChartRenderCommand(argc - 3, argv + 3);
   if (argc >= 2 && std::strcmp(argv[1], "image") == 0)
     return kvhost::ImageCommand(argc - 2, argv + 2);
-  if (argc >= 2 && std::strcmp(argv[1], "rpc") == 0)
-    return kvhost::RpcCommand(argc - 2, argv + 2);
+  if (argc >= 2 && std::strcmp(argv[1], "rpc") == 0) return kvhost::RpcCommand(argc - 2, argv + 2);
   Usage();
   return 2;
 }
