@@ -13,5 +13,7 @@ add_subdirectory(platform)
 add_subdirectory(xbase)
 
 if(KV_TESTS)
+  # The independent index readers the engine's tests check every index with.
+  add_subdirectory(host/index_check)
   add_subdirectory(tests/windows)
 endif()
