@@ -14,7 +14,11 @@ namespace kvtest {
 class EngineTest : public ::testing::Test {
  protected:
   void SetUp() override {
+#ifdef _WIN32
+    _putenv_s("KV_WINDIR", profileDir_.path().c_str());
+#else
     setenv("KV_WINDIR", profileDir_.path().c_str(), 1);
+#endif
     blocksBefore_ = kvp::GlobalLiveBlocks();
     ASSERT_EQ(XBDINIT(100, 4), 0);
   }
@@ -22,7 +26,9 @@ class EngineTest : public ::testing::Test {
     XBDTERM();
     EXPECT_EQ(kvp::GlobalLiveBlocks(), blocksBefore_) << "engine memory blocks leaked";
   }
-  std::string File(const std::string& name) const { return dir_.File(name); }
+  std::string File(const std::string& name) const {
+    return dir_.File(name);
+  }
 
   TempDir dir_;
   TempDir profileDir_;

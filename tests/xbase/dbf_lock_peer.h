@@ -8,12 +8,6 @@
 // parent's open files would otherwise stay open in the child, and with them
 // the parent's locks, after the parent closes them.
 #pragma once
-#include <dirent.h>
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -50,6 +44,20 @@ struct PeerReply {
   int16_t lockStatus = -1;
   uint32_t value = 0;
 };
+
+}  // namespace kvtest
+
+#ifdef _WIN32
+// The peer is a Windows process there (started with CreateProcess).
+#include "tests/windows/lock_peer_process.h"
+#else
+#include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace kvtest {
 
 // Appends `count` records of `recordLength` bytes ('A' characters after a
 // blank deletion flag) to a data file the way another program does it: the
@@ -237,3 +245,4 @@ class Peer {
 };
 
 }  // namespace kvtest
+#endif

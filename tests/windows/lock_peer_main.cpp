@@ -1,0 +1,130 @@
+// xbase_lock_peer.exe: the other program of the lock tests on Windows (see
+// lock_peer_process.h). It starts an engine of its own and runs one request
+// from its standard input at a time, answering each on its standard output.
+#include "tests/xbase/dbf_lock_peer.h"
+// (after the tests' headers)
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+namespace {
+
+HANDLE gIn;
+HANDLE gOut;
+
+bool ReadAll(void* data, DWORD size) {
+  auto* p = static_cast<char*>(data);
+  while (size > 0) {
+    DWORD n = 0;
+    if (!ReadFile(gIn, p, size, &n, nullptr) || n == 0) return false;
+    p += n;
+    size -= n;
+  }
+  return true;
+}
+
+bool WriteAll(const void* data, DWORD size) {
+  const auto* p = static_cast<const char*>(data);
+  while (size > 0) {
+    DWORD n = 0;
+    if (!WriteFile(gOut, p, size, &n, nullptr) || n == 0) return false;
+    p += n;
+    size -= n;
+  }
+  return true;
+}
+
+uint32_t Le32(const uint8_t* p) {
+  return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
+}
+
+bool WriteAt(HANDLE file, uint32_t offset, const void* data, DWORD size) {
+  OVERLAPPED at{};
+  at.Offset = offset;
+  DWORD n = 0;
+  return WriteFile(file, data, size, &n, &at) && n == size;
+}
+
+// Appends `count` records ('A' characters after a blank deletion flag) the
+// way another program does it: the records first, the end byte, then the
+// count in the header. Opened fully shared, so that only byte-range locks
+// (which it does not take) could keep it out.
+bool AppendRaw(const char* path, uint32_t count) {
+  HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  uint8_t header[32];
+  DWORD got = 0;
+  bool ok = ReadFile(file, header, sizeof header, &got, nullptr) && got == sizeof header;
+  const uint32_t records = Le32(header + 4);
+  const uint32_t headerLength = uint32_t{header[8]} | uint32_t{header[9]} << 8;
+  const uint32_t recordLength = uint32_t{header[10]} | uint32_t{header[11]} << 8;
+  std::string bytes;
+  for (uint32_t i = 0; i < count; ++i) {
+    bytes += ' ';
+    bytes += std::string(recordLength - 1, 'A');
+  }
+  bytes += '\x1A';
+  ok = ok && WriteAt(file, headerLength + records * recordLength, bytes.data(),
+                     static_cast<DWORD>(bytes.size()));
+  const uint32_t now = records + count;
+  const uint8_t le[4] = {static_cast<uint8_t>(now), static_cast<uint8_t>(now >> 8),
+                         static_cast<uint8_t>(now >> 16), static_cast<uint8_t>(now >> 24)};
+  ok = ok && WriteAt(file, 4, le, sizeof le);
+  CloseHandle(file);
+  return ok;
+}
+
+}  // namespace
+
+int main() {
+  using kvtest::PeerOp;
+  gIn = GetStdHandle(STD_INPUT_HANDLE);
+  gOut = GetStdHandle(STD_OUTPUT_HANDLE);
+  if (XBDINIT(100, 4) != 0) return 2;
+  XBHANDLE h = XB_NO_HANDLE;
+  kvtest::PeerRequest q;
+  while (ReadAll(&q, sizeof q)) {
+    kvtest::PeerReply a;
+    XBESCODE(0);
+    switch (q.op) {
+      case PeerOp::Open:
+        a.status = XBDDOPENX(&h, q.path, q.mode);
+        break;
+      case PeerOp::Close:
+        a.status = XBDDCLOSE(h);
+        break;
+      case PeerOp::Lock:
+        a.status = XBDDLOCK(h, q.mode, &a.lockStatus);
+        break;
+      case PeerOp::Unlock:
+        a.status = XBDDUNLOCK(h, q.mode, &a.lockStatus);
+        break;
+      case PeerOp::RecordLock:
+        a.status = XBDDRLOCK(h, q.record, q.mode, &a.lockStatus);
+        break;
+      case PeerOp::Size:
+        a.status = XBDDSIZE(h, &a.value);
+        break;
+      case PeerOp::Info: {
+        XBFILEINFO info{};
+        a.status = XBDDINFO(h, &info);
+        a.value = info.lockOffset;
+        break;
+      }
+      case PeerOp::Append:
+        a.status = AppendRaw(q.path, q.record) ? 0 : -1;
+        break;
+      case PeerOp::Quit:
+        XBDTERM();
+        WriteAll(&a, sizeof a);
+        return 0;
+    }
+    if (!WriteAll(&a, sizeof a)) break;
+  }
+  return 3;
+}

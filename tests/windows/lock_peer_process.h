@@ -1,0 +1,58 @@
+// Another program on the same data file, as a Windows process: the helper
+// xbase_lock_peer.exe (beside the test program), started with CreateProcess,
+// runs the lock calls the test sends it over its standard input and answers
+// each over its standard output (the PeerRequest and PeerReply records of
+// tests/xbase/dbf_lock_peer.h). The helper inherits only its two pipe ends:
+// the engine's file handles are not inheritable, so the test's locks stay
+// the test's. <windows.h> stays in lock_peer_process.cpp: its macros would
+// clobber the platform layer's constant names in the tests.
+#pragma once
+#include <string>
+
+namespace kvtest {
+
+class Peer {
+ public:
+  Peer();
+  ~Peer();
+  Peer(const Peer&) = delete;
+  Peer& operator=(const Peer&) = delete;
+
+  bool started() const { return process_ != nullptr; }
+  int pid() const { return pid_; }
+
+  struct Answer {
+    bool ok = false;  // the peer answered
+    PeerReply reply;
+  };
+
+  Answer Ask(PeerOp op, uint16_t mode = 0, uint32_t record = 0, const std::string& path = "");
+
+  Answer Open(const std::string& path, uint16_t mode) { return Ask(PeerOp::Open, mode, 0, path); }
+  Answer Close() { return Ask(PeerOp::Close); }
+  Answer Lock(uint16_t mode) { return Ask(PeerOp::Lock, mode); }
+  Answer Unlock(uint16_t mode) { return Ask(PeerOp::Unlock, mode); }
+  Answer RecordLock(uint32_t record, uint16_t mode) {
+    return Ask(PeerOp::RecordLock, mode, record);
+  }
+  Answer Size() { return Ask(PeerOp::Size); }
+  Answer LastRegion() { return Ask(PeerOp::Info); }
+  Answer Append(const std::string& path, uint32_t count) {
+    return Ask(PeerOp::Append, 0, count, path);
+  }
+
+  // Ends the peer the hard way: the system closes its files.
+  void Kill();
+
+ private:
+  bool WriteAll(const void* data, unsigned long size);
+  bool ReadAll(void* data, unsigned long size);
+  void Wait();
+
+  void* process_ = nullptr;
+  int pid_ = -1;
+  void* to_ = nullptr;
+  void* from_ = nullptr;
+};
+
+}  // namespace kvtest
