@@ -2,6 +2,7 @@
 #include "platform/gdi/pens_brushes.h"
 
 #include <array>
+#include <cstdint>
 #include <new>
 
 #include "platform/gdi/bitmap_object.h"
@@ -23,12 +24,23 @@ HGDIOBJ Register(const Record& record) {
   return detail::RegisterGdiObject(std::move(object));
 }
 
+// A pen as Windows describes it back: the width's absolute value, and a
+// null pen 1 wide and black whatever it was made with (a metafile records
+// the description, so both systems must give the same).
+LOGPEN DescribePen(LOGPEN pen) {
+  if (pen.lopnStyle == PS_NULL) return LOGPEN{PS_NULL, POINT{1, 0}, 0};
+  const LONG width = pen.lopnWidth.x;
+  pen.lopnWidth.x = width == INT32_MIN ? INT32_MAX : (width < 0 ? -width : width);
+  pen.lopnWidth.y = 0;
+  return pen;
+}
+
 std::shared_ptr<detail::GdiObject> MakeStock(int which) {
   auto brush = [](COLORREF colour, UINT style = BS_SOLID) {
     return std::make_shared<detail::BrushObject>(LOGBRUSH{style, colour, 0});
   };
   auto pen = [](COLORREF colour, UINT style = PS_SOLID) {
-    return std::make_shared<detail::PenObject>(LOGPEN{style, POINT{0, 0}, colour});
+    return std::make_shared<detail::PenObject>(DescribePen(LOGPEN{style, POINT{0, 0}, colour}));
   };
   auto font = [](LONG height, LONG weight) {
     LOGFONTA description{};
@@ -109,10 +121,7 @@ HPEN CreatePenIndirect(const LOGPEN* pen) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
-  LOGPEN kept = *pen;
-  if (kept.lopnWidth.x < 0) kept.lopnWidth.x = 0;
-  kept.lopnWidth.y = 0;
-  return static_cast<HPEN>(Register<detail::PenObject>(kept));
+  return static_cast<HPEN>(Register<detail::PenObject>(DescribePen(*pen)));
 }
 
 HBRUSH CreateSolidBrush(COLORREF colour) {
@@ -125,7 +134,10 @@ HBRUSH CreateBrushIndirect(const LOGBRUSH* brush) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
-  return static_cast<HBRUSH>(Register<detail::BrushObject>(*brush));
+  // A null brush is described black with no hatch, as Windows gives it back.
+  const LOGBRUSH kept =
+      brush->lbStyle == BS_NULL ? LOGBRUSH{BS_NULL, 0, 0} : LOGBRUSH{BS_SOLID, brush->lbColor, 0};
+  return static_cast<HBRUSH>(Register<detail::BrushObject>(kept));
 }
 
 HGDIOBJ GetStockObject(int which) {
