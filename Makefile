@@ -13,11 +13,13 @@ JOBS        ?= 2
 FUZZ_SECONDS ?= 60
 DEB_BUILD   ?= build-deb
 TSAN_BUILD  ?= build-tsan
+WIN_BUILD   ?= build-windows
 PREFIX      ?= /usr/local
 
 CMAKE_FLAGS := -G Ninja -DKV_WERROR=ON
 
 .PHONY: deps build demo test test-sanitize test-tsan fuzz fuzz-build bench clean format install deb
+.PHONY: windows test-windows
 
 deps:
 	@bash scripts/install-deps.sh
@@ -68,8 +70,20 @@ install: build
 deb: deps
 	@bash scripts/make-deb.sh $(DEB_BUILD) $(JOBS)
 
+# The libraries as 32-bit Windows DLLs (mingw-w64), and their tests under
+# Wine (headless, one wineserver for the run). The tests that compare files
+# of both targets run the Linux build's writer too, so test-windows builds
+# that first.
+windows: deps
+	@cmake -S . -B $(WIN_BUILD) $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw32.cmake -DKV_LINUX_BUILD=$(abspath $(BUILD)) >/dev/null
+	@cmake --build $(WIN_BUILD) -j $(JOBS)
+
+test-windows: build windows
+	@bash scripts/run-wine-tests.sh $(WIN_BUILD) -j $(JOBS)
+
 format:
 	@git ls-files '*.h' '*.cpp' | xargs clang-format -i
 
 clean:
-	@rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(BENCH_BUILD) $(DEB_BUILD) $(TSAN_BUILD)
+	@rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(BENCH_BUILD) $(DEB_BUILD) $(TSAN_BUILD) $(WIN_BUILD)

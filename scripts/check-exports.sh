@@ -5,8 +5,7 @@ set -euo pipefail
 library=${1:?shared library}
 header=${2:?public header}
 
-declared=$(grep -oE 'KV_API[^;(]*KV_CALL[[:space:]]+[A-Za-z_][A-Za-z0-9_]*' "$header" |
-           awk '{print $NF}' | sort -u)
+declared=$(bash "$(dirname "$0")/declared-exports.sh" "$header")
 exported=$(nm -D --defined-only "$library" | awk '$2 ~ /^[TW]$/ {print $3}' | sort -u)
 
 missing=$(comm -23 <(echo "$declared") <(echo "$exported"))

@@ -9,6 +9,9 @@
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 
+# The Windows build's Wine is an i386 package (scripts/packages/windows.txt).
+bash "$here/enable-i386.sh"
+
 packages=()
 for list in "$here"/packages/*.txt; do
   while read -r line; do

@@ -2,7 +2,9 @@
 #pragma once
 
 #if defined(_WIN32)
-#define KV_EXPORT __declspec(dllexport)
+// Each DLL names its exports in its own .def file: dllexport would add the
+// decorated names (_NAME@N) of the standard convention beside the plain ones.
+#define KV_EXPORT
 #define KV_CALL __stdcall
 #else
 #define KV_EXPORT __attribute__((visibility("default")))

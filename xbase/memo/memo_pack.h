@@ -62,8 +62,9 @@ struct MemoPackLayout {
   // The open mode that reopens the memo file (without the shared bit) and
   // the calls that open and close its handles.
   uint16_t reopenMode;
-  XBSTATUS (*open)(XBHANDLE* handle, const char* path, uint16_t mode);
-  XBSTATUS (*close)(XBHANDLE handle);
+  // (the exported calls themselves, so of their calling convention)
+  XBSTATUS(KV_CALL* open)(XBHANDLE* handle, const char* path, uint16_t mode);
+  XBSTATUS(KV_CALL* close)(XBHANDLE handle);
 };
 
 // Packs the memo file of `*memoHandle` for the data file of `dataHandle`.

@@ -1,0 +1,14 @@
+# The platform layer of the 32-bit Windows build: the sources of every
+# win32/ folder (thin calls of the system's functions) and the portable
+# sources that both targets share. It is a static library there, linked into
+# each DLL: the process-wide handle spaces are the system's own, so nothing
+# needs one copy of the layer, and a DLL then imports only system DLLs.
+file(GLOB_RECURSE KVPLATFORM_WIN32_SOURCES CONFIGURE_DEPENDS
+  ${CMAKE_CURRENT_SOURCE_DIR}/*/win32/*.cpp)
+set(KVPLATFORM_PORTABLE_SOURCES
+  ${CMAKE_CURRENT_SOURCE_DIR}/kernel/code_page.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/kernel/fault.cpp
+  # Message boxes go to the host's hook on both targets (a box of the system
+  # would wait for a click no test can give).
+  ${CMAKE_CURRENT_SOURCE_DIR}/ui/message_box.cpp)
+add_library(kvplatform STATIC ${KVPLATFORM_WIN32_SOURCES} ${KVPLATFORM_PORTABLE_SOURCES})
