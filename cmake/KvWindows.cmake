@@ -11,7 +11,10 @@ endfunction()
 
 add_subdirectory(platform)
 add_subdirectory(xbase)
+add_subdirectory(chart)
+add_subdirectory(image)
 
 if(KV_TESTS)
   add_subdirectory(tests/windows)
+  add_subdirectory(tests/windows_gui)
 endif()

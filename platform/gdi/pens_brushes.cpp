@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <new>
 
 #include "platform/gdi/bitmap_object.h"
@@ -42,11 +43,16 @@ std::shared_ptr<detail::GdiObject> MakeStock(int which) {
   auto pen = [](COLORREF colour, UINT style = PS_SOLID) {
     return std::make_shared<detail::PenObject>(DescribePen(LOGPEN{style, POINT{0, 0}, colour}));
   };
-  auto font = [](LONG height, LONG weight) {
+  // The stock fonts are described as Windows describes them (a metafile
+  // that selects one records the description); they are drawn with the
+  // sans-serif face that stands in for Arial.
+  auto font = [](LONG height, LONG width, LONG weight, const char* face) {
     LOGFONTA description{};
     description.lfHeight = height;
+    description.lfWidth = width;
     description.lfWeight = weight;
-    std::memcpy(description.lfFaceName, "Arial", 6);
+    description.lfPitchAndFamily = 0x22;  // variable pitch, Swiss family
+    std::memcpy(description.lfFaceName, face, std::strlen(face) + 1);
     return detail::MakeFontObject(description);
   };
   switch (which) {
@@ -69,9 +75,9 @@ std::shared_ptr<detail::GdiObject> MakeStock(int which) {
     case NULL_PEN:
       return pen(0, PS_NULL);
     case SYSTEM_FONT:
-      return font(16, FW_BOLD);
+      return font(16, 7, FW_BOLD, "System");
     case DEFAULT_GUI_FONT:
-      return font(-11, FW_NORMAL);
+      return font(-11, 0, FW_NORMAL, "MS Shell Dlg");
     case detail::kStockBitmap:
       return std::make_shared<detail::BitmapObject>(
           cairo_image_surface_create(CAIRO_FORMAT_RGB24, 1, 1));

@@ -80,6 +80,33 @@ TEST(GdiDescriptions, StockPensAndBrushes) {
   EXPECT_EQ(PenOf(GetStockObject(BLACK_PEN)).lopnStyle, PS_SOLID);
 }
 
+TEST(GdiDescriptions, StockFonts) {
+  struct Stock {
+    int which;
+    LONG height, width, weight;
+    const char* face;
+  };
+  for (const Stock& s : {Stock{SYSTEM_FONT, 16, 7, FW_BOLD, "System"},
+                         Stock{DEFAULT_GUI_FONT, -11, 0, FW_NORMAL, "MS Shell Dlg"}}) {
+    LOGFONTA font{};
+    ASSERT_EQ(GetObjectA(GetStockObject(s.which), sizeof font, &font),
+              static_cast<int>(sizeof(LOGFONTA)));
+    EXPECT_EQ(font.lfHeight, s.height) << s.face;
+    EXPECT_EQ(font.lfWidth, s.width) << s.face;
+    EXPECT_EQ(font.lfWeight, s.weight) << s.face;
+    EXPECT_EQ(font.lfEscapement, 0) << s.face;
+    EXPECT_EQ(font.lfItalic | font.lfUnderline | font.lfStrikeOut | font.lfCharSet, 0) << s.face;
+    EXPECT_EQ(font.lfPitchAndFamily, 0x22) << s.face;
+    EXPECT_STREQ(font.lfFaceName, s.face);
+  }
+  // A font's description is cut to a short buffer.
+  LOGFONTA head{};
+  EXPECT_EQ(GetObjectA(GetStockObject(SYSTEM_FONT), 8, &head), 8);
+  EXPECT_EQ(head.lfHeight, 16);
+  EXPECT_EQ(head.lfWidth, 7);
+  EXPECT_EQ(head.lfWeight, 0);
+}
+
 TEST(GdiDescriptions, NullBrushesAreBlackWithoutHatch) {
   const LOGBRUSH made{BS_NULL, RGB(1, 1, 1), 7};
   HBRUSH brush = CreateBrushIndirect(&made);

@@ -6,6 +6,9 @@
 //
 //   kvwrite_samples <folder>
 //
+// The libraries are loaded as the host loads them (LoadLibraryA, then each
+// function's address from GetProcAddress under its exported name).
+//
 // The chart has no texts: text is measured with the system's fonts, which
 // differ between systems, and a measured layout is not the system-neutral
 // part the comparison is about.
@@ -22,8 +25,44 @@
 #include "platform/gdi/metafile.h"
 #include "platform/gdi/pens_brushes.h"
 #include "platform/kernel/memory.h"
+#include "platform/kernel/system.h"
 
 namespace {
+
+// The exports the program calls, looked up by their plain names.
+struct Exports {
+  decltype(&DLL_bCommande) command = nullptr;
+  KvLanguageFunction create = nullptr;
+  KvLanguageFunction legend = nullptr;
+  KvLanguageFunction addData = nullptr;
+  KvLanguageFunction destinationFile = nullptr;
+  KvLanguageFunction draw = nullptr;
+  decltype(&IMG_bConvert) convert = nullptr;
+};
+Exports exports;
+
+template <typename Function>
+bool Find(kvp::HMODULE module, const char* name, Function& function) {
+  function = reinterpret_cast<Function>(kvp::GetProcAddress(module, name));
+  if (function == nullptr) std::fprintf(stderr, "%s is not exported\n", name);
+  return function != nullptr;
+}
+
+bool LoadLibraries() {
+  kvp::HMODULE chart = kvp::LoadLibraryA("kvchart.DLL");
+  kvp::HMODULE image = kvp::LoadLibraryA("kvimage.DLL");
+  if (chart == nullptr || image == nullptr) {
+    std::fprintf(stderr, "kvchart or kvimage cannot be loaded\n");
+    return false;
+  }
+  return Find(chart, "DLL_bCommande", exports.command) &&
+         Find(chart, "GRAPH_bGrCree", exports.create) &&
+         Find(chart, "GRAPH_bGrLegende", exports.legend) &&
+         Find(chart, "GRAPH_bGrAjouteDonnee", exports.addData) &&
+         Find(chart, "GRAPH_bGrDestinationFichier", exports.destinationFile) &&
+         Find(chart, "GRAPH_bGrDessine", exports.draw) &&
+         Find(image, "IMG_bConvert", exports.convert);
+}
 
 bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
   FILE* out = std::fopen(path.c_str(), "wb");
@@ -90,7 +129,7 @@ bool CallChart(KvLanguageFunction function, void* instance, std::vector<void*> a
   call.arguments = arguments.data();
   call.instance = instance;
   const bool done = function(&call) == 1;
-  DLL_bCommande(9, 0, &call.error);
+  exports.command(9, 0, &call.error);
   return done;
 }
 
@@ -98,7 +137,7 @@ bool CallChart(KvLanguageFunction function, void* instance, std::vector<void*> a
 // without titles, labels or legend.
 bool DrawChartMetafiles(const std::string& folder) {
   void* instance = nullptr;
-  if (DLL_bCommande(1, 0, &instance) != 1) return false;
+  if (exports.command(1, 0, &instance) != 1) return false;
   bool done = true;
   struct Chart {
     const char* name;
@@ -110,23 +149,23 @@ bool DrawChartMetafiles(const std::string& folder) {
     char name[16];
     std::snprintf(name, sizeof name, "%s", chart.name);
     int32_t type = chart.type;
-    done = done && CallChart(GRAPH_bGrCree, instance, {name, &type});
+    done = done && CallChart(exports.create, instance, {name, &type});
     int32_t none = 0;
-    done = done && CallChart(GRAPH_bGrLegende, instance, {name, &none});
+    done = done && CallChart(exports.legend, instance, {name, &none});
     for (int32_t series = 1; series <= 2; ++series) {
       for (double value : {12.5, 40.0, 27.25, 8.0}) {
         double v = value * series;
         int32_t s = series;
-        done = done && CallChart(GRAPH_bGrAjouteDonnee, instance, {name, &s, &v});
+        done = done && CallChart(exports.addData, instance, {name, &s, &v});
       }
     }
     std::string path = folder + "/" + chart.file;
     std::vector<char> file(path.begin(), path.end());
     file.push_back('\0');
-    done = done && CallChart(GRAPH_bGrDestinationFichier, instance, {name, file.data()});
-    done = done && CallChart(GRAPH_bGrDessine, instance, {name});
+    done = done && CallChart(exports.destinationFile, instance, {name, file.data()});
+    done = done && CallChart(exports.draw, instance, {name});
   }
-  DLL_bCommande(2, reinterpret_cast<uintptr_t>(instance), nullptr);
+  exports.command(2, reinterpret_cast<uintptr_t>(instance), nullptr);
   return done;
 }
 
@@ -165,8 +204,8 @@ bool WriteImages(const std::string& folder) {
   if (bitmap == 0) return false;
   const std::string gif = folder + "/image.gif";
   const std::string jpeg = folder + "/image.jpg";
-  const bool done = IMG_bConvert(bitmap, gif.c_str(), kImageWriteGif, 64) == 1 &&
-                    IMG_bConvert(bitmap, jpeg.c_str(), kImageWriteJpeg, 85) == 1;
+  const bool done = exports.convert(bitmap, gif.c_str(), kImageWriteGif, 64) == 1 &&
+                    exports.convert(bitmap, jpeg.c_str(), kImageWriteJpeg, 85) == 1;
   kvp::GlobalFree(bitmap);
   return done;
 }
@@ -179,6 +218,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::string folder = argv[1];
+  if (!LoadLibraries()) return 1;
   int failures = 0;
   if (!RecordPlatformMetafile(folder + "/platform.wmf")) {
     std::fprintf(stderr, "platform metafile not written\n");
