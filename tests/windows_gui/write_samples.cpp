@@ -9,9 +9,11 @@
 // The libraries are loaded as the host loads them (LoadLibraryA, then each
 // function's address from GetProcAddress under its exported name).
 //
-// The chart has no texts: text is measured with the system's fonts, which
-// differ between systems, and a measured layout is not the system-neutral
-// part the comparison is about.
+// The charts have no title, labels or legend: their layout follows text
+// measured with the system's fonts, which may differ between systems, and is
+// not the system-neutral part the comparison is about. (The column chart's
+// axis numbers are measured too; the fonts Wine takes for Arial measure as
+// ours do, so they are compared as well.)
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
