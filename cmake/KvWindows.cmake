@@ -11,9 +11,12 @@ endfunction()
 
 add_subdirectory(platform)
 add_subdirectory(xbase)
+add_subdirectory(chart)
+add_subdirectory(image)
 
 if(KV_TESTS)
   # The independent index readers the engine's tests check every index with.
   add_subdirectory(host/index_check)
   add_subdirectory(tests/windows)
+  add_subdirectory(tests/windows_gui)
 endif()

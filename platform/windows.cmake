@@ -10,5 +10,11 @@ set(KVPLATFORM_PORTABLE_SOURCES
   ${CMAKE_CURRENT_SOURCE_DIR}/kernel/fault.cpp
   # Message boxes go to the host's hook on both targets (a box of the system
   # would wait for a click no test can give).
-  ${CMAKE_CURRENT_SOURCE_DIR}/ui/message_box.cpp)
+  ${CMAKE_CURRENT_SOURCE_DIR}/ui/message_box.cpp
+  # The font and print dialogs behind their hooks (the system's dialogs are
+  # the default hooks there), and the metafile recorder with the state every
+  # context shares: its files must have the same bytes on both targets.
+  ${CMAKE_CURRENT_SOURCE_DIR}/ui/dialogs.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/gdi/metafile_dc.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/gdi/dc_object.cpp)
 add_library(kvplatform STATIC ${KVPLATFORM_WIN32_SOURCES} ${KVPLATFORM_PORTABLE_SOURCES})

@@ -128,7 +128,7 @@ void PaintBar(HWND window, unsigned percent) {
   ReleaseDC(window, dc);
 }
 
-LRESULT WaitProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT KVP_CALLBACK WaitProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_PAINT: {
       PAINTSTRUCT paint{};
@@ -149,7 +149,7 @@ LRESULT WaitProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 
 // The button's own procedure, watched for the left button's release
 // inside it: a press inside and a release outside does not cancel.
-LRESULT CancelProcedure(HWND button, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT KVP_CALLBACK CancelProcedure(HWND button, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_LBUTTONUP) {
     RECT client{};
     GetClientRect(button, &client);

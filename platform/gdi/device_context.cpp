@@ -15,42 +15,6 @@ namespace kvp {
 
 namespace detail {
 
-DeviceContext::DeviceContext(DWORD type) : type_(type) {
-  pen = Selection{GetStockObject(BLACK_PEN), LookUpGdiObject(GetStockObject(BLACK_PEN))};
-  brush = Selection{GetStockObject(WHITE_BRUSH), LookUpGdiObject(GetStockObject(WHITE_BRUSH))};
-  font = Selection{GetStockObject(SYSTEM_FONT), LookUpGdiObject(GetStockObject(SYSTEM_FONT))};
-}
-
-HGDIOBJ DeviceContext::Select(HGDIOBJ handle, std::shared_ptr<GdiObject> object) {
-  Selection* slot = nullptr;
-  switch (object->Type()) {
-    case OBJ_PEN:
-      slot = &pen;
-      break;
-    case OBJ_BRUSH:
-      slot = &brush;
-      break;
-    case OBJ_FONT:
-      slot = &font;
-      break;
-    default:
-      return nullptr;
-  }
-  const HGDIOBJ previous = slot->handle;
-  *slot = Selection{handle, std::move(object)};
-  return previous;
-}
-
-std::shared_ptr<DeviceContext> LookUpDC(HDC dc) {
-  auto found = std::dynamic_pointer_cast<DeviceContext>(LookUpGdiObject(dc));
-  if (!found) SetLastError(ERROR_INVALID_HANDLE);
-  return found;
-}
-
-HDC RegisterDC(std::shared_ptr<DeviceContext> dc) {
-  return static_cast<HDC>(RegisterGdiObject(std::move(dc)));
-}
-
 BitmapObject::BitmapObject(cairo_surface_t* surface) : surface_(surface) {
   record_.bmWidth = cairo_image_surface_get_width(surface);
   record_.bmHeight = cairo_image_surface_get_height(surface);

@@ -117,6 +117,9 @@ int GetObjectA(HGDIOBJ object, int bytes, void* buffer) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
   }
+  // Windows copies no part of a pen's description: too small a buffer
+  // gives nothing (brushes and fonts are cut to the buffer).
+  if (found->Type() == OBJ_PEN && bytes < size) return 0;
   const int copied = bytes < size ? bytes : size;
   std::memcpy(buffer, found->Record(), static_cast<size_t>(copied));
   return copied;

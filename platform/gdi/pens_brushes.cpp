@@ -2,6 +2,8 @@
 #include "platform/gdi/pens_brushes.h"
 
 #include <array>
+#include <cstdint>
+#include <cstring>
 #include <new>
 
 #include "platform/gdi/bitmap_object.h"
@@ -23,18 +25,34 @@ HGDIOBJ Register(const Record& record) {
   return detail::RegisterGdiObject(std::move(object));
 }
 
+// A pen as Windows describes it back: the width's absolute value, and a
+// null pen 1 wide and black whatever it was made with (a metafile records
+// the description, so both systems must give the same).
+LOGPEN DescribePen(LOGPEN pen) {
+  if (pen.lopnStyle == PS_NULL) return LOGPEN{PS_NULL, POINT{1, 0}, 0};
+  const LONG width = pen.lopnWidth.x;
+  pen.lopnWidth.x = width == INT32_MIN ? INT32_MAX : (width < 0 ? -width : width);
+  pen.lopnWidth.y = 0;
+  return pen;
+}
+
 std::shared_ptr<detail::GdiObject> MakeStock(int which) {
   auto brush = [](COLORREF colour, UINT style = BS_SOLID) {
     return std::make_shared<detail::BrushObject>(LOGBRUSH{style, colour, 0});
   };
   auto pen = [](COLORREF colour, UINT style = PS_SOLID) {
-    return std::make_shared<detail::PenObject>(LOGPEN{style, POINT{0, 0}, colour});
+    return std::make_shared<detail::PenObject>(DescribePen(LOGPEN{style, POINT{0, 0}, colour}));
   };
-  auto font = [](LONG height, LONG weight) {
+  // The stock fonts are described as Windows describes them (a metafile
+  // that selects one records the description); they are drawn with the
+  // sans-serif face that stands in for Arial.
+  auto font = [](LONG height, LONG width, LONG weight, const char* face) {
     LOGFONTA description{};
     description.lfHeight = height;
+    description.lfWidth = width;
     description.lfWeight = weight;
-    std::memcpy(description.lfFaceName, "Arial", 6);
+    description.lfPitchAndFamily = 0x22;  // variable pitch, Swiss family
+    std::memcpy(description.lfFaceName, face, std::strlen(face) + 1);
     return detail::MakeFontObject(description);
   };
   switch (which) {
@@ -57,9 +75,9 @@ std::shared_ptr<detail::GdiObject> MakeStock(int which) {
     case NULL_PEN:
       return pen(0, PS_NULL);
     case SYSTEM_FONT:
-      return font(16, FW_BOLD);
+      return font(16, 7, FW_BOLD, "System");
     case DEFAULT_GUI_FONT:
-      return font(-11, FW_NORMAL);
+      return font(-11, 0, FW_NORMAL, "MS Shell Dlg");
     case detail::kStockBitmap:
       return std::make_shared<detail::BitmapObject>(
           cairo_image_surface_create(CAIRO_FORMAT_RGB24, 1, 1));
@@ -109,10 +127,7 @@ HPEN CreatePenIndirect(const LOGPEN* pen) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
-  LOGPEN kept = *pen;
-  if (kept.lopnWidth.x < 0) kept.lopnWidth.x = 0;
-  kept.lopnWidth.y = 0;
-  return static_cast<HPEN>(Register<detail::PenObject>(kept));
+  return static_cast<HPEN>(Register<detail::PenObject>(DescribePen(*pen)));
 }
 
 HBRUSH CreateSolidBrush(COLORREF colour) {
@@ -125,7 +140,10 @@ HBRUSH CreateBrushIndirect(const LOGBRUSH* brush) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
-  return static_cast<HBRUSH>(Register<detail::BrushObject>(*brush));
+  // A null brush is described black with no hatch, as Windows gives it back.
+  const LOGBRUSH kept =
+      brush->lbStyle == BS_NULL ? LOGBRUSH{BS_NULL, 0, 0} : LOGBRUSH{BS_SOLID, brush->lbColor, 0};
+  return static_cast<HBRUSH>(Register<detail::BrushObject>(kept));
 }
 
 HGDIOBJ GetStockObject(int which) {

@@ -52,7 +52,8 @@ double CellPerEm(const std::string& family, cairo_font_slant_t slant, cairo_font
 
 std::string MappedFamily(const char* face) {
   if (face == nullptr || face[0] == '\0') return "Liberation Sans";
-  if (SameName(face, "Arial") || SameName(face, "Helvetica") || SameName(face, "MS Sans Serif"))
+  if (SameName(face, "Arial") || SameName(face, "Helvetica") || SameName(face, "MS Sans Serif") ||
+      SameName(face, "System") || SameName(face, "MS Shell Dlg"))
     return "Liberation Sans";
   if (SameName(face, "Times New Roman") || SameName(face, "Times")) return "Liberation Serif";
   if (SameName(face, "Courier New") || SameName(face, "Courier")) return "Liberation Mono";

@@ -23,8 +23,12 @@ struct HCURSOR__;
 using HCURSOR = HCURSOR__*;
 using HICON = HCURSOR;
 
-using WNDPROC = LRESULT (*)(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-using TIMERPROC = void (*)(HWND window, UINT message, uintptr_t id, DWORD time);
+// Window and timer procedures are called by the system on Windows, with its
+// standard convention (the callee removes the arguments); elsewhere the
+// convention is the libraries' own.
+#define KVP_CALLBACK KV_CALL
+using WNDPROC = LRESULT(KVP_CALLBACK*)(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+using TIMERPROC = void(KVP_CALLBACK*)(HWND window, UINT message, uintptr_t id, DWORD time);
 
 struct MSG {
   HWND hwnd;

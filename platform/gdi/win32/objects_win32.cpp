@@ -1,0 +1,64 @@
+// Pens, brushes, fonts and stock objects on Windows: the system's own. The
+// metafile recorder reads their descriptions back from the system when they
+// are selected into a recording (system_handles.cpp).
+#include "platform/gdi/fonts.h"
+#include "platform/gdi/pens_brushes.h"
+#include "platform/gdi/win32/gdi32.h"
+#include "platform/gdi/win32/own_objects.h"
+
+namespace kvp {
+
+HPEN CreatePen(int style, int width, COLORREF colour) {
+  return win32::CreatePen(style, width, colour);
+}
+
+HPEN CreatePenIndirect(const LOGPEN* pen) {
+  return win32::CreatePenIndirect(pen);
+}
+
+HBRUSH CreateSolidBrush(COLORREF colour) {
+  return win32::CreateSolidBrush(colour);
+}
+
+HBRUSH CreateBrushIndirect(const LOGBRUSH* brush) {
+  return win32::CreateBrushIndirect(brush);
+}
+
+HGDIOBJ GetStockObject(int which) {
+  return win32::GetStockObject(which);
+}
+
+HFONT CreateFontIndirectA(const LOGFONTA* font) {
+  return win32::CreateFontIndirectA(font);
+}
+
+HFONT CreateFontA(int height, int width, int escapement, int orientation, int weight, DWORD italic,
+                  DWORD underline, DWORD strikeOut, DWORD charSet, DWORD outPrecision,
+                  DWORD clipPrecision, DWORD quality, DWORD pitchAndFamily, const char* faceName) {
+  return win32::CreateFontA(height, width, escapement, orientation, weight, italic, underline,
+                            strikeOut, charSet, outPrecision, clipPrecision, quality,
+                            pitchAndFamily, faceName);
+}
+
+BOOL DeleteObject(HGDIOBJ object) {
+  // Recordings and metafiles have calls of their own to end them.
+  if (detail::FindOwnObject(object)) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE_;
+  }
+  // A recording that holds the object in its table records the deletion.
+  detail::ForgetObjectInMetafiles(object);
+  return win32::DeleteObject(object);
+}
+
+int GetObjectA(HGDIOBJ object, int bytes, void* buffer) {
+  if (detail::FindOwnObject(object)) return 0;  // no description, as on the other systems
+  return win32::GetObjectA(object, bytes, buffer);
+}
+
+DWORD GetObjectType(HGDIOBJ object) {
+  if (auto own = detail::FindOwnObject(object)) return own->Type();
+  return win32::GetObjectType(object);
+}
+
+}  // namespace kvp
