@@ -11,6 +11,8 @@ set(KVPLATFORM_PORTABLE_SOURCES
   # Message boxes go to the host's hook on both targets (a box of the system
   # would wait for a click no test can give).
   ${CMAKE_CURRENT_SOURCE_DIR}/ui/message_box.cpp
+  # What a box or dialog no hook answers gets (ui/win32/backend_win32.cpp).
+  ${CMAKE_CURRENT_SOURCE_DIR}/ui/headless_backend.cpp
   # The font and print dialogs behind their hooks (the system's dialogs are
   # the default hooks there), and the metafile recorder with the state every
   # context shares: its files must have the same bytes on both targets.

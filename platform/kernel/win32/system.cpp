@@ -56,4 +56,11 @@ DWORD MapModuleName(const char* windowsName, char* buffer, DWORD size) {
   return static_cast<DWORD>(length);
 }
 
+// Windows has no fork: no handler ever runs, and there is nothing to stop.
+BOOL CallInForkedChild(void (*handler)()) {
+  return handler != nullptr ? TRUE_ : FALSE_;
+}
+
+void StopCallingInForkedChild(void (*)()) {}
+
 }  // namespace kvp
