@@ -19,6 +19,26 @@
 
 namespace kv::xb::index {
 
+// The measures of a B+-tree page that splits in two (tree_insert.h).
+struct PageShape {
+  unsigned header;
+  unsigned entrySize;
+  unsigned keyOffset;
+  size_t keyLength;
+  int capacity;
+  unsigned Offset(int i) const { return header + static_cast<unsigned>(i) * entrySize; }
+};
+
+// The entry going into a page on insertion: a leaf's key and record number,
+// or the separator of a split with the pages on its left and right.
+template <size_t KeyBytes>
+struct SplitItem {
+  uint8_t key[KeyBytes];
+  uint32_t record;
+  uint32_t left;
+  uint32_t right;
+};
+
 template <class Tree, class Layout>
 class TreeWalks {
  public:
@@ -45,6 +65,19 @@ class TreeWalks {
   // After a deletion: while the root is an interior page without keys, its
   // only child becomes the root and the old root is released.
   XBSTATUS CollapseRoot(XBSTATUS (Tree::*release)(uint32_t page));
+
+  // Adds `entry` in a B+-tree whose pages split in two when full
+  // (tree_insert.h; the tree's hooks are listed there).
+  template <class Page, class Key>
+  XBSTATUS InsertEntry(const Key& entry);
+
+ private:
+  template <class Page, class Item>
+  void InsertInto(Page& page, bool leaf, int at, const Item& item);
+  template <class Page, class Item>
+  XBSTATUS Split(Page& page, uint32_t pageNo, bool leaf, int at, Item* item);
+  template <class Page, class Item>
+  XBSTATUS NewRoot(const Item& item);
 
  private:
   Tree& Self() { return static_cast<Tree&>(*this); }

@@ -84,17 +84,18 @@ class Tree : public index::TreeWalks<Tree, MdxLayout> {
   MdxLayout MakeLayout();
   TagTree& WalkBlock() { return t_; }
 
-  struct Item {
-    uint8_t key[kMaxKeyLength + 12];
-    uint32_t pointer;  // record number in a leaf, left child above
-    uint32_t right;
-  };
+  using Item = index::SplitItem<kMaxKeyLength + 12>;
 
   int Compare(const SearchKey& key, const uint8_t* entryKey) const;
 
-  void InsertInto(Node& node, bool leaf, int at, const Item& item) const;
-  XBSTATUS Split(Node& node, uint32_t blockNo, bool leaf, int at, Item* item);
-  XBSTATUS NewRoot(const Item& item);
+  // The hooks of TreeWalks::InsertEntry (tree_insert.h).
+  static int PageCount(const Node& node) { return CountOf(node); }
+  bool PageLeaf(const Node& node) const { return IsLeaf(t_, node); }
+  // The level of the search's position is a leaf, every other one not.
+  static bool Misplaced(bool leaf, bool leafLevel, int) { return leaf != leafLevel; }
+  index::PageShape Shape() const;
+  void PutEntry(uint8_t* entry, bool leaf, const Item& item) const;
+  XBSTATUS NewPage(uint32_t* page);
 
   XBSTATUS UpdateBound(int leafLevel, const Node& leaf);
   XBSTATUS Rebalance(int level);

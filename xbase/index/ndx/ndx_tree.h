@@ -49,18 +49,19 @@ class Tree : public index::TreeWalks<Tree, NdxLayout> {
   NdxLayout MakeLayout();
   NdxIndex& WalkBlock() { return ix_; }
 
-  struct Item {
-    uint8_t key[kMaxKeyLength + 8];
-    uint32_t record;
-    uint32_t left;
-    uint32_t right;
-  };
+  using Item = index::SplitItem<kMaxKeyLength + 8>;
 
   int Compare(const SearchKey& key, const uint8_t* entryKey) const;
 
-  void InsertInto(Page& page, int at, const Item& item) const;
-  XBSTATUS Split(Page& page, uint32_t pageNo, int at, Item* item);
-  XBSTATUS NewRoot(const Item& item);
+  // The hooks of TreeWalks::InsertEntry (tree_insert.h).
+  static int PageCount(const Page& page) { return NdxIndex::Count(page); }
+  bool PageLeaf(const Page& page) const { return ix_.IsLeaf(page); }
+  static bool Misplaced(bool leaf, bool leafLevel, int count) {
+    return leafLevel && !leaf && count > 0;
+  }
+  index::PageShape Shape() const;
+  void PutEntry(uint8_t* entry, bool leaf, const Item& item) const;
+  XBSTATUS NewPage(uint32_t* page);
 
   XBSTATUS UpdateBound(int leafLevel, const Page& leaf);
   XBSTATUS Rebalance(int level);
