@@ -82,7 +82,6 @@ bool AppendRaw(const char* path, uint32_t count) {
 }  // namespace
 
 int main() {
-  using kvtest::PeerOp;
   gIn = GetStdHandle(STD_INPUT_HANDLE);
   gOut = GetStdHandle(STD_OUTPUT_HANDLE);
   if (XBDINIT(100, 4) != 0) return 2;
@@ -90,39 +89,9 @@ int main() {
   kvtest::PeerRequest q;
   while (ReadAll(&q, sizeof q)) {
     kvtest::PeerReply a;
-    XBESCODE(0);
-    switch (q.op) {
-      case PeerOp::Open:
-        a.status = XBDDOPENX(&h, q.path, q.mode);
-        break;
-      case PeerOp::Close:
-        a.status = XBDDCLOSE(h);
-        break;
-      case PeerOp::Lock:
-        a.status = XBDDLOCK(h, q.mode, &a.lockStatus);
-        break;
-      case PeerOp::Unlock:
-        a.status = XBDDUNLOCK(h, q.mode, &a.lockStatus);
-        break;
-      case PeerOp::RecordLock:
-        a.status = XBDDRLOCK(h, q.record, q.mode, &a.lockStatus);
-        break;
-      case PeerOp::Size:
-        a.status = XBDDSIZE(h, &a.value);
-        break;
-      case PeerOp::Info: {
-        XBFILEINFO info{};
-        a.status = XBDDINFO(h, &info);
-        a.value = info.lockOffset;
-        break;
-      }
-      case PeerOp::Append:
-        a.status = AppendRaw(q.path, q.record) ? 0 : -1;
-        break;
-      case PeerOp::Quit:
-        XBDTERM();
-        WriteAll(&a, sizeof a);
-        return 0;
+    if (!kvtest::ServePeerRequest(q, h, a, AppendRaw)) {
+      WriteAll(&a, sizeof a);
+      return 0;
     }
     if (!WriteAll(&a, sizeof a)) break;
   }

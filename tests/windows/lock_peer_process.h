@@ -11,7 +11,7 @@
 
 namespace kvtest {
 
-class Peer {
+class Peer : public PeerCalls<Peer> {
  public:
   Peer();
   ~Peer();
@@ -21,25 +21,7 @@ class Peer {
   bool started() const { return process_ != nullptr; }
   int pid() const { return pid_; }
 
-  struct Answer {
-    bool ok = false;  // the peer answered
-    PeerReply reply;
-  };
-
   Answer Ask(PeerOp op, uint16_t mode = 0, uint32_t record = 0, const std::string& path = "");
-
-  Answer Open(const std::string& path, uint16_t mode) { return Ask(PeerOp::Open, mode, 0, path); }
-  Answer Close() { return Ask(PeerOp::Close); }
-  Answer Lock(uint16_t mode) { return Ask(PeerOp::Lock, mode); }
-  Answer Unlock(uint16_t mode) { return Ask(PeerOp::Unlock, mode); }
-  Answer RecordLock(uint32_t record, uint16_t mode) {
-    return Ask(PeerOp::RecordLock, mode, record);
-  }
-  Answer Size() { return Ask(PeerOp::Size); }
-  Answer LastRegion() { return Ask(PeerOp::Info); }
-  Answer Append(const std::string& path, uint32_t count) {
-    return Ask(PeerOp::Append, 0, count, path);
-  }
 
   // Ends the peer the hard way: the system closes its files.
   void Kill();

@@ -45,6 +45,76 @@ struct PeerReply {
   uint32_t value = 0;
 };
 
+// A peer's calls, each one request and its reply, on both systems: `Self`
+// sends a request and reads the reply in its Ask.
+template <typename Self>
+class PeerCalls {
+ public:
+  struct Answer {
+    bool ok = false;  // the peer answered
+    PeerReply reply;
+  };
+
+  Answer Open(const std::string& path, uint16_t mode) { return Send(PeerOp::Open, mode, 0, path); }
+  Answer Close() { return Send(PeerOp::Close); }
+  Answer Lock(uint16_t mode) { return Send(PeerOp::Lock, mode); }
+  Answer Unlock(uint16_t mode) { return Send(PeerOp::Unlock, mode); }
+  Answer RecordLock(uint32_t record, uint16_t mode) {
+    return Send(PeerOp::RecordLock, mode, record);
+  }
+  Answer Size() { return Send(PeerOp::Size); }
+  Answer LastRegion() { return Send(PeerOp::Info); }
+  Answer Append(const std::string& path, uint32_t count) {
+    return Send(PeerOp::Append, 0, count, path);
+  }
+
+ private:
+  Answer Send(PeerOp op, uint16_t mode = 0, uint32_t record = 0, const std::string& path = "") {
+    return static_cast<Self*>(this)->Ask(op, mode, record, path);
+  }
+};
+
+// Carries out one request in the peer, on its one handle; `append` adds raw
+// records the way the peer's system writes a file. False after Quit, whose
+// reply the caller still sends before it ends.
+template <typename AppendRecords>
+bool ServePeerRequest(const PeerRequest& q, XBHANDLE& h, PeerReply& a, AppendRecords append) {
+  XBESCODE(0);
+  switch (q.op) {
+    case PeerOp::Open:
+      a.status = XBDDOPENX(&h, q.path, q.mode);
+      break;
+    case PeerOp::Close:
+      a.status = XBDDCLOSE(h);
+      break;
+    case PeerOp::Lock:
+      a.status = XBDDLOCK(h, q.mode, &a.lockStatus);
+      break;
+    case PeerOp::Unlock:
+      a.status = XBDDUNLOCK(h, q.mode, &a.lockStatus);
+      break;
+    case PeerOp::RecordLock:
+      a.status = XBDDRLOCK(h, q.record, q.mode, &a.lockStatus);
+      break;
+    case PeerOp::Size:
+      a.status = XBDDSIZE(h, &a.value);
+      break;
+    case PeerOp::Info: {
+      XBFILEINFO info{};
+      a.status = XBDDINFO(h, &info);
+      a.value = info.lockOffset;
+      break;
+    }
+    case PeerOp::Append:
+      a.status = append(q.path, q.record) ? 0 : -1;
+      break;
+    case PeerOp::Quit:
+      XBDTERM();
+      return false;
+  }
+  return true;
+}
+
 }  // namespace kvtest
 
 #ifdef _WIN32
@@ -87,7 +157,7 @@ inline bool AppendRaw(const std::string& path, uint32_t count) {
   return ok;
 }
 
-class Peer {
+class Peer : public PeerCalls<Peer> {
  public:
   Peer() {
     int requests[2];
@@ -117,11 +187,6 @@ class Peer {
   bool started() const { return pid_ > 0; }
   pid_t pid() const { return pid_; }
 
-  struct Answer {
-    bool ok = false;  // the peer answered
-    PeerReply reply;
-  };
-
   Answer Ask(PeerOp op, uint16_t mode = 0, uint32_t record = 0, const std::string& path = "") {
     PeerRequest request;
     request.op = op;
@@ -132,19 +197,6 @@ class Peer {
     if (pid_ <= 0) return a;
     a.ok = WriteAll(to_, &request, sizeof request) && ReadAll(from_, &a.reply, sizeof a.reply);
     return a;
-  }
-
-  Answer Open(const std::string& path, uint16_t mode) { return Ask(PeerOp::Open, mode, 0, path); }
-  Answer Close() { return Ask(PeerOp::Close); }
-  Answer Lock(uint16_t mode) { return Ask(PeerOp::Lock, mode); }
-  Answer Unlock(uint16_t mode) { return Ask(PeerOp::Unlock, mode); }
-  Answer RecordLock(uint32_t record, uint16_t mode) {
-    return Ask(PeerOp::RecordLock, mode, record);
-  }
-  Answer Size() { return Ask(PeerOp::Size); }
-  Answer LastRegion() { return Ask(PeerOp::Info); }
-  Answer Append(const std::string& path, uint32_t count) {
-    return Ask(PeerOp::Append, 0, count, path);
   }
 
   // Ends the peer the hard way: the kernel closes its files.
@@ -194,39 +246,9 @@ class Peer {
     PeerRequest q;
     while (ReadAll(in, &q, sizeof q)) {
       PeerReply a;
-      XBESCODE(0);
-      switch (q.op) {
-        case PeerOp::Open:
-          a.status = XBDDOPENX(&h, q.path, q.mode);
-          break;
-        case PeerOp::Close:
-          a.status = XBDDCLOSE(h);
-          break;
-        case PeerOp::Lock:
-          a.status = XBDDLOCK(h, q.mode, &a.lockStatus);
-          break;
-        case PeerOp::Unlock:
-          a.status = XBDDUNLOCK(h, q.mode, &a.lockStatus);
-          break;
-        case PeerOp::RecordLock:
-          a.status = XBDDRLOCK(h, q.record, q.mode, &a.lockStatus);
-          break;
-        case PeerOp::Size:
-          a.status = XBDDSIZE(h, &a.value);
-          break;
-        case PeerOp::Info: {
-          XBFILEINFO info{};
-          a.status = XBDDINFO(h, &info);
-          a.value = info.lockOffset;
-          break;
-        }
-        case PeerOp::Append:
-          a.status = AppendRaw(q.path, q.record) ? 0 : -1;
-          break;
-        case PeerOp::Quit:
-          XBDTERM();
-          WriteAll(out, &a, sizeof a);
-          ::_exit(0);
+      if (!ServePeerRequest(q, h, a, AppendRaw)) {
+        WriteAll(out, &a, sizeof a);
+        ::_exit(0);
       }
       if (!WriteAll(out, &a, sizeof a)) break;
     }
