@@ -8,6 +8,7 @@
 #include "chart/model/chart_list.h"
 #include "host/ext_harness.h"
 #include "host/host_window.h"
+#include "host/sample_charts.h"
 #include "kv/chart.h"
 #include "platform/gdi/gdi_objects.h"
 #include "platform/gdi/printer.h"
@@ -19,41 +20,6 @@
 namespace kvhost {
 
 namespace {
-
-struct Call {
-  const char* name;
-  int16_t syntax;
-  std::vector<Argument> arguments;
-};
-
-bool Run(ExtensionLibrary& library, const std::vector<Call>& calls) {
-  for (const Call& call : calls) {
-    auto outcome = library.CallByName(call.name, call.syntax, call.arguments);
-    if (!outcome || outcome->returned != 1) {
-      std::printf("  %s failed\n", call.name);
-      return false;
-    }
-  }
-  return true;
-}
-
-std::vector<Call> ChartCalls(const char* name, int type) {
-  std::vector<Call> calls = {{"grCreate", 0, {Argument::Text(name), Argument::Int(type)}},
-                             {"grLegend", 0, {Argument::Text(name), Argument::Int(1)}}};
-  const char* series[] = {"North", "South"};
-  for (int s = 1; s <= 2; ++s) {
-    calls.push_back({"grSerialLabel",
-                     0,
-                     {Argument::Text(name), Argument::Int(s), Argument::Text(series[s - 1])}});
-    for (int c = 1; c <= 4; ++c) {
-      calls.push_back({"grAddData",
-                       1,
-                       {Argument::Text(name), Argument::Int(s), Argument::Int(c),
-                        Argument::Double(20.0 * s + 15.0 * c - c * c)}});
-    }
-  }
-  return calls;
-}
 
 // The print set-up dialog's answer: a printer context on a PDF file.
 kvp::BOOL AnswerPrint(kvp::PRINTDLGA* choice, void* context) {
@@ -98,17 +64,17 @@ int RunChartWindowDemo(const std::string& folder) {
     reference.deviceContext = field.dc;
     reference.window = field.window;
 
-    std::vector<Call> calls = ChartCalls("window", 1);
+    std::vector<ChartCall> calls = SampleChartCalls("window", 1);
     calls.push_back({"grDestinationWnd",
                      0,
                      {Argument::Text("window"), Argument::Window(host.window()),
                       Argument::Text("Sales (own window)")}});
     calls.push_back({"grDraw", 0, {Argument::Text("window")}});
-    for (Call& call : ChartCalls("field", 0)) calls.push_back(std::move(call));
+    for (ChartCall& call : SampleChartCalls("field", 0)) calls.push_back(std::move(call));
     calls.push_back(
         {"grDestinationField", 0, {Argument::Text("field"), Argument::Field(reference)}});
     calls.push_back({"grDraw", 0, {Argument::Text("field")}});
-    if (!Run(library, calls)) status = 1;
+    if (!RunChartCalls(library, calls)) status = 1;
     host.PumpWaiting();
     kvp::HWND chartWindow = ChartWindowOf(library, "WINDOW");
     const std::string before = folder + "/chart-window.png";
@@ -136,7 +102,7 @@ int RunChartWindowDemo(const std::string& folder) {
     std::printf("  %s\n  %s\n  %s\n", after.c_str(), hostAfter.c_str(), pdf.c_str());
 
     // The field given back, the host window closed through its loop.
-    Run(library, {{"grClearPict", 0, {Argument::Text("field")}}});
+    RunChartCalls(library, {{"grClearPict", 0, {Argument::Text("field")}}});
     host.PumpWaiting();
     const std::string restored = folder + "/host-window-field-restored.png";
     if (!kvp::WriteWindowPng(host.window(), restored.c_str())) status = 1;

@@ -8,6 +8,8 @@
 
 #include "host/ext_harness.h"
 #include "host/host_window.h"
+#include "host/sample_charts.h"
+#include "host/sample_picture.h"
 #include "kv/image.h"
 #include "platform/kernel/memory.h"
 #include "platform/kernel/profile.h"
@@ -18,43 +20,6 @@
 namespace kvhost {
 
 namespace {
-
-struct Call {
-  const char* name;
-  int16_t syntax;
-  std::vector<Argument> arguments;
-};
-
-bool Run(ExtensionLibrary& library, const std::vector<Call>& calls) {
-  for (const Call& call : calls) {
-    auto outcome = library.CallByName(call.name, call.syntax, call.arguments);
-    if (!outcome || outcome->returned != 1) {
-      std::printf("  %s failed\n", call.name);
-      return false;
-    }
-  }
-  return true;
-}
-
-std::vector<Call> Chart(const char* name, int type, const char* title) {
-  std::vector<Call> calls = {
-      {"grCreate", 0, {Argument::Text(name), Argument::Int(type)}},
-      {"grTitle", 2, {Argument::Text(name), Argument::Text(title), Argument::Int(1)}},
-      {"grLegend", 0, {Argument::Text(name), Argument::Int(1)}}};
-  const char* series[] = {"North", "South"};
-  for (int s = 1; s <= 2; ++s) {
-    calls.push_back({"grSerialLabel",
-                     0,
-                     {Argument::Text(name), Argument::Int(s), Argument::Text(series[s - 1])}});
-    for (int c = 1; c <= 4; ++c) {
-      calls.push_back({"grAddData",
-                       1,
-                       {Argument::Text(name), Argument::Int(s), Argument::Int(c),
-                        Argument::Double(20.0 * s + 15.0 * c - c * c)}});
-    }
-  }
-  return calls;
-}
 
 // The host's own loop, as the real host runs it, until its window is gone;
 // Escape in the window closes it too.
@@ -88,17 +53,17 @@ int ShowCharts() {
     FieldReference reference{};
     reference.deviceContext = field.dc;
     reference.window = field.window;
-    std::vector<Call> calls = Chart("window", 1, "Sales by quarter");
+    std::vector<ChartCall> calls = SampleChartCalls("window", 1, "Sales by quarter");
     calls.push_back({"grDestinationWnd",
                      0,
                      {Argument::Text("window"), Argument::Window(host.window()),
                       Argument::Text("Sales (own window)")}});
     calls.push_back({"grDraw", 0, {Argument::Text("window")}});
-    for (Call& call : Chart("field", 0, "Share")) calls.push_back(std::move(call));
+    for (ChartCall& call : SampleChartCalls("field", 0, "Share")) calls.push_back(std::move(call));
     calls.push_back(
         {"grDestinationField", 0, {Argument::Text("field"), Argument::Field(reference)}});
     calls.push_back({"grDraw", 0, {Argument::Text("field")}});
-    if (!Run(library, calls)) status = 1;
+    if (!RunChartCalls(library, calls)) status = 1;
     std::printf(
         "  a chart in its own window and one in a field of the \"kvhost demo\" window:\n"
         "  right-click either for its menu (type, fonts, legend, grid, printing);\n"
@@ -139,26 +104,9 @@ int ReadUnderTheWaitWindow() {
   kvp::WritePrivateProfileStringA("Options", "AFF", "OUI", "KVIMG.INI");
 
   const uint32_t width = 3200, height = 2400;
-  const size_t stride = ((24 * width + 31) / 32) * 4;
-  const kvp::HGLOBAL picture = kvp::GlobalAlloc(kvp::GHND, 40 + stride * height);
+  const kvp::HGLOBAL picture = MakeSamplePicture(width, height);
   int status = 1;
   if (picture != 0) {
-    auto* base = static_cast<uint8_t*>(kvp::GlobalLock(picture));
-    auto* header = reinterpret_cast<KvBitmapInfoHeader*>(base);
-    header->biSize = 40;
-    header->biWidth = static_cast<int32_t>(width);
-    header->biHeight = static_cast<int32_t>(height);
-    header->biPlanes = 1;
-    header->biBitCount = 24;
-    header->biSizeImage = static_cast<uint32_t>(stride * height);
-    for (uint32_t y = 0; y < height; ++y)
-      for (uint32_t x = 0; x < width; ++x) {
-        uint8_t* p = base + 40 + y * stride + 3 * x;
-        p[0] = static_cast<uint8_t>(255 * y / height);
-        p[1] = static_cast<uint8_t>((x ^ y) & 0xFF);
-        p[2] = static_cast<uint8_t>(255 * x / width);
-      }
-    kvp::GlobalUnlock(picture);
     const std::string jpeg = (folder / "large picture.jpg").string();
     const bool wrote = convert(picture, jpeg.c_str(), kImageWriteJpeg, 95) == 1;
     kvp::GlobalFree(picture);

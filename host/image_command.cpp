@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "host/sample_picture.h"
 #include "kv/image.h"
 #include "platform/kernel/files.h"
 #include "platform/kernel/memory.h"
@@ -268,24 +269,8 @@ int Demo(ImageLibrary& library) {
   const std::string stem =
       std::string(temp) + "kvhost-image-demo-" + std::to_string(kvp::GetCurrentProcessId());
   const uint32_t width = 320, height = 200;
-  const size_t stride = ((24 * width + 31) / 32) * 4;
-  const kvp::HGLOBAL picture = kvp::GlobalAlloc(kvp::GHND, 40 + stride * height);
-  auto* base = static_cast<uint8_t*>(kvp::GlobalLock(picture));
-  auto* h = reinterpret_cast<KvBitmapInfoHeader*>(base);
-  h->biSize = 40;
-  h->biWidth = width;
-  h->biHeight = height;
-  h->biPlanes = 1;
-  h->biBitCount = 24;
-  h->biSizeImage = static_cast<uint32_t>(stride * height);
-  for (uint32_t y = 0; y < height; ++y)
-    for (uint32_t x = 0; x < width; ++x) {
-      uint8_t* p = base + 40 + y * stride + 3 * x;
-      p[0] = static_cast<uint8_t>(255 * y / height);
-      p[1] = static_cast<uint8_t>((x ^ y) & 0xFF);
-      p[2] = static_cast<uint8_t>(255 * x / width);
-    }
-  kvp::GlobalUnlock(picture);
+  const kvp::HGLOBAL picture = MakeSamplePicture(width, height);
+  if (picture == 0) return 1;
   const std::string jpeg = stem + ".jpg";
   const std::string gif = stem + ".gif";
   const bool wrote = library.convert(picture, jpeg.c_str(), kImageWriteJpeg, 80) == 1;
