@@ -1,11 +1,11 @@
 // DLL_bCommande: the host's one entry into the library besides the language
 // functions. Blocks the host passes are checked for null so that a careless
 // host gets a refusal instead of a crash.
-#include <cstring>
 
 #include "chart/command/instance.h"
 #include "chart/command/language_tables.h"
 #include "chart/command/variables.h"
+#include "chart/ext/command_answers.h"
 #include "chart/ext/error_report.h"
 #include "kv/chart.h"
 
@@ -21,20 +21,9 @@ bool IsEnglish(uintptr_t language) {
 }
 
 void Describe(ExtensionDescription& description) {
-  description.functionCount = kv::chart::kFunctionCount;
-  description.functions = kv::chart::FunctionTable().data();
-  description.constantCount = kv::chart::kConstantCount;
-  description.constants = kv::chart::ConstantTable().data();
-  description.libraryCode = kLibraryCode;
-  std::memset(description.traceFile, 0, sizeof description.traceFile);
-  std::memcpy(description.traceFile, kTraceFile, sizeof kTraceFile - 1);
-  description.traceFileEnd = '\0';
-}
-
-int32_t StoreText(void* block, const char* text) {
-  if (block == nullptr) return 0;
-  *static_cast<const char**>(block) = text;
-  return 1;
+  kv::ext::DescribeTables(description, kv::chart::kFunctionCount, kv::chart::FunctionTable().data(),
+                          kv::chart::kConstantCount, kv::chart::ConstantTable().data(),
+                          kLibraryCode, kTraceFile);
 }
 
 }  // namespace
@@ -55,11 +44,12 @@ KV_API int32_t KV_CALL DLL_bCommande(int16_t command, uintptr_t argument, void* 
       Describe(*static_cast<ExtensionDescription*>(block));
       return 1;
     case kChartCommandGroupName:
-      return StoreText(block, IsEnglish(argument) ? "Rurized" : "Vuzevuro");
+      return kv::ext::StoreTextPointer(block, IsEnglish(argument) ? "Rurized" : "Vuzevuro");
     case kChartCommandDescription:
-      return StoreText(block, IsEnglish(argument) ? "Rurized.\r\n" : "Vuzevuro.\r\n");
+      return kv::ext::StoreTextPointer(block,
+                                       IsEnglish(argument) ? "Rurized.\r\n" : "Vuzevuro.\r\n");
     case kChartCommandFurtherText:
-      return StoreText(block, "");
+      return kv::ext::StoreTextPointer(block, "");
     case kChartCommandNothing:
       return 1;
     case kChartCommandBindVariable:

@@ -1,8 +1,8 @@
 // DLL_bCommande of kvcomm: the host's one entry into the library besides
 // the language functions. Blocks the host passes are checked for null so
 // that a careless host gets a refusal instead of a crash.
-#include <cstring>
 
+#include "chart/ext/command_answers.h"
 #include "chart/ext/error_report.h"
 #include "comm/command/comm_instance.h"
 #include "comm/command/comm_tables.h"
@@ -29,23 +29,11 @@ constexpr char kTraceFile[] = "c:\\TRACEGRF.TXT";
 static_assert(sizeof kTraceFile - 1 <= KV_EXT_TRACE_NAME_LENGTH);
 
 void Describe(ExtensionDescription& description) {
-  description.functionCount = kv::comm::kFunctionCount;
-  description.functions = kv::comm::FunctionTable().data();
-  description.constantCount = kv::comm::kConstantCount;
-  description.constants = kv::comm::ConstantTable().data();
+  kv::ext::DescribeTables(description, kv::comm::kFunctionCount, kv::comm::FunctionTable().data(),
+                          kv::comm::kConstantCount, kv::comm::ConstantTable().data(), kLibraryCode,
+                          kTraceFile);
   description.variableCount = kv::comm::kVariableCount;
   description.variables = kv::comm::VariableTable().data();
-  description.libraryCode = kLibraryCode;
-  std::memset(description.traceFile, 0, sizeof description.traceFile);
-  std::memcpy(description.traceFile, kTraceFile, sizeof kTraceFile - 1);
-  description.traceFileEnd = '\0';
-}
-
-// The library has one name in both languages.
-int32_t StoreText(void* block, const char* text) {
-  if (block == nullptr) return 0;
-  *static_cast<const char**>(block) = text;
-  return 1;
 }
 
 }  // namespace
@@ -67,11 +55,11 @@ int32_t KV_CALL DLL_bCommande(int16_t command, uintptr_t argument, void* block) 
       Describe(*static_cast<ExtensionDescription*>(block));
       return 1;
     case kGroupName:
-      return StoreText(block, "Internet");
+      return kv::ext::StoreTextPointer(block, "Internet");
     case kDescription:
-      return StoreText(block, "Internet.");
+      return kv::ext::StoreTextPointer(block, "Internet.");
     case kFurtherText:
-      return StoreText(block, "");
+      return kv::ext::StoreTextPointer(block, "");
     case kNothing:
       return 1;
     case kBindVariable:
