@@ -50,12 +50,7 @@ int RunChartWindowDemo(const std::string& folder) {
   std::printf("\nChart windows, headless, written into %s:\n", folder.c_str());
   {
     ExtensionLibrary library;
-    std::string error;
-    if (!library.Load("kvchart.dll", error) || !library.CreateInstance() || !library.Describe()) {
-      std::fprintf(stderr, "kvhost: cannot start kvchart: %s\n", error.c_str());
-      return 1;
-    }
-    library.SetLanguage(1);
+    if (!StartChartLibrary(library)) return 1;
     HostWindow host("kvhost", 900, 600);
     if (!host.ok()) return 1;
     host.Show();

@@ -38,12 +38,7 @@ void RunUntilClosed(HostWindow& host) {
 
 int ShowCharts() {
   ExtensionLibrary library;
-  std::string error;
-  if (!library.Load("kvchart.dll", error) || !library.CreateInstance() || !library.Describe()) {
-    std::fprintf(stderr, "kvhost: cannot start kvchart: %s\n", error.c_str());
-    return 1;
-  }
-  library.SetLanguage(1);
+  if (!StartChartLibrary(library)) return 1;
   int status = 0;
   {
     HostWindow host("kvhost demo", 900, 600);

@@ -1,8 +1,19 @@
 #include "host/sample_charts.h"
 
 #include <cstdio>
+#include <string>
 
 namespace kvhost {
+
+bool StartChartLibrary(ExtensionLibrary& library) {
+  std::string error;
+  if (!library.Load("kvchart.dll", error) || !library.CreateInstance() || !library.Describe()) {
+    std::fprintf(stderr, "kvhost: cannot start kvchart: %s\n", error.c_str());
+    return false;
+  }
+  library.SetLanguage(1);
+  return true;
+}
 
 bool RunChartCalls(ExtensionLibrary& library, const std::vector<ChartCall>& calls) {
   for (const ChartCall& call : calls) {

@@ -14,6 +14,10 @@ struct ChartCall {
   std::vector<Argument> arguments;
 };
 
+// Loads kvchart through the extension protocol, makes its instance and
+// reads its tables, in English; false (said on stderr) when it cannot.
+bool StartChartLibrary(ExtensionLibrary& library);
+
 // Runs the calls in turn; the first one that does not answer 1 is named on
 // stdout and ends the run (false).
 bool RunChartCalls(ExtensionLibrary& library, const std::vector<ChartCall>& calls);
