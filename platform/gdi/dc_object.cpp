@@ -2,6 +2,7 @@
 // its handle: common to every surface, the metafile recorder's too.
 #include "platform/gdi/dc_object.h"
 
+#include "platform/gdi/device_context.h"
 #include "platform/gdi/pens_brushes.h"
 
 namespace kvp::detail {
@@ -40,6 +41,17 @@ std::shared_ptr<DeviceContext> LookUpDC(HDC dc) {
 
 HDC RegisterDC(std::shared_ptr<DeviceContext> dc) {
   return static_cast<HDC>(RegisterGdiObject(std::move(dc)));
+}
+
+int FillRectWithRectangle(HDC dc, const RECT* box, HBRUSH brush) {
+  if (box == nullptr) return 0;
+  HGDIOBJ oldBrush = SelectObject(dc, brush);
+  if (oldBrush == nullptr) return 0;
+  HGDIOBJ oldPen = SelectObject(dc, GetStockObject(NULL_PEN));
+  const BOOL done = Rectangle(dc, box->left, box->top, box->right + 1, box->bottom + 1);
+  SelectObject(dc, oldPen);
+  SelectObject(dc, oldBrush);
+  return done;
 }
 
 }  // namespace kvp::detail

@@ -87,4 +87,9 @@ std::shared_ptr<DeviceContext> LookUpDC(HDC dc);
 // Enters a new context in the object table; null when memory runs out.
 HDC RegisterDC(std::shared_ptr<DeviceContext> dc);
 
+// FillRect as every context but the system's own draws and records it: the
+// brush selected, a rectangle without a pen one pixel larger each way, the
+// old selection put back.
+int FillRectWithRectangle(HDC dc, const RECT* box, HBRUSH brush);
+
 }  // namespace kvp::detail

@@ -6,6 +6,7 @@
 
 #include "platform/gdi/bitmap_object.h"
 #include "platform/gdi/cairo_dc.h"
+#include "platform/gdi/dc_object.h"
 #include "platform/gdi/pens_brushes.h"
 #include "platform/gdi/png_writer.h"
 #include "platform/ui/painting.h"
@@ -269,15 +270,7 @@ BOOL Polyline(HDC dc, const POINT* points, int count) {
 }
 
 int FillRect(HDC dc, const RECT* box, HBRUSH brush) {
-  if (box == nullptr) return 0;
-  // Selected, drawn without a pen, and the old selection put back.
-  HGDIOBJ oldBrush = SelectObject(dc, brush);
-  if (oldBrush == nullptr) return 0;
-  HGDIOBJ oldPen = SelectObject(dc, GetStockObject(NULL_PEN));
-  const BOOL done = Rectangle(dc, box->left, box->top, box->right + 1, box->bottom + 1);
-  SelectObject(dc, oldPen);
-  SelectObject(dc, oldBrush);
-  return done;
+  return detail::FillRectWithRectangle(dc, box, brush);
 }
 
 BOOL TextOutA(HDC dc, int x, int y, const char* text, int length) {

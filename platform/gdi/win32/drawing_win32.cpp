@@ -1,6 +1,7 @@
 // Drawing calls on Windows: a context the platform records itself (a
 // metafile) is handled by the recorder, exactly as on every other system;
 // every other context is the system's and the call goes straight to it.
+#include "platform/gdi/dc_object.h"
 #include "platform/gdi/pens_brushes.h"
 #include "platform/gdi/win32/gdi32.h"
 #include "platform/gdi/win32/own_objects.h"
@@ -251,15 +252,8 @@ BOOL Polyline(HDC dc, const POINT* points, int count) {
 int FillRect(HDC dc, const RECT* box, HBRUSH brush) {
   if (box == nullptr) return 0;
   if (!detail::FindRecorder(dc)) return win32::FillRect(dc, box, brush);
-  // Recorded as the other systems record it: the brush selected, a
-  // rectangle without a pen one pixel larger, the old selection put back.
-  HGDIOBJ oldBrush = SelectObject(dc, brush);
-  if (oldBrush == nullptr) return 0;
-  HGDIOBJ oldPen = SelectObject(dc, GetStockObject(NULL_PEN));
-  const BOOL done = Rectangle(dc, box->left, box->top, box->right + 1, box->bottom + 1);
-  SelectObject(dc, oldPen);
-  SelectObject(dc, oldBrush);
-  return done;
+  // Recorded as the other systems record it.
+  return detail::FillRectWithRectangle(dc, box, brush);
 }
 
 BOOL TextOutA(HDC dc, int x, int y, const char* text, int length) {
