@@ -33,7 +33,19 @@ if [ "${#missing[@]}" -gt 0 ]; then
   if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; else SUDO=; fi
   # Waits for another apt or dpkg run (a second build on the machine)
   # instead of failing on its lock.
-  lock=(-o DPkg::Lock::Timeout=600)
-  $SUDO apt-get "${lock[@]}" update -qq
+  lock=(-o DPkg::Lock::Timeout=600 -o Acquire::Retries=3)
+  # A mirror caught in the middle of a sync serves index files that fail
+  # their checksums; a later try gets a consistent set. Should one index
+  # stay bad, the install goes on with the lists apt has, and fails loudly
+  # only if a package is really not to be had.
+  for try in 1 2 3; do
+    if $SUDO apt-get "${lock[@]}" update -qq; then break; fi
+    if [ "$try" -eq 3 ]; then
+      echo "$0: apt-get update failed three times; installing from the package lists apt has" >&2
+      break
+    fi
+    echo "$0: apt-get update failed (try $try); trying again in $((try * 15)) s" >&2
+    sleep $((try * 15))
+  done
   $SUDO apt-get "${lock[@]}" install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
