@@ -19,10 +19,13 @@ PREFIX      ?= /usr/local
 CMAKE_FLAGS := -G Ninja -DKV_WERROR=ON
 
 .PHONY: deps build demo test test-sanitize test-tsan fuzz fuzz-build bench clean format install deb
-.PHONY: windows test-windows
+.PHONY: windows test-windows deps-windows
 
 deps:
 	@bash scripts/install-deps.sh
+
+deps-windows:
+	@bash scripts/install-deps.sh --windows
 
 build: deps
 	@cmake -S . -B $(BUILD) $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
@@ -78,7 +81,7 @@ deb: deps
 # Wine (headless, one wineserver for the run). The tests that compare files
 # of both targets run the Linux build's writer too, so test-windows builds
 # that first.
-windows: deps
+windows: deps deps-windows
 	@cmake -S . -B $(WIN_BUILD) $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw32.cmake -DKV_LINUX_BUILD=$(abspath $(BUILD)) >/dev/null
 	@cmake --build $(WIN_BUILD) -j $(JOBS)

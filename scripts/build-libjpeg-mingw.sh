@@ -22,7 +22,7 @@ fi
 
 for tool in i686-w64-mingw32-gcc-posix nasm dpkg-source; do
   command -v "$tool" >/dev/null || {
-    echo "build-libjpeg-mingw.sh: $tool is missing (bash scripts/install-deps.sh)" >&2
+    echo "build-libjpeg-mingw.sh: $tool is missing (bash scripts/install-deps.sh --windows)" >&2
     exit 1
   }
 done

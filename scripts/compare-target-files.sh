@@ -8,7 +8,7 @@ linux=${1:?Linux kv_file_writer}
 windows=${2:?Windows kv_file_writer.exe}
 [ -x "$linux" ] || { echo "the Linux writer is missing: $linux (make build)" >&2; exit 1; }
 [ -f "$windows" ] || { echo "the Windows writer is missing: $windows" >&2; exit 1; }
-command -v wine >/dev/null || { echo "wine missing (bash scripts/install-deps.sh)" >&2; exit 1; }
+command -v wine >/dev/null || { echo "wine missing (bash scripts/install-deps.sh --windows)" >&2; exit 1; }
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/kv-same-files-XXXXXX")
 trap 'rm -rf "$work"' EXIT

@@ -6,14 +6,36 @@
 # The packages are listed in scripts/packages/*.txt, one file per area
 # (one package a line; '#' starts a comment), so that each library keeps
 # its own list.
+#
+#   install-deps.sh            every list but the Windows target's
+#   install-deps.sh --windows  the Windows target's lists (windows*.txt):
+#                              the cross compiler and the 32-bit Wine
+#
+# The two are apart so that the Linux build and its tests do not hang on
+# the i386 architecture and its package lists, which only Wine needs.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 
-# The Windows build's Wine is an i386 package (scripts/packages/windows.txt).
-bash "$here/enable-i386.sh"
+lists=()
+case "${1:-}" in
+  "")
+    for list in "$here"/packages/*.txt; do
+      case "$(basename "$list")" in windows*) ;; *) lists+=("$list") ;; esac
+    done
+    ;;
+  --windows)
+    # Wine is an i386 package.
+    bash "$here/enable-i386.sh"
+    lists=("$here"/packages/windows*.txt)
+    ;;
+  *)
+    echo "usage: $0 [--windows]" >&2
+    exit 2
+    ;;
+esac
 
 packages=()
-for list in "$here"/packages/*.txt; do
+for list in "${lists[@]}"; do
   while read -r line; do
     line="${line%%#*}"
     for p in $line; do packages+=("$p"); done

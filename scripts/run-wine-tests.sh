@@ -11,7 +11,7 @@ build=${1:?Windows build directory}
 shift
 
 for tool in wine wineserver wineboot; do
-  command -v "$tool" >/dev/null || { echo "run-wine-tests: $tool missing (bash scripts/install-deps.sh)" >&2; exit 1; }
+  command -v "$tool" >/dev/null || { echo "run-wine-tests: $tool missing (bash scripts/install-deps.sh --windows)" >&2; exit 1; }
 done
 
 WINEPREFIX=$(mktemp -d "${TMPDIR:-/tmp}/kv-wine-XXXXXX")
