@@ -54,7 +54,7 @@ class GtkBackend final : public Backend {
           },
           &done, nullptr);
     });
-    finished.wait();
+    gtk::AwaitGtk(finished);
   }
   size_t LiveObjects() override { return gtk::TrackedObjects(); }
 

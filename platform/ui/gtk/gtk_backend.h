@@ -10,8 +10,10 @@
 #pragma once
 #include <gtk/gtk.h>
 
+#include <chrono>
 #include <cstddef>
 #include <functional>
+#include <future>
 #include <vector>
 
 #include "platform/ui/backend.h"
@@ -28,6 +30,20 @@ void RunOnGtk(std::function<void()> work);
 // The same, waiting until it has run (never call it on the GTK thread).
 void RunOnGtkAndWait(std::function<void()> work);
 bool OnGtkThread();
+// True once GTK's main loop has ended (at exit): nothing handed to the GTK
+// thread runs any more.
+bool GtkLoopEnded();
+
+// Waits for what the GTK thread answers; false, without the answer, when
+// the loop ended first (a thread still asking at exit must not wait for
+// ever: a destructor may be joining it).
+template <typename T>
+bool AwaitGtk(std::future<T>& answer) {
+  while (answer.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) {
+    if (GtkLoopEnded()) return false;
+  }
+  return true;
+}
 
 // Counts a GTK object made for a window, menu or dialog until it is
 // finalized (the backend's live objects).

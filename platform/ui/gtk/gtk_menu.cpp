@@ -185,6 +185,7 @@ UINT ChooseFromMenu(HWND owner, POINT at, const std::vector<TrackedMenuItem>& it
   RunOnGtk([owner, at, items, hasQueued, queued, tracking] {
     Popup(owner, at, items, hasQueued, queued, tracking.get());
   });
+  if (!AwaitGtk(answer)) return 0;  // the process is ending
   const UINT chosen = answer.get();
   // The menu is gone; the tracking record may go once GTK no longer names it.
   RunOnGtkAndWait([tracking] {});

@@ -1,6 +1,10 @@
 // The GTK thread: GTK's main loop, and the work handed to it.
+#include <unistd.h>
+
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
+#include <cstdlib>
 #include <future>
 #include <mutex>
 #include <thread>
@@ -13,6 +17,7 @@ namespace {
 
 std::atomic<bool> started{false};
 std::thread::id gtkThread;
+pid_t startedIn = 0;
 
 gboolean RunWork(gpointer data) {
   auto* work = static_cast<std::function<void()>*>(data);
@@ -25,6 +30,34 @@ void DeleteWork(gpointer data) {
 }
 
 std::atomic<size_t> liveObjects{0};
+
+// Set by the GTK thread once its main loop has returned. Never destroyed:
+// the thread may still get there while exit runs the destructors.
+struct LoopEnd {
+  std::mutex mutex;
+  std::condition_variable signal;
+  std::atomic<bool> ended{false};
+};
+LoopEnd& End() {
+  static auto* end = new LoopEnd;
+  return *end;
+}
+
+// At exit the GTK thread must not be inside GTK, cairo or X while the
+// libraries' own destructors run under it (a window being drawn while
+// exit tears down what it draws with ends in a crash). Exit handlers run
+// before those destructors, so this one ends the main loop and waits for
+// the thread, for a bounded time: a loop nested in a dialog that does not
+// end leaves the process to end as before.
+void StopGtkThreadAtExit() {
+  // Not in a forked child (it has no GTK thread), nor on the thread itself.
+  if (getpid() != startedIn || OnGtkThread()) return;
+  RunOnGtk([] {
+    if (gtk_main_level() > 0) gtk_main_quit();
+  });
+  std::unique_lock<std::mutex> hold(End().mutex);
+  End().signal.wait_for(hold, std::chrono::seconds(2), [] { return End().ended.load(); });
+}
 
 void Finalized(gpointer, GObject*) {
   --liveObjects;
@@ -45,8 +78,20 @@ bool StartGtkThread() {
     started = true;
     opened.set_value(true);
     gtk_main();
+    std::lock_guard<std::mutex> hold(End().mutex);
+    End().ended = true;
+    End().signal.notify_all();
   }).detach();
-  return answer.get();
+  const bool open = answer.get();
+  if (open) {
+    startedIn = getpid();
+    std::atexit(StopGtkThreadAtExit);
+  }
+  return open;
+}
+
+bool GtkLoopEnded() {
+  return End().ended;
 }
 
 bool OnGtkThread() {
@@ -66,7 +111,7 @@ void RunOnGtkAndWait(std::function<void()> work) {
     work();
     done.set_value();
   });
-  finished.wait();
+  AwaitGtk(finished);
 }
 
 void TrackObject(GObject* object) {
