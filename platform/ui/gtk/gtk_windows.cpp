@@ -23,7 +23,16 @@ struct Shown {
   GtkWidget* area = nullptr;    // its client area, a GtkDrawingArea
   RECT placed{};                // the geometry last asked of GTK (x, y, width, height)
   std::string title;
+  // When the size last asked of GTK was asked (monotonic µs), until a
+  // configure event brings that size: events with other sizes that come
+  // meanwhile were sent before the request and are not the user's.
+  gint64 resizeAsked = 0;
 };
+
+// How long a size asked of GTK may take to come back before a configure
+// event of another size counts as the user's (a window manager may refuse
+// or adjust the size asked).
+constexpr gint64 kResizeAnswerMicroseconds = 2000000;
 
 // Only the GTK thread touches these.
 std::unordered_map<HWND, Shown>& ShownWindows() {
@@ -118,7 +127,15 @@ gboolean Configure(GtkWidget* widget, GdkEventConfigure* event, gpointer) {
   auto found = ShownWindows().find(handle);
   if (found == ShownWindows().end()) return FALSE;
   const RECT& placed = found->second.placed;
-  if (event->width == placed.right && event->height == placed.bottom) return FALSE;
+  if (event->width == placed.right && event->height == placed.bottom) {
+    found->second.resizeAsked = 0;
+    return FALSE;
+  }
+  if (found->second.resizeAsked != 0 &&
+      g_get_monotonic_time() - found->second.resizeAsked < kResizeAnswerMicroseconds) {
+    return FALSE;  // from before the program's own resize
+  }
+  found->second.resizeAsked = 0;
   SIZE client{};
   {
     std::lock_guard<std::mutex> hold(Ui().mutex);
@@ -293,6 +310,7 @@ void SyncWindow(HWND handle) {
   }
   if (made || placed.right != shown.placed.right || placed.bottom != shown.placed.bottom) {
     gtk_window_resize(window, placed.right, placed.bottom);
+    shown.resizeAsked = g_get_monotonic_time();
   }
   shown.placed = placed;
   if (made) {
