@@ -58,10 +58,14 @@ if [ "${#missing[@]}" -gt 0 ]; then
   lock=(-o DPkg::Lock::Timeout=600 -o Acquire::Retries=3)
   # A mirror caught in the middle of a sync serves index files that fail
   # their checksums; a later try gets a consistent set. Should one index
-  # stay bad, the install goes on with the lists apt has, and fails loudly
-  # only if a package is really not to be had.
+  # stay bad, the install goes on with the lists apt has, and if a package
+  # cannot be had without the bad index, apt-stale-indexes.sh takes it
+  # from the index the mirror does serve.
+  update_log=$(mktemp)
+  trap 'rm -f "$update_log"' EXIT
   for try in 1 2 3; do
-    if $SUDO apt-get "${lock[@]}" update -qq; then break; fi
+    if $SUDO apt-get "${lock[@]}" update -qq 2>"$update_log"; then break; fi
+    cat "$update_log" >&2
     if [ "$try" -eq 3 ]; then
       echo "$0: apt-get update failed three times; installing from the package lists apt has" >&2
       break
@@ -69,5 +73,8 @@ if [ "${#missing[@]}" -gt 0 ]; then
     echo "$0: apt-get update failed (try $try); trying again in $((try * 15)) s" >&2
     sleep $((try * 15))
   done
-  $SUDO apt-get "${lock[@]}" install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  if ! $SUDO apt-get "${lock[@]}" install -y -qq --no-install-recommends "${missing[@]}" >/dev/null; then
+    grep -q "Failed to fetch" "$update_log" || exit 1
+    bash "$here/apt-stale-indexes.sh" "$update_log" "${missing[@]}"
+  fi
 fi
