@@ -286,7 +286,7 @@ double ParseDecimal(const char* text, size_t length) {
   return ReadDecimal(text, length);
 }
 
-// Out of line: the field reader's quick half then needs no registers saved.
+// Out of line: the field reader's quick half then saves fewer registers.
 [[gnu::noinline]] void ParseDecimalInto(const char* text, size_t length, void* out) {
   const double value = ReadDecimal(text, length);
   std::memcpy(out, &value, sizeof value);
