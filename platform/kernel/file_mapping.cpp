@@ -246,10 +246,12 @@ BOOL ReadMappedView(const void* source, void* buffer, size_t count) {
     return FALSE_;
   }
   // Bytes beyond the end of a file cut short, in its last page, read as
-  // zeros without a fault. Every copy that holds a zero byte is checked
-  // against the file's size; data without zero bytes (text records) costs
-  // nothing more.
-  if (std::memchr(buffer, 0, count) != nullptr && !WithinFile(source, count)) return FALSE_;
+  // zeros without a fault, and the pages after that one fault. So a copy
+  // that reaches past the end either faulted or ends in a zero byte: only a
+  // copy whose last byte is zero is checked against the file's size, and
+  // data that does not end in one (text records) costs nothing more.
+  if (static_cast<const unsigned char*>(buffer)[count - 1] == 0 && !WithinFile(source, count))
+    return FALSE_;
   if (fault::ShouldFail(fault::Op::Read)) return FALSE_;
   return TRUE_;
 }

@@ -106,6 +106,11 @@ TEST_F(FileMapping, CopyFromAFileCutShortFailsCleanly) {
   EXPECT_EQ(GetLastError(), ERROR_HANDLE_EOF);
   ASSERT_TRUE(ReadMappedView(view + 90, out, 10));
   EXPECT_EQ(std::string(out, 10), std::string(10, 'b'));
+  // A copy from before the cut into the page after it: only its last byte
+  // is looked at, and that page faults.
+  std::string across(4100, '\0');
+  EXPECT_FALSE(ReadMappedView(view + 90, across.data(), across.size()));
+  EXPECT_EQ(GetLastError(), ERROR_HANDLE_EOF);
   // Caught faults leave the handler working: a second one is caught too.
   EXPECT_FALSE(ReadMappedView(view + 4096, out, 1));
   EXPECT_TRUE(UnmapViewOfFile(view));

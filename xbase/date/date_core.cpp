@@ -5,8 +5,11 @@
 // copy of a given text, so the two directions cannot drift apart.
 #include "xbase/date/date_core.h"
 
+#include <array>
+#include <bit>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "kv/xbase.h"
 #include "platform/ui/message_box.h"
@@ -92,13 +95,53 @@ const Style* FindStyle(int style) {
 // as its eight stored digits (yyyymmdd): every style but the Julian one is
 // those digits rearranged around its separators, so a data-file read can
 // write a date without parsing it into numbers and printing them again.
+//
+// Texts of 8 and 10 characters are also put together as two 64-bit words
+// (characters 0..7 and 8..15, the first character lowest): the separators in
+// place, then each run of digits shifted from the stored digits into place.
+struct DigitRun {
+  uint8_t from = 0;   // bit shift of the run's first stored digit
+  uint8_t to = 0;     // bit shift of its place in the word
+  bool high = false;  // in the word of characters 8..15
+  uint64_t mask = 0;  // the run's bytes, at the bottom; 0 for an unused run
+};
 struct DigitLayout {
   int width = 0;  // 0: the style needs arithmetic (day of the year)
   char separator = 0;
   // Index into the stored digits, or kSeparatorAt for the separator.
   uint8_t from[10] = {};
+  uint64_t separatorsLow = 0, separatorsHigh = 0;
+  DigitRun runs[4] = {};  // a run across characters 7 and 8 takes two
 };
 constexpr uint8_t kSeparatorAt = 8;
+
+// Adds the runs of digits and the separators to a layout whose `from` is set.
+constexpr void AddDigitRuns(DigitLayout& layout) {
+  int count = 0;
+  for (int i = 0; i < layout.width;) {
+    if (layout.from[i] == kSeparatorAt) {
+      const uint64_t byte = static_cast<uint8_t>(layout.separator);
+      if (i < 8) {
+        layout.separatorsLow |= byte << (8 * i);
+      } else {
+        layout.separatorsHigh |= byte << (8 * (i - 8));
+      }
+      ++i;
+      continue;
+    }
+    // A run: consecutive stored digits, not crossing from character 7 to 8.
+    int n = 1;
+    while (i + n < layout.width && i + n != 8 && layout.from[i + n] != kSeparatorAt &&
+           layout.from[i + n] == layout.from[i] + n)
+      ++n;
+    DigitRun& run = layout.runs[count++];
+    run.from = static_cast<uint8_t>(8 * layout.from[i]);
+    run.high = i >= 8;
+    run.to = static_cast<uint8_t>(8 * (i >= 8 ? i - 8 : i));
+    run.mask = n == 8 ? ~uint64_t{0} : (uint64_t{1} << (8 * n)) - 1;
+    i += n;
+  }
+}
 
 constexpr DigitLayout MakeDigitLayout(const Style& s) {
   DigitLayout layout;
@@ -127,6 +170,7 @@ constexpr DigitLayout MakeDigitLayout(const Style& s) {
     }
     for (int j = 0; j < f.width; ++j) layout.from[f.position + j] = static_cast<uint8_t>(first + j);
   }
+  AddDigitRuns(layout);
   return layout;
 }
 
@@ -355,11 +399,63 @@ int16_t Format(char* out, int style, Ymd date) {
   return XB_OK;
 }
 
+namespace {
+// A style of 8 or 10 characters written from the stored digits with its
+// layout known at compile time: a few shifts and masks, no loop.
+template <int kStyle, int kRun>
+[[gnu::always_inline]] inline void MoveRun(uint64_t stored, uint64_t& low, uint64_t& high) {
+  static constexpr DigitRun run = kDigitLayouts.style[kStyle - kMinStyle].runs[kRun];
+  if constexpr (run.mask != 0) {
+    const uint64_t moved = ((stored >> run.from) & run.mask) << run.to;
+    if constexpr (run.high) {
+      high |= moved;
+    } else {
+      low |= moved;
+    }
+  }
+}
+
+template <int kStyle>
+int FormatWords(char* out, const char* digits) {
+  static constexpr DigitLayout layout = kDigitLayouts.style[kStyle - kMinStyle];
+  uint64_t stored;
+  std::memcpy(&stored, digits, sizeof stored);
+  if constexpr (std::endian::native == std::endian::big) stored = __builtin_bswap64(stored);
+  uint64_t low = layout.separatorsLow, high = layout.separatorsHigh;
+  static_assert(std::size(layout.runs) == 4);
+  MoveRun<kStyle, 0>(stored, low, high);
+  MoveRun<kStyle, 1>(stored, low, high);
+  MoveRun<kStyle, 2>(stored, low, high);
+  MoveRun<kStyle, 3>(stored, low, high);
+  if constexpr (std::endian::native == std::endian::big) {
+    low = __builtin_bswap64(low);
+    high = __builtin_bswap64(high);
+  }
+  std::memcpy(out, &low, sizeof low);
+  // Characters 8 and 9 and the NUL, or the NUL alone: never a byte more.
+  if constexpr (layout.width == 10) {
+    std::memcpy(out + 8, &high, 3);
+  } else {
+    out[8] = '\0';
+  }
+  return layout.width;
+}
+
+using WordFormatter = int (*)(char*, const char*);
+template <int... kStyles>
+constexpr auto MakeWordFormatters(std::integer_sequence<int, kStyles...>) {
+  return std::array<WordFormatter, sizeof...(kStyles)>{&FormatWords<kStyles + kMinStyle>...};
+}
+constexpr auto kWordFormatters = MakeWordFormatters(std::make_integer_sequence<int, kMaxStyle>());
+}  // namespace
+
 int FormatStoredDigits(char* out, int style, const char* digits) {
   const Style* s = FindStyle(style);
   if (s == nullptr) return 0;
   const DigitLayout& layout = kDigitLayouts.style[style - kMinStyle];
   if (layout.width == 0) return 0;
+  if (layout.width == 8 || layout.width == 10)
+    return kWordFormatters[style - kMinStyle](out, digits);
   // The digits and the separator side by side: one look-up per character.
   char source[kSeparatorAt + 1];
   std::memcpy(source, digits, kSeparatorAt);

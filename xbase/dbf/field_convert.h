@@ -52,7 +52,8 @@ inline XBSTATUS ConvertField(const DataFile& file, const FieldInfo& field, char 
     case 'F':
     case 'N': {
       // An all-blank text reads as 0 like any text without digits.
-      ParseDecimalInto(reinterpret_cast<const char*>(bytes), field.length, out);
+      ParseFieldDecimalInto(reinterpret_cast<const char*>(bytes), field.length,
+                            field.descriptor[kOffFieldDecimals], out);
       return 0;
     }
     case 'L':

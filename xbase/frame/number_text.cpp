@@ -196,12 +196,106 @@ namespace {
 }
 }  // namespace
 
+namespace {
+constexpr uint64_t kSpaces = ' ' * kEachByte;
+constexpr uint64_t kZeros = '0' * kEachByte;
+constexpr uint64_t kLow7 = 0x7F * kEachByte;
+
+// High bit set in each byte that is not a space, judged per byte (no carry
+// crosses a byte).
+uint64_t NonSpaceBytes(uint64_t word) {
+  const uint64_t x = word ^ kSpaces;
+  return (((x & kLow7) + kLow7) | x) & kHighBits;
+}
+
+// High bit set in each byte of `offsets` (the bytes minus '0', by xor) that
+// is above 9, judged per byte.
+uint64_t NotDigitValues(uint64_t offsets) {
+  return (((offsets & kLow7) + 0x76 * kEachByte) | offsets) & kHighBits;
+}
+
+// True when the marked bytes (high bits) are the top ones of the word from
+// the lowest marked one up: a run that reaches the word's end.
+bool RunToTop(uint64_t marks) {
+  return marks == (kHighBits & (0 - (marks & (0 - marks))));
+}
+}  // namespace
+
+// The text is seen as 16 bytes, right-aligned: `high` holds its places 0..7
+// (blanks where the text is shorter), `low` places 8..15, each word's lowest
+// byte the earliest place. The point is taken out by moving the places
+// before it one on, so that the digits stand together; then one pass over
+// each word checks the shape and one multiplication chain per word gathers
+// its digits. No byte outside the text is read.
+namespace {
+[[gnu::always_inline]] inline bool ReadFixed(const char* text, size_t length, unsigned decimals,
+                                             double* value) {
+  if (length < 8 || length > 16) return false;
+  // Without a point 16 places could hold 16 digits; with one, the point must
+  // lie in `low`.
+  if (decimals == 0 ? length > 15 : decimals > 7) return false;
+  const size_t fill = 16 - length;
+  const uint64_t first = LoadLittleEndian(text);
+  uint64_t low = LoadLittleEndian(text + length - 8);
+  uint64_t high =
+      fill >= 8 ? kSpaces : (first << (8 * fill)) | (kSpaces & ((uint64_t{1} << (8 * fill)) - 1));
+  if (decimals != 0) {
+    const unsigned at = 7 - decimals;  // the point's byte in `low`
+    if (((low >> (8 * at)) & 0xFF) != '.') return false;
+    const uint64_t before = (uint64_t{1} << (8 * (at + 1))) - 1;
+    low = (low & ~before) | (((low << 8) | (high >> 56)) & before);
+    high = (high << 8) | ' ';
+  }
+  const uint64_t usedHigh = NonSpaceBytes(high), usedLow = NonSpaceBytes(low);
+  const uint64_t offsetsHigh = high ^ kZeros, offsetsLow = low ^ kZeros;
+  const uint64_t otherHigh = NotDigitValues(offsetsHigh), otherLow = NotDigitValues(offsetsLow);
+  // The last place must be a digit; the text's bytes other than blanks must
+  // run to the end without a gap.
+  if ((otherLow >> 63) != 0) return false;
+  const bool startsHigh = usedHigh != 0;
+  const uint64_t head = startsHigh ? usedHigh : usedLow;
+  if (!RunToTop(head) || (startsHigh && usedLow != kHighBits)) return false;
+  // Within the run only its first byte may be other than a digit: a '-'.
+  const uint64_t lead = head & (0 - head);
+  const uint64_t otherHead = (startsHigh ? otherHigh : otherLow) & head;
+  if ((otherHead & ~lead) != 0 || (startsHigh && (otherLow & usedLow) != 0)) return false;
+  bool negative = false;
+  if (otherHead != 0) {
+    const uint64_t word = startsHigh ? high : low;
+    if (((word >> (std::countr_zero(lead) - 7)) & 0xFF) != '-') return false;
+    negative = true;
+  }
+  // Blanks, the sign and the point's place count as zero digits.
+  const uint64_t digitsHigh = offsetsHigh & ~((otherHigh >> 7) * 0xFF);
+  const uint64_t digitsLow = offsetsLow & ~((otherLow >> 7) * 0xFF);
+  const uint64_t mantissa = EightDigitsValue(digitsHigh) * 100000000 + EightDigitsValue(digitsLow);
+  // As in ReadDecimal: at most 15 digits and a power of ten up to 10^7, both
+  // exact, so one division rounds correctly.
+  double result = static_cast<double>(mantissa);
+  if (decimals != 0) result /= kPowersOfTen[decimals];
+  *value = negative ? -result : result;
+  return true;
+}
+}  // namespace
+
+bool ReadFixedDecimal(const char* text, size_t length, unsigned decimals, double* value) {
+  return ReadFixed(text, length, decimals, value);
+}
+
 double ParseDecimal(const char* text, size_t length) {
   return ReadDecimal(text, length);
 }
 
-void ParseDecimalInto(const char* text, size_t length, void* out) {
+// Out of line: the field reader's quick half then saves fewer registers.
+[[gnu::noinline]] void ParseDecimalInto(const char* text, size_t length, void* out) {
   const double value = ReadDecimal(text, length);
+  std::memcpy(out, &value, sizeof value);
+}
+
+void ParseFieldDecimalInto(const char* text, size_t length, unsigned decimals, void* out) {
+  double value;
+  if (!ReadFixed(text, length, decimals, &value)) [[unlikely]]
+    return ParseDecimalInto(text, length, out);
   std::memcpy(out, &value, sizeof value);
 }
 
