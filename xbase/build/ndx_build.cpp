@@ -28,7 +28,7 @@ NdxBuilder::NdxBuilder(ndx::NdxIndex& index, XBHANDLE data)
       keyLength_(index.keyLength),
       numeric_(index.keyType == ndx::kTypeNumeric),
       collated_(index.keyType == ndx::kTypeCharacter && AsciiSort() == 0),
-      expression_(index.expression()) {
+      expression_(index.expressionText()) {
   field_ = SingleField(data, expression_.c_str());
   if (field_) {
     const char t = field_->type;

@@ -24,6 +24,28 @@ XBSTATUS CheckNewIndex(const char* kModule, const char* name, const char* expres
   return s != 0 ? s : CompactNewExpression(kModule, expression, maxLength, compact, length);
 }
 
+XBSTATUS StartNewIndex(const char* kModule, const char* name, const char* expression,
+                       size_t maxExpression, uint16_t typeWord, uint16_t keyLength, uint16_t maxKey,
+                       bool logical, NewIndex* out) {
+  const XBSTATUS s =
+      CheckNewIndex(kModule, name, expression, maxExpression, out->expression, &out->length);
+  if (s != 0) return s;
+  const auto [unique, letter] = DecodeCreateType(typeWord);
+  out->unique = unique;
+  out->letter = letter;
+  if (letter == 'C') {
+    if (keyLength < 1 || keyLength > maxKey) return XB_FAIL(XB_E_KEY_LENGTH);
+    out->keyLength = keyLength;
+  } else if (letter == 'D' || letter == 'N') {
+    out->keyLength = 8;
+  } else if (letter == 'L' && logical) {
+    out->keyLength = 1;
+  } else {
+    return XB_FAIL(XB_E_KEY_TYPE);
+  }
+  return 0;
+}
+
 XBSTATUS CompactNewExpression(const char* kModule, const char* expression, size_t maxLength,
                               char* compact, size_t* length) {
   const size_t raw = std::strlen(expression);
@@ -36,6 +58,13 @@ XBSTATUS CompactNewExpression(const char* kModule, const char* expression, size_
 }  // namespace kv::xb::index
 
 namespace kv::xb::index {
+
+XBSTATUS ReadHeaderBytes(const char* kModule, int fileNo, uint64_t offset, uint8_t* into,
+                         size_t count) {
+  XBSTATUS s = os::Seek(fileNo, offset);
+  if (s == 0) s = os::Read(fileNo, into, count);
+  return s == XB_E_READ ? XB_FAIL(XB_E_READ) : s;
+}
 
 XBSTATUS WriteNewFile(const char* name, const uint8_t* bytes, size_t size) {
   int fileNo = 0;

@@ -49,6 +49,27 @@ inline CreateType DecodeCreateType(uint16_t word) {
   return {(word & 0x80) != 0, UpperAscii(static_cast<char>(word & 0x7F))};
 }
 
+// The start of a create call for one key order of the letters C (1 to
+// `maxKey` bytes, else -23), D and N (8 bytes) and, where `logical`, L (one
+// byte); another letter is -22. The names and the expression are checked
+// first, as CheckNewIndex does.
+struct NewIndex {
+  char expression[kNewExpressionRoom] = {};
+  size_t length = 0;
+  bool unique = false;
+  char letter = 0;
+  uint16_t keyLength = 0;
+};
+XBSTATUS StartNewIndex(const char* kModule, const char* name, const char* expression,
+                       size_t maxExpression, uint16_t typeWord, uint16_t keyLength, uint16_t maxKey,
+                       bool logical, NewIndex* out);
+
+// Reads `count` header bytes at `offset` of an index being opened; a file
+// too short for them fails with a log line (XB_E_READ), other failures are
+// returned as the file layer gave them.
+XBSTATUS ReadHeaderBytes(const char* kModule, int fileNo, uint64_t offset, uint8_t* into,
+                         size_t count);
+
 // Creates `name` (replacing a file of that name) holding `size` bytes,
 // flushed and closed; 0, or the status.
 XBSTATUS WriteNewFile(const char* name, const uint8_t* bytes, size_t size);
@@ -67,8 +88,8 @@ inline uint16_t OpenMode(uint16_t mode) {
 //   XBSTATUS read(Block&, uint64_t* length)   reads and checks the header,
 //       allocates the buffers and gives the file's length; failures logged
 //   bool finish(Block&, uint64_t length)      completes the block once its
-//       name is stored; false when the file's length does not fit its
-//       header (the open succeeds with state 5)
+//       name is stored and its page file points at the file; false when the file's length does not
+//       fit its header (the open succeeds with state 5)
 // The header is read and checked whatever the mode's low byte: the tree code
 // relies on every value checked.
 template <class Block, class Read, class Finish>
@@ -97,6 +118,8 @@ XBSTATUS OpenIndexFile(const char* kModule, SlotType type, XBHANDLE* handle, con
     return failure;
   }
   std::strncpy(block->fileName, name, kMaxPath);
+  block->pages.fileNo = block->fileNo;
+  block->pages.readOnly = block->readOnly();
   const bool sizeMatches = finish(*block, length);
   table.Take(slot, type, std::move(block), name);
   *handle = static_cast<XBHANDLE>(slot);
@@ -116,15 +139,16 @@ Block* SelectIndexFile(XBHANDLE handle, SlotType type) {
   return block;
 }
 
-// Closes the file of a selected block and frees its slot. Every page and
-// header word was written when it changed.
+// Closes the file of a selected block and frees its slot; `earlier` is the
+// failure of what the family wrote first (compaction, header words, tags),
+// which wins over the state once the file is closed.
 template <class Block>
-XBSTATUS CloseIndexFile(Block* block, XBHANDLE handle) {
+XBSTATUS CloseIndexFile(Block* block, XBHANDLE handle, XBSTATUS earlier = 0) {
   if (block == nullptr) return Status();
   const XBSTATUS s = os::Close(block->fileNo);
   if (s < 0) return s;
   Current().handles.Free(handle);
-  return Status();
+  return earlier < 0 ? earlier : Status();
 }
 
 // The fields every information record starts from: zeroes, the file name,

@@ -259,8 +259,10 @@ class KeyOperations {
 
 namespace kv::xb::index {
 
-// The traits the single-file families (NDX, IDX, NTX) share: a select gives
-// the control block, which holds the cache, path, page file and current key.
+// The traits of the single-file families (NDX, IDX, NTX): a select gives the
+// control block, which holds the cache, path, page file and current key and
+// tells the entry bound (entryBound()), whether keys are given as texts
+// (textKeys()) and the expression (expressionText()).
 template <class Block, class TreeType, class SearchKeyType, Block* (*SelectBlock)(XBHANDLE)>
 struct SingleFileTraits {
   using Handle = XBHANDLE;
@@ -279,7 +281,14 @@ struct SingleFileTraits {
   static PathStack& Path(Block* ix) { return ix->path; }
   static size_t KeyLength(Block* ix) { return ix->keyLength; }
   static bool Unique(Block* ix) { return ix->unique; }
+  static uint64_t EntryBound(Block* ix) { return ix->entryBound(); }
+  static bool TextKey(Block* ix) { return ix->textKeys(); }
+  static const char* Expression(Block* ix) { return ix->expressionText(); }
 };
+
+// The key operations of a single-file family.
+template <class Block, class Tree, class SearchKey, Block* (*SelectBlock)(XBHANDLE)>
+using SingleFileKeys = KeyOperations<SingleFileTraits<Block, Tree, SearchKey, SelectBlock>>;
 
 }  // namespace kv::xb::index
 
@@ -306,9 +315,14 @@ struct SingleFileTraits {
   KV_INDEX_CALL(PREFIX##KCUR, CUR, (HANDLE handle, void* key, uint32_t* record),                   \
                 KEYS::Current(kModule, handle, key, record))
 
-// The expression and header reread calls of a single-file family: PREFIX##EXPR
-// and PREFIX##HGET, with the module names their log lines carry.
-#define KV_INDEX_FILE_EXPORTS(PREFIX, KEYS, EXPR_MODULE, HGET_MODULE)     \
-  KV_INDEX_CALL(PREFIX##EXPR, EXPR_MODULE, (XBHANDLE handle, char* text), \
-                KEYS::Expression(kModule, handle, text))                  \
-  KV_INDEX_CALL(PREFIX##HGET, HGET_MODULE, (XBHANDLE handle), KEYS::Reread(kModule, handle))
+// Every export of a single-file family but its information call: the
+// expression (PREFIX##EXPR), the header reread (PREFIX##HGET) and the eight
+// key calls, whose module names are the family's LETTER and the call's name
+// ("N" "KADD" for XBDNKADD).
+#define KV_SINGLE_FILE_EXPORTS(PREFIX, KEYS, LETTER)                                           \
+  KV_INDEX_CALL(PREFIX##EXPR, LETTER "EXPR", (XBHANDLE handle, char* text),                    \
+                KEYS::Expression(kModule, handle, text))                                       \
+  KV_INDEX_CALL(PREFIX##HGET, LETTER "HGET", (XBHANDLE handle), KEYS::Reread(kModule, handle)) \
+  KV_INDEX_KEY_EXPORTS(PREFIX, XBHANDLE, KEYS, LETTER "KADD", LETTER "KDEL", LETTER "KFIND",   \
+                       LETTER "KTOP", LETTER "KBOT", LETTER "KNEXT", LETTER "KPREV",           \
+                       LETTER "KCUR")

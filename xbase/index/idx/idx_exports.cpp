@@ -1,33 +1,14 @@
 // The IDX key operations and information calls. Each key operation runs in
 // the operation frame: select the handle, reread root, free-list head and
 // end bound, work, empty the node cache.
-#include <cstring>
-
-#include "xbase/frame/engine.h"
 #include "xbase/frame/text.h"
-#include "xbase/index/frame/index_file.h"
 #include "xbase/index/frame/key_operations.h"
-#include "xbase/index/frame/operation_frame.h"
 #include "xbase/index/idx/idx_tree.h"
 
 using namespace kv::xb;
 using namespace kv::xb::idx;
-namespace ixs = kv::xb::index;
 
-namespace {
-
-struct IdxKeys : ixs::SingleFileTraits<IdxIndex, idx::Tree, idx::SearchKey, SelectIndex> {
-  static uint64_t EntryBound(IdxIndex* ix) {
-    return uint64_t{ix->pages.endPage} * (Node::kMaxEntries + 1u) + 64u;
-  }
-  // L bytes, and a NUL after text keys.
-  static bool TextKey(IdxIndex* ix) { return ix->textKeys(); }
-  static const char* Expression(IdxIndex* ix) { return ix->expression; }
-};
-
-using Keys = ixs::KeyOperations<IdxKeys>;
-
-}  // namespace
+using Keys = index::SingleFileKeys<IdxIndex, Tree, SearchKey, SelectIndex>;
 
 KV_INDEX_CALL(XBDIINFO, "IINFO", (XBHANDLE handle, XBIDXINFO* info),
               Keys::GiveInfo(kModule, handle, info, [](const IdxIndex& ix, XBIDXINFO* out) {
@@ -36,10 +17,7 @@ KV_INDEX_CALL(XBDIINFO, "IINFO", (XBHANDLE handle, XBIDXINFO* info),
                 out->formCode = ix.compact ? 8 : 3;
               }))
 
-KV_INDEX_FILE_EXPORTS(XBDI, Keys, "IEXPR", "IHGET")
-
-KV_INDEX_KEY_EXPORTS(XBDI, XBHANDLE, Keys, "IKADD", "IKDEL", "IKFIND", "IKTOP", "IKBOT", "IKNEXT",
-                     "IKPREV", "IKCUR")
+KV_SINGLE_FILE_EXPORTS(XBDI, Keys, "I")
 
 KV_API XBSTATUS KV_CALL XBDIKTYPE(XBHANDLE handle, uint16_t typeLetter) {
   constexpr const char* kModule = "IKTYPE";

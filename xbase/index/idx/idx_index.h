@@ -10,13 +10,10 @@
 // An interior entry's key is the greatest key under its child; there is one
 // entry per child.
 #pragma once
-#include <cstdint>
 #include <memory>
 
-#include "xbase/frame/handle_table.h"
-#include "xbase/index/frame/key_status.h"
-#include "xbase/index/frame/page_cache.h"
-#include "xbase/index/frame/path_stack.h"
+#include "xbase/index/frame/index_block.h"
+#include "xbase/index/frame/index_file.h"
 #include "xbase/index/frame/search_key.h"
 
 namespace kv::xb::idx {
@@ -45,7 +42,6 @@ inline constexpr uint8_t kOptionsAnyCompact = 0x20 | 0x40 | 0x80;
 
 inline constexpr int kMaxKeyLength = 100;
 inline constexpr int kMaxExpression = 220;
-inline constexpr int kMaxPath = 260;
 
 // Node header.
 inline constexpr int kOffAttributes = 0;
@@ -107,39 +103,34 @@ struct Node {
   bool root() const { return (attributes & kAttrRoot) != 0; }
 };
 
-struct IdxIndex : ControlBlock {
-  IdxIndex() : cache("IPGET", "IPPUT") {}
+struct IdxIndex : index::SingleOrderBlock {
+  IdxIndex() : SingleOrderBlock("IPGET", "IPPUT") {}
 
-  char fileName[kMaxPath + 1] = {};
   char expression[kMaxExpression + 1] = {};
   bool compact = false;
   bool descending = false;
-  bool unique = false;
   uint8_t options = 0;
-  uint16_t keyLength = 0;
   uint16_t entrySize = 0;    // fixed entries: L + 4 (standard), L + 8 (compact interior)
   uint16_t keysPerNode = 0;  // floor(500 / entry size)
-  uint32_t root = 0;
   uint32_t freeHead = kNone;
   uint32_t endBound = 0;  // node offsets lie below it
   uint8_t pad = ' ';
   char typeLetter = '?';
   LeafFormat newLeaf;  // widths of leaves made from nothing
-  uint8_t lockState = 0;
-  index::PathStack path;
-  index::PageCache cache;
-  index::PageFile pages;
-  index::CurrentKey current;
   // Nodes being worked on in one operation (the decoded form is large).
   std::unique_ptr<Node> work[4];
 
-  bool readOnly() const { return (state & kStateReadOnly) != 0; }
+  const char* expressionText() const { return expression; }
   // Keys the caller gives as NUL-terminated texts (character or undeclared).
   bool textKeys() const { return typeLetter == 'C' || typeLetter == '?'; }
+  // No index holds more entries than its nodes can, compact leaves the most.
+  uint64_t entryBound() const { return uint64_t{pages.endPage} * (Node::kMaxEntries + 1u) + 64u; }
   uint32_t firstNode() const { return compact ? kCompactHeader : kStandardHeader; }
 };
 
 // Selects an IDX handle (type 6), reopening it after a quick close.
-IdxIndex* SelectIndex(XBHANDLE handle);
+inline IdxIndex* SelectIndex(XBHANDLE handle) {
+  return index::SelectIndexFile<IdxIndex>(handle, SlotType::Idx);
+}
 
 }  // namespace kv::xb::idx

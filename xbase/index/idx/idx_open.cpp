@@ -74,39 +74,21 @@ XBSTATUS AllocateBuffers(IdxIndex& ix) {
 
 }  // namespace
 
-namespace kv::xb::idx {
-
-IdxIndex* SelectIndex(XBHANDLE handle) {
-  return index::SelectIndexFile<IdxIndex>(handle, SlotType::Idx);
-}
-
-}  // namespace kv::xb::idx
-
 KV_API XBSTATUS KV_CALL XBDICREATE(const char* name, uint16_t typeWord, const char* expression,
                                    uint16_t keyLength) {
   constexpr const char* kModule = "ICREATE";
   XB_ENTER();
-  char compactText[index::kNewExpressionRoom] = {};
-  size_t n = 0;
-  XBSTATUS s = index::CheckNewIndex(kModule, name, expression, kMaxExpression, compactText, &n);
+  index::NewIndex key;
+  const XBSTATUS s = index::StartNewIndex(kModule, name, expression, kMaxExpression, typeWord,
+                                          keyLength, kMaxKeyLength, true, &key);
   if (s != 0) return s;
-  const auto [unique, letter] = index::DecodeCreateType(typeWord);
   const bool compact = (typeWord & kCreateCompact) != 0;
   const bool descending = compact && (typeWord & kCreateDescending) != 0;
-  uint16_t L = keyLength;
-  if (letter == 'C') {
-    if (L < 1 || L > kMaxKeyLength) return XB_FAIL(XB_E_KEY_LENGTH);
-  } else if (letter == 'D' || letter == 'N') {
-    L = 8;
-  } else if (letter == 'L') {
-    L = 1;
-  } else {
-    return XB_FAIL(XB_E_KEY_TYPE);
-  }
+  const uint16_t L = key.keyLength;
   IdxIndex shape;
   shape.keyLength = L;
   shape.compact = compact;
-  shape.pad = letter == 'C' ? ' ' : 0;
+  shape.pad = key.letter == 'C' ? ' ' : 0;
   SetShape(shape);
   const uint32_t headerSize = compact ? kCompactHeader : kStandardHeader;
   uint8_t file[kCompactHeader + kNodeSize] = {};
@@ -115,16 +97,16 @@ KV_API XBSTATUS KV_CALL XBDICREATE(const char* name, uint16_t typeWord, const ch
   PutLE32(file + kOffEndOfFile, compact ? 0 : headerSize + kNodeSize);
   PutLE16(file + kOffKeyLength, L);
   file[kOffOptions] =
-      static_cast<uint8_t>((unique ? kOptionUnique : 0) | (compact ? kOptionCompact : 0));
+      static_cast<uint8_t>((key.unique ? kOptionUnique : 0) | (compact ? kOptionCompact : 0));
   if (compact) {
-    const uint16_t withNul = static_cast<uint16_t>(n + 1);
+    const uint16_t withNul = static_cast<uint16_t>(key.length + 1);
     PutLE16(file + kOffOrder, descending ? 1 : 0);
     PutLE16(file + kOffTotalExpression, withNul);
     PutLE16(file + kOffForLength, 1);
     PutLE16(file + kOffKeyExpressionLength, withNul);
-    std::memcpy(file + kCompactExpressionArea, compactText, n);
+    std::memcpy(file + kCompactExpressionArea, key.expression, key.length);
   } else {
-    std::memcpy(file + kOffExpression, compactText, n);
+    std::memcpy(file + kOffExpression, key.expression, key.length);
   }
   std::unique_ptr<Node> root(new (std::nothrow) Node);
   if (!root) return XB_FAIL(XB_E_MEMORY);
@@ -141,14 +123,15 @@ KV_API XBSTATUS KV_CALL XBDIOPENX(XBHANDLE* handle, const char* name, uint16_t m
   uint8_t header[kCompactHeader] = {};
   auto read = [&header](IdxIndex& ix, uint64_t* length) {
     XBSTATUS s = os::Length(ix.fileNo, length);
-    if (s == 0) s = os::Seek(ix.fileNo, 0);
-    if (s == 0) s = os::Read(ix.fileNo, header, kStandardHeader);
+    if (s == 0) s = index::ReadHeaderBytes(kModule, ix.fileNo, 0, header, kStandardHeader);
     if (s == 0) {
       ix.options = header[kOffOptions];
       ix.compact = (ix.options & kOptionsAnyCompact) != 0;
-      if (ix.compact) s = os::Read(ix.fileNo, header + kStandardHeader, kStandardHeader);
+      if (ix.compact) {
+        s = index::ReadHeaderBytes(kModule, ix.fileNo, kStandardHeader, header + kStandardHeader,
+                                   kStandardHeader);
+      }
     }
-    if (s == XB_E_READ) s = XB_FAIL(XB_E_READ);
     if (s == 0) s = CheckHeader(ix, header, *length);
     if (s == 0 && (s = AllocateBuffers(ix)) != 0) s = XB_FAIL(s);
     return s;
@@ -157,8 +140,6 @@ KV_API XBSTATUS KV_CALL XBDIOPENX(XBHANDLE* handle, const char* name, uint16_t m
     ix.freeHead = GetLE32(header + kOffFreeHead);
     ix.endBound = ix.compact ? static_cast<uint32_t>(length / kNodeSize * kNodeSize)
                              : GetLE32(header + kOffEndOfFile);
-    ix.pages.fileNo = ix.fileNo;
-    ix.pages.readOnly = ix.readOnly();
     ix.pages.pageSize = kNodeSize;
     ix.pages.endPage = ix.endBound / kNodeSize;
     ix.current.Clear();
@@ -167,8 +148,5 @@ KV_API XBSTATUS KV_CALL XBDIOPENX(XBHANDLE* handle, const char* name, uint16_t m
   return index::OpenIndexFile<IdxIndex>(kModule, SlotType::Idx, handle, name, mode, read, finish);
 }
 
-KV_API XBSTATUS KV_CALL XBDICLOSE(XBHANDLE handle) {
-  constexpr const char* kModule = "ICLOSE";
-  XB_ENTER();
-  return index::CloseIndexFile(SelectIndex(handle), handle);
-}
+KV_INDEX_CALL(XBDICLOSE, "ICLOSE", (XBHANDLE handle),
+              index::CloseIndexFile(SelectIndex(handle), handle))

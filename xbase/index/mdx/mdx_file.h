@@ -10,16 +10,11 @@
 // and the rightmost child in an interior node; the key of an interior entry
 // is the greatest key of the subtree under its child.
 #pragma once
-#include <cstdint>
-#include <cstring>
 #include <memory>
 
 #include "xbase/frame/endian.h"
-#include "xbase/frame/handle_table.h"
-#include "xbase/frame/memory_block.h"
-#include "xbase/index/frame/key_status.h"
-#include "xbase/index/frame/page_cache.h"
-#include "xbase/index/frame/path_stack.h"
+#include "xbase/index/frame/index_block.h"
+#include "xbase/index/frame/index_file.h"
 #include "xbase/index/frame/search_key.h"
 
 namespace kv::xb::mdx {
@@ -30,7 +25,6 @@ inline constexpr int kSlots = 48;  // slot 0 and the 47 tags
 inline constexpr int kMaxTags = 47;
 inline constexpr int kSlotBytes = 32;
 inline constexpr int kTableBytes = 3 * kUnit;
-inline constexpr int kMaxPath = 260;
 inline constexpr int kMaxTagName = 10;
 inline constexpr int kMaxKeyLength = 100;
 inline constexpr int kMaxExpression = 221;
@@ -142,23 +136,22 @@ struct TagEntry {
   std::unique_ptr<TagTree> tree;
 };
 
-struct MdxFile : ControlBlock {
+// The pages' endPage is the next unused block.
+struct MdxFile : index::IndexFileBlock {
   uint8_t header[kUnit] = {};
   uint8_t table[kTableBytes] = {};
-  char fileName[kMaxPath + 1] = {};
   uint16_t units = 1;  // B
   uint32_t blockBytes = kUnit;
   uint16_t tagCount = 0;
-  uint8_t lockState = 0;
-  index::PageFile pages;  // endPage = next unused block
   TagEntry tags[kSlots];
 
-  bool readOnly() const { return (state & kStateReadOnly) != 0; }
   uint32_t nextBlock() const { return pages.endPage; }
 };
 
 // Selects an MDX file handle (type 5), reopening it after a quick close.
-MdxFile* SelectFile(XBHANDLE handle);
+inline MdxFile* SelectFile(XBHANDLE handle) {
+  return index::SelectIndexFile<MdxFile>(handle, SlotType::Mdx);
+}
 
 // Selects the tag of a 32-bit tag handle (file handle low, slot high): the
 // slot must hold a tag in use, else -48.

@@ -69,10 +69,6 @@ XBSTATUS CheckHeader(MdxFile& file) {
 
 namespace kv::xb::mdx {
 
-MdxFile* SelectFile(XBHANDLE handle) {
-  return index::SelectIndexFile<MdxFile>(handle, SlotType::Mdx);
-}
-
 void LoadSlot(MdxFile& file, int slot) {
   const uint8_t* s = file.table + slot * kSlotBytes;
   TagEntry& e = file.tags[slot];
@@ -119,10 +115,7 @@ XBSTATUS CloseFile(XBHANDLE handle) {
     const XBSTATUS s = CloseTag(*file, slot);
     if (s < 0 && result == 0) result = s;
   }
-  const XBSTATUS s = os::Close(file->fileNo);
-  if (s < 0) return s;
-  Current().handles.Free(handle);
-  return result < 0 ? result : Status();
+  return index::CloseIndexFile(file, handle, result);
 }
 
 }  // namespace kv::xb::mdx
@@ -158,18 +151,14 @@ KV_API XBSTATUS KV_CALL XBDMOPENX(XBHANDLE* handle, const char* name, uint16_t m
   constexpr const char* kModule = "MOPEN";
   XB_ENTER();
   auto read = [](MdxFile& file, uint64_t* length) {
-    XBSTATUS s = os::Seek(file.fileNo, 0);
-    if (s == 0) s = os::Read(file.fileNo, file.header, kUnit);
-    if (s == 0) s = os::Read(file.fileNo, file.table, kTableBytes);
-    if (s == XB_E_READ) s = XB_FAIL(XB_E_READ);
+    XBSTATUS s = index::ReadHeaderBytes(kModule, file.fileNo, 0, file.header, kUnit);
+    if (s == 0) s = index::ReadHeaderBytes(kModule, file.fileNo, kUnit, file.table, kTableBytes);
     if (s == 0) s = CheckHeader(file);
     if (s == 0) s = os::Length(file.fileNo, length);
     return s;
   };
   auto finish = [](MdxFile& file, uint64_t length) {
     for (int i = 1; i <= file.tagCount; ++i) LoadSlot(file, i);
-    file.pages.fileNo = file.fileNo;
-    file.pages.readOnly = file.readOnly();
     file.pages.pageSize = file.blockBytes;
     file.pages.unitSize = kUnit;
     file.pages.firstPage = kFirstTreeBlock;
@@ -178,11 +167,7 @@ KV_API XBSTATUS KV_CALL XBDMOPENX(XBHANDLE* handle, const char* name, uint16_t m
   return index::OpenIndexFile<MdxFile>(kModule, SlotType::Mdx, handle, name, mode, read, finish);
 }
 
-KV_API XBSTATUS KV_CALL XBDMCLOSE(XBHANDLE handle) {
-  constexpr const char* kModule = "MCLOSE";
-  XB_ENTER();
-  return CloseFile(handle);
-}
+KV_INDEX_CALL(XBDMCLOSE, "MCLOSE", (XBHANDLE handle), CloseFile(handle))
 
 KV_INDEX_CALL(XBDMINFO, "MINFO", (XBHANDLE handle, XBMDXINFO* info),
               index::GiveFileInfo(kModule, handle, info, SelectFile,

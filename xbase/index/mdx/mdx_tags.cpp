@@ -20,6 +20,15 @@ bool EntrySizeAccepted(uint16_t L, uint16_t E) {
   return E == L + 4u || E == EntrySizeFor(L);
 }
 
+// A call on one tag: `body(ref)` once the tag is selected, else the state
+// the select left.
+template <class Body>
+XBSTATUS OnTag(const char* kModule, XBTAGHANDLE tag, Body body) {
+  TagRef ref;
+  if (!SelectTag(tag, &ref, kModule)) return Status();
+  return body(ref);
+}
+
 // The slot of the tag named `name` (1..n), or 0.
 int FindTag(const MdxFile& file, const char* name) {
   for (int slot = 1; slot <= file.tagCount; ++slot) {
@@ -309,15 +318,10 @@ KV_API XBSTATUS KV_CALL XBDMTUSEX(XBTAGHANDLE* tagHandle, XBHANDLE handle, uint1
   return Status();
 }
 
-KV_API XBSTATUS KV_CALL XBDMTCLOSE(XBTAGHANDLE tag) {
-  constexpr const char* kModule = "MTCLOSE";
-  XB_ENTER();
-  TagRef ref;
-  if (!SelectTag(tag, &ref, kModule)) return Status();
-  const XBSTATUS s = CloseTag(*ref.file, ref.slot);
-  if (s < 0) return s;
-  return Status();
-}
+KV_INDEX_CALL(XBDMTCLOSE, "MTCLOSE", (XBTAGHANDLE tag), OnTag(kModule, tag, [](TagRef& ref) {
+                const XBSTATUS s = CloseTag(*ref.file, ref.slot);
+                return s < 0 ? s : Status();
+              }))
 
 KV_API XBSTATUS KV_CALL XBDMTERASE(XBHANDLE handle, const char* tag) {
   constexpr const char* kModule = "MTERASE";
@@ -336,39 +340,27 @@ KV_API XBSTATUS KV_CALL XBDMTERASE(XBHANDLE handle, const char* tag) {
   return Status();
 }
 
-KV_API XBSTATUS KV_CALL XBDMTHGET(XBTAGHANDLE tag) {
-  constexpr const char* kModule = "MTHGET";
-  XB_ENTER();
-  TagRef ref;
-  if (!SelectTag(tag, &ref, kModule)) return Status();
-  Tree tree(ref);
-  const XBSTATUS s = tree.Begin();
-  if (s != 0) return s;
-  return Status();
-}
+KV_INDEX_CALL(XBDMTHGET, "MTHGET", (XBTAGHANDLE tag), OnTag(kModule, tag, [](TagRef& ref) {
+                Tree tree(ref);
+                const XBSTATUS s = tree.Begin();
+                return s != 0 ? s : Status();
+              }))
 
-KV_API XBSTATUS KV_CALL XBDMTINFO(XBTAGHANDLE tag, XBMDXTAGINFO* info) {
-  constexpr const char* kModule = "MTINFO";
-  XB_ENTER();
-  if (info == nullptr) return XB_FAIL(XB_E_NULL);
-  TagRef ref;
-  if (!SelectTag(tag, &ref, kModule)) return Status();
-  std::memset(info, 0, sizeof *info);
-  const TagTree& t = *ref.tree;
-  // A 10-character name ends at the reserved zero field that follows it.
-  std::memcpy(info->name, ref.entry->name, BoundedLength(ref.entry->name, sizeof info->name));
-  index::PutKeyInfo(t.keyLength, t.unique(), t.expression(), info);
-  info->keyType = static_cast<uint16_t>(t.keyType);
-  info->order = t.descending() ? 1 : 0;
-  return Status();
-}
+KV_INDEX_CALL(XBDMTINFO, "MTINFO", (XBTAGHANDLE tag, XBMDXTAGINFO* info),
+              info == nullptr ? XB_FAIL(XB_E_NULL) : OnTag(kModule, tag, [info](TagRef& ref) {
+                std::memset(info, 0, sizeof *info);
+                const TagTree& t = *ref.tree;
+                // A 10-character name ends at the reserved zero field that follows it.
+                std::memcpy(info->name, ref.entry->name,
+                            BoundedLength(ref.entry->name, sizeof info->name));
+                index::PutKeyInfo(t.keyLength, t.unique(), t.expression(), info);
+                info->keyType = static_cast<uint16_t>(t.keyType);
+                info->order = t.descending() ? 1 : 0;
+                return Status();
+              }))
 
-KV_API XBSTATUS KV_CALL XBDMTEXPR(XBTAGHANDLE tag, char* text) {
-  constexpr const char* kModule = "MTEXPR";
-  XB_ENTER();
-  if (text == nullptr) return XB_FAIL(XB_E_NULL);
-  TagRef ref;
-  if (!SelectTag(tag, &ref, kModule)) return Status();
-  std::strcpy(text, ref.tree->expression());
-  return Status();
-}
+KV_INDEX_CALL(XBDMTEXPR, "MTEXPR", (XBTAGHANDLE tag, char* text),
+              text == nullptr ? XB_FAIL(XB_E_NULL) : OnTag(kModule, tag, [text](TagRef& ref) {
+                std::strcpy(text, ref.tree->expression());
+                return Status();
+              }))

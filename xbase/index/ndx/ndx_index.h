@@ -7,16 +7,10 @@
 // has n + 1 children, the last one in the child field of entry n; the key of
 // an interior entry is the greatest key of the subtree under its child.
 #pragma once
-#include <cstdint>
-#include <cstring>
-
 #include "xbase/frame/endian.h"
-#include "xbase/frame/handle_table.h"
-#include "xbase/frame/memory_block.h"
 #include "xbase/index/frame/free_pages.h"
-#include "xbase/index/frame/key_status.h"
-#include "xbase/index/frame/page_cache.h"
-#include "xbase/index/frame/path_stack.h"
+#include "xbase/index/frame/index_block.h"
+#include "xbase/index/frame/index_file.h"
 #include "xbase/index/frame/search_key.h"
 
 namespace kv::xb::ndx {
@@ -34,7 +28,6 @@ inline constexpr int kOffUnique = 23;
 inline constexpr int kOffExpression = 24;
 inline constexpr int kMaxExpression = 221;
 inline constexpr int kMaxKeyLength = 100;
-inline constexpr int kMaxPath = 260;
 
 inline constexpr uint16_t kTypeCharacter = 0;
 inline constexpr uint16_t kTypeNumeric = 1;
@@ -53,31 +46,28 @@ struct Page {
   uint8_t bytes[kPageSize + index::PageCache::kSlack];
 };
 
-struct NdxIndex : ControlBlock {
-  NdxIndex() : cache("NPGET", "NPPUT") {}
+struct NdxIndex : index::SingleOrderBlock {
+  NdxIndex() : SingleOrderBlock("NPGET", "NPPUT") {}
 
   index::FreePageList freePages;
   uint8_t header[kHeaderCopy] = {};
-  char fileName[kMaxPath + 1] = {};
   uint16_t writeMode = 1;
-  uint32_t root = 0;
-  uint16_t keyLength = 0;
   uint16_t keysPerPage = 0;
   uint16_t keyType = 0;
   uint16_t entrySize = 0;
-  bool unique = false;
   uint16_t half = 0;
   uint16_t rest = 0;         // keysPerPage - half
   MemoryBlock entryOffsets;  // uint16 offset of entry i, i = 0..K
-  index::PathStack path;
-  index::PageCache cache;
-  index::PageFile pages;
-  index::CurrentKey current;
   bool headerDirty = false;
-  uint8_t lockState = 0;
 
-  const char* expression() const { return reinterpret_cast<const char*>(header + kOffExpression); }
-  bool readOnly() const { return (state & kStateReadOnly) != 0; }
+  const char* expressionText() const {
+    return reinterpret_cast<const char*>(header + kOffExpression);
+  }
+  // L bytes and a NUL for character keys, the 8 bytes of the double for
+  // numeric ones.
+  bool textKeys() const { return keyType == kTypeCharacter; }
+  // No index holds more entries than its pages can.
+  uint64_t entryBound() const { return uint64_t{pages.endPage} * (keysPerPage + 1u) + 64u; }
 
   // Entry fields of a page.
   uint16_t Offset(int i) const { return entryOffsets.as<uint16_t>()[i]; }
@@ -93,7 +83,9 @@ struct NdxIndex : ControlBlock {
 };
 
 // Selects an NDX handle (type 2), reopening it after a quick close.
-NdxIndex* SelectIndex(XBHANDLE handle);
+inline NdxIndex* SelectIndex(XBHANDLE handle) {
+  return index::SelectIndexFile<NdxIndex>(handle, SlotType::Ndx);
+}
 
 // Closes the handle's file and frees the slot (XBDTERM and XBDNCLOSE).
 XBSTATUS CloseIndex(XBHANDLE handle);

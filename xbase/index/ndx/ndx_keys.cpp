@@ -31,7 +31,7 @@ XBSTATUS MakeKey(XBHANDLE dataHandle, XBHANDLE indexHandle, KVHGLOBAL* block, vo
   return index::MakeRecordKey(
       dataHandle, [&] { return SelectIndex(indexHandle); },
       [&](dbf::DataFile& data, NdxIndex& ix) {
-        return index::MakeBinaryFormKey(kModule, data, ix.expression(), kForms, block, address);
+        return index::MakeBinaryFormKey(kModule, data, ix.expressionText(), kForms, block, address);
       });
 }
 

@@ -173,10 +173,6 @@ XBSTATUS Compact(NdxIndex& ix) {
 
 namespace kv::xb::ndx {
 
-NdxIndex* SelectIndex(XBHANDLE handle) {
-  return index::SelectIndexFile<NdxIndex>(handle, SlotType::Ndx);
-}
-
 XBSTATUS CloseIndex(XBHANDLE handle) {
   NdxIndex* ix = SelectIndex(handle);
   if (ix == nullptr) return Status();
@@ -191,10 +187,7 @@ XBSTATUS CloseIndex(XBHANDLE handle) {
     if (s != 0 && result == 0) result = s;
     ix->headerDirty = false;
   }
-  const XBSTATUS s = os::Close(ix->fileNo);
-  if (s < 0) return s;
-  Current().handles.Free(handle);
-  return result < 0 ? result : Status();
+  return index::CloseIndexFile(ix, handle, result);
 }
 
 }  // namespace kv::xb::ndx
@@ -203,21 +196,12 @@ KV_API XBSTATUS KV_CALL XBDNCREATE(const char* name, uint16_t typeLetter, const 
                                    uint16_t keyLength) {
   constexpr const char* kModule = "NCREATE";
   XB_ENTER();
-  char compact[index::kNewExpressionRoom] = {};
-  size_t n = 0;
-  XBSTATUS s = index::CheckNewIndex(kModule, name, expression, kMaxExpression, compact, &n);
+  index::NewIndex key;
+  const XBSTATUS s = index::StartNewIndex(kModule, name, expression, kMaxExpression, typeLetter,
+                                          keyLength, kMaxKeyLength, false, &key);
   if (s != 0) return s;
-  const auto [unique, letter] = index::DecodeCreateType(typeLetter);
-  uint16_t type = kTypeCharacter;
-  uint16_t L = keyLength;
-  if (letter == 'C') {
-    if (L < 1 || L > kMaxKeyLength) return XB_FAIL(-23);
-  } else if (letter == 'D' || letter == 'N') {
-    type = kTypeNumeric;
-    L = 8;
-  } else {
-    return XB_FAIL(-22);
-  }
+  const uint16_t type = key.letter == 'C' ? kTypeCharacter : kTypeNumeric;
+  const uint16_t L = key.keyLength;
   const uint16_t E = EntrySizeFor(L);
   uint8_t pages[2 * kPageSize] = {};
   PutLE32(pages + kOffRoot, 1);
@@ -226,8 +210,8 @@ KV_API XBSTATUS KV_CALL XBDNCREATE(const char* name, uint16_t typeLetter, const 
   PutLE16(pages + kOffKeysPerPage, static_cast<uint16_t>(504 / E));
   PutLE16(pages + kOffKeyType, type);
   PutLE16(pages + kOffEntrySize, E);
-  pages[kOffUnique] = unique ? 1 : 0;
-  std::memcpy(pages + kOffExpression, compact, n);
+  pages[kOffUnique] = key.unique ? 1 : 0;
+  std::memcpy(pages + kOffExpression, key.expression, key.length);
   return index::WriteNewFile(name, pages, sizeof pages);
 }
 
@@ -235,9 +219,7 @@ KV_API XBSTATUS KV_CALL XBDNOPENX(XBHANDLE* handle, const char* name, uint16_t m
   constexpr const char* kModule = "NOPEN";
   XB_ENTER();
   auto read = [](NdxIndex& ix, uint64_t* length) {
-    XBSTATUS s = os::Seek(ix.fileNo, 0);
-    if (s == 0) s = os::Read(ix.fileNo, ix.header, kHeaderCopy);
-    if (s == XB_E_READ) s = XB_FAIL(XB_E_READ);
+    XBSTATUS s = index::ReadHeaderBytes(kModule, ix.fileNo, 0, ix.header, kHeaderCopy);
     if (s == 0) s = CheckHeader(ix);
     if (s == 0) s = AllocateBuffers(ix);
     if (s == 0) s = os::Length(ix.fileNo, length);
@@ -245,8 +227,6 @@ KV_API XBSTATUS KV_CALL XBDNOPENX(XBHANDLE* handle, const char* name, uint16_t m
   };
   auto finish = [](NdxIndex& ix, uint64_t length) {
     ix.writeMode = 1;
-    ix.pages.fileNo = ix.fileNo;
-    ix.pages.readOnly = ix.readOnly();
     ix.pages.pageSize = kPageSize;
     ix.current.Clear();
     return length == uint64_t{ix.pages.endPage} * kPageSize;
@@ -254,8 +234,4 @@ KV_API XBSTATUS KV_CALL XBDNOPENX(XBHANDLE* handle, const char* name, uint16_t m
   return index::OpenIndexFile<NdxIndex>(kModule, SlotType::Ndx, handle, name, mode, read, finish);
 }
 
-KV_API XBSTATUS KV_CALL XBDNCLOSE(XBHANDLE handle) {
-  constexpr const char* kModule = "NCLOSE";
-  XB_ENTER();
-  return CloseIndex(handle);
-}
+KV_INDEX_CALL(XBDNCLOSE, "NCLOSE", (XBHANDLE handle), CloseIndex(handle))

@@ -9,15 +9,9 @@
 // tree: interior items carry record numbers too, and an in-order walk visits
 // child i, then key i, ending with the child of item n.
 #pragma once
-#include <cstdint>
-#include <cstring>
-
 #include "xbase/frame/endian.h"
-#include "xbase/frame/handle_table.h"
-#include "xbase/frame/memory_block.h"
-#include "xbase/index/frame/key_status.h"
-#include "xbase/index/frame/page_cache.h"
-#include "xbase/index/frame/path_stack.h"
+#include "xbase/index/frame/index_block.h"
+#include "xbase/index/frame/index_file.h"
 #include "xbase/index/frame/search_key.h"
 
 namespace kv::xb::ntx {
@@ -48,7 +42,6 @@ inline constexpr int kMaxCharacterKey = 100;
 inline constexpr int kMaxNumericKey = 19;
 inline constexpr int kMaxDecimals = 15;
 inline constexpr int kDateKeyLength = 8;
-inline constexpr int kMaxPath = 260;
 
 // Header check codes that the other families do not use.
 inline constexpr XBSTATUS kBadHalfPage = -44;
@@ -81,27 +74,23 @@ struct Item {
   uint8_t key[kMaxKeyLength] = {};
 };
 
-struct NtxIndex : ControlBlock {
-  NtxIndex() : cache("CPGET", "CPPUT") {}
+// The root is a page offset.
+struct NtxIndex : index::SingleOrderBlock {
+  NtxIndex() : SingleOrderBlock("CPGET", "CPPUT") {}
 
   uint8_t header[kHeaderRead] = {};
   char expression[kExpressionArea + 1] = {};
-  char fileName[kMaxPath + 1] = {};
-  uint32_t root = 0;      // page offset
   uint32_t freeHead = 0;  // page offset, 0 = no free page
-  uint16_t keyLength = 0;
   uint16_t itemSize = 0;
   uint16_t decimals = 0;
   uint16_t maxItems = 0;
   uint16_t half = 0;
-  bool unique = false;
-  uint8_t lockState = 0;
-  index::PathStack path;
-  index::PageCache cache;
-  index::PageFile pages;
-  index::CurrentKey current;
 
-  bool readOnly() const { return (state & kStateReadOnly) != 0; }
+  const char* expressionText() const { return expression; }
+  // Every key is text: L bytes and a NUL.
+  static bool textKeys() { return true; }
+  // No index holds more items than its pages can.
+  uint64_t entryBound() const { return uint64_t{pages.endPage} * (maxItems + 1u) + 128u; }
 
   // Page fields. `Slot(p, i)` is the offset of item i within the page; the
   // loader has checked that every slot leaves room for a whole item.
@@ -132,6 +121,8 @@ struct NtxIndex : ControlBlock {
 };
 
 // Selects an NTX handle (type 7), reopening it after a quick close.
-NtxIndex* SelectIndex(XBHANDLE handle);
+inline NtxIndex* SelectIndex(XBHANDLE handle) {
+  return index::SelectIndexFile<NtxIndex>(handle, SlotType::Ntx);
+}
 
 }  // namespace kv::xb::ntx

@@ -51,14 +51,6 @@ XBSTATUS AllocateBuffers(NtxIndex& ix) {
 
 }  // namespace
 
-namespace kv::xb::ntx {
-
-NtxIndex* SelectIndex(XBHANDLE handle) {
-  return index::SelectIndexFile<NtxIndex>(handle, SlotType::Ntx);
-}
-
-}  // namespace kv::xb::ntx
-
 KV_API XBSTATUS KV_CALL XBDCCREATE(const char* name, uint16_t typeLetter, const char* expression,
                                    uint16_t keyLength, uint16_t decimals) {
   constexpr const char* kModule = "CCREATE";
@@ -122,16 +114,12 @@ KV_API XBSTATUS KV_CALL XBDCOPENX(XBHANDLE* handle, const char* name, uint16_t m
   XB_ENTER();
   auto read = [](NtxIndex& ix, uint64_t* length) {
     XBSTATUS s = os::Length(ix.fileNo, length);
-    if (s == 0) s = os::Seek(ix.fileNo, 0);
-    if (s == 0) s = os::Read(ix.fileNo, ix.header, kHeaderRead);
-    if (s == XB_E_READ) s = XB_FAIL(XB_E_READ);
+    if (s == 0) s = index::ReadHeaderBytes(kModule, ix.fileNo, 0, ix.header, kHeaderRead);
     if (s == 0) s = CheckHeader(ix, *length);
     if (s == 0) s = AllocateBuffers(ix);
     return s;
   };
   auto finish = [](NtxIndex& ix, uint64_t length) {
-    ix.pages.fileNo = ix.fileNo;
-    ix.pages.readOnly = ix.readOnly();
     ix.pages.pageSize = kPageSize;
     ix.current.Clear();
     return length % kPageSize == 0;
@@ -139,8 +127,5 @@ KV_API XBSTATUS KV_CALL XBDCOPENX(XBHANDLE* handle, const char* name, uint16_t m
   return index::OpenIndexFile<NtxIndex>(kModule, SlotType::Ntx, handle, name, mode, read, finish);
 }
 
-KV_API XBSTATUS KV_CALL XBDCCLOSE(XBHANDLE handle) {
-  constexpr const char* kModule = "CCLOSE";
-  XB_ENTER();
-  return index::CloseIndexFile(SelectIndex(handle), handle);
-}
+KV_INDEX_CALL(XBDCCLOSE, "CCLOSE", (XBHANDLE handle),
+              index::CloseIndexFile(SelectIndex(handle), handle))
