@@ -11,7 +11,7 @@
 namespace kv::xb::mdx {
 
 index::PageShape Tree::Shape() const {
-  return {8u, t_.entrySize, 4u, t_.keyLength, t_.keysPerBlock};
+  return {8u, t_.entrySize, 4u, t_.keyLength, t_.keysPerBlock, 4u};
 }
 
 void Tree::PutEntry(uint8_t* entry, bool leaf, const Item& item) const {

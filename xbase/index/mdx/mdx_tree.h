@@ -77,8 +77,6 @@ class Tree : public index::TreeWalks<Tree, MdxLayout> {
   // `*code`: 0 removed, 4 no such entry, 2 empty tag.
   XBSTATUS Remove(const SearchKey& entry, XBSTATUS* code);
 
-  XBSTATUS Corrupt();
-
  private:
   friend class index::TreeWalks<Tree, MdxLayout>;
   MdxLayout MakeLayout();
@@ -97,10 +95,13 @@ class Tree : public index::TreeWalks<Tree, MdxLayout> {
   void PutEntry(uint8_t* entry, bool leaf, const Item& item) const;
   XBSTATUS NewPage(uint32_t* page);
 
+  // The hooks of TreeWalks::RemoveFromLeaf (tree_delete.h).
+  using Siblings = index::Siblings<Node>;
+  uint32_t PageChild(const Node& node, int i) const { return Pointer(t_, node, i); }
+  int HalfCount() const { return t_.half; }
+  XBSTATUS Rejoin(Siblings& p, bool* merged);
+  XBSTATUS Redistribute(Siblings& p);
   XBSTATUS UpdateBound(int leafLevel, const Node& leaf);
-  XBSTATUS Rebalance(int level);
-  XBSTATUS Redistribute(Node& left, uint32_t leftNo, Node& right, uint32_t rightNo, Node& parent,
-                        uint32_t parentNo, int li, bool leftIsShort, bool leaf);
   XBSTATUS SetRoot(uint32_t root);
   XBSTATUS Release(uint32_t block);
 

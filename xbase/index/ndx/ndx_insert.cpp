@@ -10,7 +10,7 @@
 namespace kv::xb::ndx {
 
 index::PageShape Tree::Shape() const {
-  return {4u, ix_.entrySize, 8u, ix_.keyLength, ix_.keysPerPage};
+  return {4u, ix_.entrySize, 8u, ix_.keyLength, ix_.keysPerPage, 0u};
 }
 
 void Tree::PutEntry(uint8_t* entry, bool, const Item& item) const {

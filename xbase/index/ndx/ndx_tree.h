@@ -41,9 +41,6 @@ class Tree : public index::TreeWalks<Tree, NdxLayout> {
   // `*code`: 0 removed, 4 no such entry, 2 empty index.
   XBSTATUS Remove(const SearchKey& entry, XBSTATUS* code);
 
-  // A damaged page structure: -18 with a log line.
-  XBSTATUS Corrupt();
-
  private:
   friend class index::TreeWalks<Tree, NdxLayout>;
   NdxLayout MakeLayout();
@@ -63,10 +60,13 @@ class Tree : public index::TreeWalks<Tree, NdxLayout> {
   void PutEntry(uint8_t* entry, bool leaf, const Item& item) const;
   XBSTATUS NewPage(uint32_t* page);
 
+  // The hooks of TreeWalks::RemoveFromLeaf (tree_delete.h).
+  using Siblings = index::Siblings<Page>;
+  uint32_t PageChild(const Page& page, int i) const { return ix_.Child(page, i); }
+  int HalfCount() const { return ix_.half; }
+  XBSTATUS Rejoin(Siblings& p, bool* merged);
+  XBSTATUS Rotate(Siblings& p);
   XBSTATUS UpdateBound(int leafLevel, const Page& leaf);
-  XBSTATUS Rebalance(int level);
-  XBSTATUS Rotate(Page& page, uint32_t pageNo, Page& parent, uint32_t parentNo, bool pageIsLeft,
-                  int leftIndex);
   XBSTATUS SetRoot(uint32_t root);
   XBSTATUS Release(uint32_t page) { return ix_.freePages.Free(ix_.cache, ix_.pages, page); }
 
