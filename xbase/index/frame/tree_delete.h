@@ -13,7 +13,8 @@
 //                                            and the walk goes on above it
 // and for the B+-tree bodies Shape(), UpdateBound(int, const Page&) and
 // Release(uint32_t).
-// Included only by a family's deletion source.
+// Included by the sources that instantiate the deletion: a family's deletion
+// source and split_tree_body.h.
 #pragma once
 #include <cstring>
 

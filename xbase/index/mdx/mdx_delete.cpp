@@ -75,8 +75,4 @@ XBSTATUS Tree::Release(uint32_t block) {
   return FreeBlock(file_, block);
 }
 
-XBSTATUS Tree::Remove(const SearchKey& entry, XBSTATUS* code) {
-  return RemoveFromLeaf<Node>(entry, code);
-}
-
 }  // namespace kv::xb::mdx

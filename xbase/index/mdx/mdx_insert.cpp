@@ -5,7 +5,6 @@
 
 #include "xbase/frame/engine.h"
 #include "xbase/index/frame/operation_frame.h"
-#include "xbase/index/frame/tree_insert.h"
 #include "xbase/index/mdx/mdx_tree.h"
 
 namespace kv::xb::mdx {
@@ -33,10 +32,6 @@ XBSTATUS Tree::SetRoot(uint32_t root) {
   entry_.headerDirty = true;
   return index::WriteHeaderWord(file_.fileNo, entry_.headerBlock * kUnit + kTagRoot, root,
                                 file_.pages.flush);
-}
-
-XBSTATUS Tree::Insert(const SearchKey& entry) {
-  return InsertEntry<Node>(entry);
 }
 
 }  // namespace kv::xb::mdx

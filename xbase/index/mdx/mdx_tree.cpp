@@ -8,7 +8,7 @@
 #include "xbase/index/frame/key_compare.h"
 #include "xbase/index/frame/navigator.h"
 #include "xbase/index/frame/operation_frame.h"
-#include "xbase/index/frame/tree_walks_body.h"
+#include "xbase/index/frame/split_tree_body.h"
 #include "xbase/index/mdx/mdx_numeric.h"
 
 namespace kv::xb::mdx {
@@ -98,11 +98,8 @@ XBSTATUS Tree::UpdateBound(int leafLevel, const Node& leaf) {
                             n > 0 ? KeyOf(t_, leaf, n - 1) : nullptr, t_.keyLength);
 }
 
-XBSTATUS Tree::Search(const SearchKey& key, XBSTATUS* code) {
-  return SearchWith(
-      key, [&](const uint8_t* entry) { return Compare(key, entry); }, code);
-}
-
 }  // namespace kv::xb::mdx
 
 template class kv::xb::index::TreeWalks<kv::xb::mdx::Tree, kv::xb::mdx::MdxLayout>;
+template class kv::xb::index::SplitTree<kv::xb::mdx::Tree, kv::xb::mdx::MdxLayout,
+                                        kv::xb::mdx::Node, kv::xb::mdx::SearchKey>;

@@ -9,7 +9,7 @@
 #include <cstdint>
 
 #include "xbase/index/frame/search_key.h"
-#include "xbase/index/frame/tree_walks.h"
+#include "xbase/index/frame/split_tree.h"
 #include "xbase/index/mdx/mdx_file.h"
 
 namespace kv::xb::mdx {
@@ -60,7 +60,8 @@ inline bool IsLeaf(const TagTree& t, const Node& n) {
 
 class MdxLayout;
 
-class Tree : public index::TreeWalks<Tree, MdxLayout> {
+// Search, insertion and removal are the shared B+-tree ones (split_tree.h).
+class Tree : public index::SplitTree<Tree, MdxLayout, Node, SearchKey> {
  public:
   explicit Tree(TagRef ref) : file_(*ref.file), entry_(*ref.entry), t_(*ref.tree) {}
 
@@ -70,15 +71,9 @@ class Tree : public index::TreeWalks<Tree, MdxLayout> {
   XBSTATUS Load(uint32_t block, Node* out);
   XBSTATUS Store(uint32_t block, const Node& in);
 
-  // Positions the path on `key` (index::Navigator::Search tells the codes).
-  XBSTATUS Search(const SearchKey& key, XBSTATUS* code);
-
-  XBSTATUS Insert(const SearchKey& entry);
-  // `*code`: 0 removed, 4 no such entry, 2 empty tag.
-  XBSTATUS Remove(const SearchKey& entry, XBSTATUS* code);
-
  private:
   friend class index::TreeWalks<Tree, MdxLayout>;
+  friend class index::SplitTree<Tree, MdxLayout, Node, SearchKey>;
   MdxLayout MakeLayout();
   TagTree& WalkBlock() { return t_; }
 
@@ -122,3 +117,5 @@ XBSTATUS FreeBlock(MdxFile& file, uint32_t block);
 }  // namespace kv::xb::mdx
 
 extern template class kv::xb::index::TreeWalks<kv::xb::mdx::Tree, kv::xb::mdx::MdxLayout>;
+extern template class kv::xb::index::SplitTree<kv::xb::mdx::Tree, kv::xb::mdx::MdxLayout,
+                                               kv::xb::mdx::Node, kv::xb::mdx::SearchKey>;

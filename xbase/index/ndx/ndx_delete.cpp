@@ -56,8 +56,4 @@ XBSTATUS Tree::Rejoin(Siblings& p, bool* merged) {
   return p.count == 0 && !p.leaf ? Rotate(p) : 0;
 }
 
-XBSTATUS Tree::Remove(const SearchKey& entry, XBSTATUS* code) {
-  return RemoveFromLeaf<Page>(entry, code);
-}
-
 }  // namespace kv::xb::ndx

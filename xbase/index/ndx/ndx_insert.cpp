@@ -4,7 +4,6 @@
 
 #include "xbase/frame/engine.h"
 #include "xbase/index/frame/operation_frame.h"
-#include "xbase/index/frame/tree_insert.h"
 #include "xbase/index/ndx/ndx_tree.h"
 
 namespace kv::xb::ndx {
@@ -29,10 +28,6 @@ XBSTATUS Tree::SetRoot(uint32_t root) {
   ix_.root = root;
   PutLE32(ix_.header + kOffRoot, root);
   return index::WriteHeaderWord(ix_.fileNo, kOffRoot, root, ix_.writeMode != 0);
-}
-
-XBSTATUS Tree::Insert(const SearchKey& entry) {
-  return InsertEntry<Page>(entry);
 }
 
 }  // namespace kv::xb::ndx

@@ -9,7 +9,7 @@
 #include "xbase/index/frame/navigator.h"
 #include "xbase/index/frame/numeric_keys.h"
 #include "xbase/index/frame/operation_frame.h"
-#include "xbase/index/frame/tree_walks_body.h"
+#include "xbase/index/frame/split_tree_body.h"
 
 namespace kv::xb::ndx {
 namespace {
@@ -78,11 +78,8 @@ XBSTATUS Tree::UpdateBound(int leafLevel, const Page& leaf) {
                             n > 0 ? ix_.Key(leaf, n - 1) : nullptr, ix_.keyLength);
 }
 
-XBSTATUS Tree::Search(const SearchKey& key, XBSTATUS* code) {
-  return SearchWith(
-      key, [&](const uint8_t* entry) { return Compare(key, entry); }, code);
-}
-
 }  // namespace kv::xb::ndx
 
 template class kv::xb::index::TreeWalks<kv::xb::ndx::Tree, kv::xb::ndx::NdxLayout>;
+template class kv::xb::index::SplitTree<kv::xb::ndx::Tree, kv::xb::ndx::NdxLayout,
+                                        kv::xb::ndx::Page, kv::xb::ndx::SearchKey>;
