@@ -25,6 +25,42 @@ XBSTATUS PageCache::Allocate(uint32_t pageSize, int buffers) {
   return 0;
 }
 
+XBSTATUS PageCache::CopyOut(PageFile& file, uint32_t page, uint8_t* out) {
+  uint8_t* data = nullptr;
+  const XBSTATUS s = Read(file, page, &data);
+  if (s == 0) std::memcpy(out, data, pageSize_ + kSlack);
+  return s;
+}
+
+XBSTATUS PageCache::CopyIn(PageFile& file, uint32_t page, const uint8_t* in) {
+  uint8_t* data = nullptr;
+  const XBSTATUS s = Fresh(file, page, &data);
+  if (s != 0) return s;
+  std::memcpy(data, in, pageSize_);
+  return Write(file, page);
+}
+
+XBSTATUS PageCache::ReadAt(PageFile& file, uint32_t offset, uint8_t** data) {
+  if (pageSize_ == 0 || offset % pageSize_ != 0) {
+    const char* kModule = readModule_;
+    return XB_FAIL(XB_E_SEEK);
+  }
+  return Read(file, offset / pageSize_, data);
+}
+
+XBSTATUS PageCache::FreshAt(PageFile& file, uint32_t offset, uint8_t** data) {
+  if (pageSize_ == 0 || offset % pageSize_ != 0) {
+    const char* kModule = writeModule_;
+    return XB_FAIL(XB_E_SEEK);
+  }
+  return Fresh(file, offset / pageSize_, data);
+}
+
+XBSTATUS PageCache::Corrupt() const {
+  const char* kModule = readModule_;
+  return XB_FAIL(XB_E_FORMAT);
+}
+
 void PageCache::Release() {
   for (auto& b : buffers_) b.Free();
   for (auto& s : slots_) s = Slot{};

@@ -57,6 +57,19 @@ class PageCache {
   XBSTATUS Write(PageFile& file, uint32_t page);
   // A slot for a page just allocated: zero-filled, flagged for write-back.
   XBSTATUS Fresh(PageFile& file, uint32_t page, uint8_t** data);
+  // Page `page` copied out of the cache into `out` (a page and the slack
+  // after it), or copied from `in` into the cache and written at once.
+  XBSTATUS CopyOut(PageFile& file, uint32_t page, uint8_t* out);
+  XBSTATUS CopyIn(PageFile& file, uint32_t page, const uint8_t* in);
+  // Read, Fresh and Write of the page at byte `offset` of a file whose
+  // pages are named by their offsets: one not a multiple of the page size
+  // fails as a seek.
+  XBSTATUS ReadAt(PageFile& file, uint32_t offset, uint8_t** data);
+  XBSTATUS FreshAt(PageFile& file, uint32_t offset, uint8_t** data);
+  XBSTATUS WriteAt(PageFile& file, uint32_t offset) { return Write(file, offset / pageSize_); }
+  // A damaged page structure found by a reader of this cache's pages: -18
+  // logged under the read module.
+  XBSTATUS Corrupt() const;
   // Empties the cache (pages flagged for write-back are written first).
   XBSTATUS Drop(PageFile& file);
 

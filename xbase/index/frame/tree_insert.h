@@ -20,7 +20,7 @@
 //                                              and its right child into the
 //                                              entry after it
 //   XBSTATUS NewPage(uint32_t*), SetRoot(uint32_t)
-// Included only by a family's insertion source.
+// Included by the sources that instantiate the insertion (split_tree_body.h).
 #pragma once
 #include <cstring>
 

@@ -6,7 +6,8 @@
 //                                (`path`), the root page (`root`), the
 //                                current key (`current`) and the stored key
 //                                length (`keyLength`)
-// and, for CollapseRoot, SetRoot(uint32_t) and Corrupt(). The bodies
+// and, for CollapseRoot, SetRoot(uint32_t). The block's page cache
+// (`cache`) reports damage. The bodies
 // (tree_walks_body.h) are instantiated by the family's tree source, where
 // its layout is complete.
 #pragma once
@@ -26,6 +27,9 @@ struct PageShape {
   unsigned keyOffset;
   size_t keyLength;
   int capacity;
+  // Bytes after a leaf's last entry that belong to it (a trailing 0
+  // pointer) and move with the entries when one is removed.
+  unsigned leafTail;
   unsigned Offset(int i) const { return header + static_cast<unsigned>(i) * entrySize; }
 };
 
@@ -37,6 +41,26 @@ struct SplitItem {
   uint32_t record;
   uint32_t left;
   uint32_t right;
+};
+
+// A page left short by a deletion, its parent and the two siblings that
+// may be joined: the left one is child `li` of the parent, the right one
+// child li + 1, and the short page is one of them (`pageIsLeft`).
+template <class Page>
+struct Siblings {
+  Page page;
+  Page parent;
+  Page left;
+  Page right;
+  uint32_t pageNo;
+  uint32_t parentNo;
+  uint32_t leftNo;
+  uint32_t rightNo;
+  int count;        // entries of the short page
+  int parentCount;  // entries of the parent
+  int li;
+  bool pageIsLeft;
+  bool leaf;
 };
 
 template <class Tree, class Layout>
@@ -55,6 +79,8 @@ class TreeWalks {
   // Puts the path back where the current key was last given, if it is
   // still there (`*restored`).
   XBSTATUS RestoreCurrent(bool* restored);
+  // A damaged page structure: -18 with a log line.
+  XBSTATUS Corrupt() { return Self().WalkBlock().cache.Corrupt(); }
 
  protected:
   // Positions the path on `key` by the family's `compare(entryKey)`
@@ -70,6 +96,19 @@ class TreeWalks {
   // (tree_insert.h; the tree's hooks are listed there).
   template <class Page, class Key>
   XBSTATUS InsertEntry(const Key& entry);
+
+  // From the page on `level` of the path upwards, while a page is short,
+  // the tree's Rejoin mends it (tree_delete.h; the hooks are listed there).
+  template <class Page>
+  XBSTATUS RebalanceFrom(int level);
+  // Joins two B+-tree siblings into the right one and drops the left one
+  // from the parent.
+  template <class Page>
+  XBSTATUS MergeIntoRight(Siblings<Page>& p);
+  // Removes `entry` from its leaf in a B+-tree whose interior keys are the
+  // greatest of their subtrees; `*code` 0 removed, 4 no such entry, 2 empty.
+  template <class Page, class Key>
+  XBSTATUS RemoveFromLeaf(const Key& entry, XBSTATUS* code);
 
  private:
   template <class Page, class Item>

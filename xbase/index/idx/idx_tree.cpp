@@ -23,10 +23,6 @@ void MakeSearchKey(const IdxIndex& ix, const void* key, uint16_t flags, uint32_t
       index::FillSearchKey(key, ix.keyLength, ix.textKeys(), ix.pad, flags, record, out);
 }
 
-XBSTATUS Tree::Corrupt() {
-  return XB_FAIL(XB_E_FORMAT);
-}
-
 bool Tree::ValidOffset(uint32_t offset) const {
   return offset % kNodeSize == 0 && offset >= kNodeSize && offset < ix_.endBound;
 }
@@ -52,25 +48,19 @@ XBSTATUS Tree::Begin() {
 }
 
 XBSTATUS Tree::Load(uint32_t offset, Node* node) {
-  if (offset % kNodeSize != 0) return XB_FAIL(XB_E_SEEK);
   uint8_t* data = nullptr;
-  const XBSTATUS s = ix_.cache.Read(ix_.pages, offset / kNodeSize, &data);
+  const XBSTATUS s = ix_.cache.ReadAt(ix_.pages, offset, &data);
   if (s != 0) return s;
   if (!DecodeNode(ix_, data, node)) return Corrupt();
   return 0;
 }
 
 XBSTATUS Tree::Store(uint32_t offset, const Node& node) {
-  constexpr const char* kWriteModule = "IPPUT";
-  if (offset % kNodeSize != 0) {
-    const char* kModule = kWriteModule;
-    return XB_FAIL(XB_E_SEEK);
-  }
   uint8_t* data = nullptr;
-  const XBSTATUS s = ix_.cache.Fresh(ix_.pages, offset / kNodeSize, &data);
+  const XBSTATUS s = ix_.cache.FreshAt(ix_.pages, offset, &data);
   if (s != 0) return s;
   EncodeNode(ix_, node, data);
-  return ix_.cache.Write(ix_.pages, offset / kNodeSize);
+  return ix_.cache.WriteAt(ix_.pages, offset);
 }
 
 int Tree::CompareKey(const SearchKey& key, const uint8_t* entryKey) const {
@@ -198,26 +188,30 @@ IdxLayout Tree::MakeLayout() {
   return IdxLayout(*this, ix_, Work(1));
 }
 
-XBSTATUS Tree::Search(const SearchKey& key, XBSTATUS* code) {
+XBSTATUS Tree::Land(const SearchKey& key, XBSTATUS* code) {
   bool empty = false;
-  XBSTATUS s = Descend(key, &empty);
+  const XBSTATUS s = Descend(key, &empty);
   if (s != 0) return s;
+  const Node& leaf = Work(0);
+  const int i = ix_.path[ix_.path.depth()].index;
   if (empty) {
     *code = index::kIndexEmpty;
-    return 0;
+  } else {
+    const bool same = i < leaf.count && CompareEntry(key, leaf, i, true) == 0;
+    *code = same ? index::kKeyFound : index::kKeyNotFound;
   }
+  return 0;
+}
+
+XBSTATUS Tree::Search(const SearchKey& key, XBSTATUS* code) {
+  XBSTATUS s = Land(key, code);
+  if (s != 0 || *code != index::kKeyNotFound) return s;
   auto& path = ix_.path;
   const int level = path.depth();
-  const Node& leaf = Work(0);
   const int i = path[level].index;
-  if (i < leaf.count && CompareEntry(key, leaf, i, true) == 0) {
-    *code = index::kKeyFound;
-    return 0;
-  }
-  if (i == leaf.count || i > 0) {
+  if (i == Work(0).count || i > 0) {
     // Above every key (the last entry), or after the entry before `i`.
     path[level].index = i - 1;
-    *code = index::kKeyNotFound;
     return 0;
   }
   XBSTATUS edge = 0;

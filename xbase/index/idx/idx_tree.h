@@ -40,7 +40,6 @@ class Tree : public index::TreeWalks<Tree, IdxLayout> {
 
   XBSTATUS Load(uint32_t offset, Node* node);
   XBSTATUS Store(uint32_t offset, const Node& node);
-  XBSTATUS Corrupt();
 
  private:
   friend class index::TreeWalks<Tree, IdxLayout>;
@@ -50,6 +49,9 @@ class Tree : public index::TreeWalks<Tree, IdxLayout> {
   int CompareKey(const SearchKey& key, const uint8_t* entryKey) const;
   int CompareEntry(const SearchKey& key, const Node& node, int i, bool withRecord) const;
   XBSTATUS Descend(const SearchKey& key, bool* empty);
+  // Descends to where `key` goes; `*code` 0 the entry is there, 4 it is
+  // not, 2 empty index.
+  XBSTATUS Land(const SearchKey& key, XBSTATUS* code);
   XBSTATUS NextLeaf(bool* found);
 
   XBSTATUS Settle(int level, int slot);

@@ -290,23 +290,11 @@ XBSTATUS Tree::CollapseRoot() {
 }
 
 XBSTATUS Tree::Remove(const SearchKey& entry, XBSTATUS* code) {
-  bool empty = false;
-  XBSTATUS s = Descend(entry, &empty);
-  if (s != 0) return s;
-  if (empty) {
-    *code = index::kIndexEmpty;
-    return 0;
-  }
-  auto& path = ix_.path;
-  const int level = path.depth();
+  XBSTATUS s = Land(entry, code);
+  if (s != 0 || *code != index::kKeyFound) return s;
+  const int level = ix_.path.depth();
   Node& leaf = Work(0);
-  const int at = path[level].index;
-  if (at >= leaf.count || CompareEntry(entry, leaf, at, true) != 0) {
-    *code = index::kKeyNotFound;
-    return 0;
-  }
-  RemoveEntry(ix_, leaf, at);
-  *code = index::kKeyFound;
+  RemoveEntry(ix_, leaf, ix_.path[level].index);
   if (leaf.count == 0 && level > 0) {
     s = Detach(level);
   } else {

@@ -5,13 +5,12 @@
 
 #include "xbase/frame/engine.h"
 #include "xbase/index/frame/operation_frame.h"
-#include "xbase/index/frame/tree_insert.h"
 #include "xbase/index/mdx/mdx_tree.h"
 
 namespace kv::xb::mdx {
 
 index::PageShape Tree::Shape() const {
-  return {8u, t_.entrySize, 4u, t_.keyLength, t_.keysPerBlock};
+  return {8u, t_.entrySize, 4u, t_.keyLength, t_.keysPerBlock, 4u};
 }
 
 void Tree::PutEntry(uint8_t* entry, bool leaf, const Item& item) const {
@@ -33,10 +32,6 @@ XBSTATUS Tree::SetRoot(uint32_t root) {
   entry_.headerDirty = true;
   return index::WriteHeaderWord(file_.fileNo, entry_.headerBlock * kUnit + kTagRoot, root,
                                 file_.pages.flush);
-}
-
-XBSTATUS Tree::Insert(const SearchKey& entry) {
-  return InsertEntry<Node>(entry);
 }
 
 }  // namespace kv::xb::mdx

@@ -8,7 +8,7 @@
 #include "xbase/index/frame/key_compare.h"
 #include "xbase/index/frame/navigator.h"
 #include "xbase/index/frame/operation_frame.h"
-#include "xbase/index/frame/tree_walks_body.h"
+#include "xbase/index/frame/split_tree_body.h"
 #include "xbase/index/mdx/mdx_numeric.h"
 
 namespace kv::xb::mdx {
@@ -41,10 +41,6 @@ void MakeSearchKey(const TagTree& tree, const void* key, uint16_t flags, uint32_
   out->type = wildcard ? index::kCompareWildcard : KeyCompareType(tree);
 }
 
-XBSTATUS Tree::Corrupt() {
-  return XB_FAIL(XB_E_FORMAT);
-}
-
 XBSTATUS Tree::Begin() {
   XBSTATUS s = RereadFileHeader(file_);
   if (s != 0) return s;
@@ -59,10 +55,8 @@ XBSTATUS Tree::Begin() {
 }
 
 XBSTATUS Tree::Load(uint32_t block, Node* out) {
-  uint8_t* data = nullptr;
-  const XBSTATUS s = t_.cache.Read(file_.pages, block, &data);
+  const XBSTATUS s = t_.cache.CopyOut(file_.pages, block, out->bytes);
   if (s != 0) return s;
-  std::memcpy(out->bytes, data, file_.blockBytes + index::PageCache::kSlack);
   // A count above K (damage, or a block of another kind) never reaches the
   // tree code.
   if (CountOf(*out) > t_.keysPerBlock) return Corrupt();
@@ -70,11 +64,7 @@ XBSTATUS Tree::Load(uint32_t block, Node* out) {
 }
 
 XBSTATUS Tree::Store(uint32_t block, const Node& in) {
-  uint8_t* data = nullptr;
-  XBSTATUS s = t_.cache.Fresh(file_.pages, block, &data);
-  if (s != 0) return s;
-  std::memcpy(data, in.bytes, file_.blockBytes);
-  return t_.cache.Write(file_.pages, block);
+  return t_.cache.CopyIn(file_.pages, block, in.bytes);
 }
 
 int Tree::Compare(const SearchKey& key, const uint8_t* entryKey) const {
@@ -108,11 +98,8 @@ XBSTATUS Tree::UpdateBound(int leafLevel, const Node& leaf) {
                             n > 0 ? KeyOf(t_, leaf, n - 1) : nullptr, t_.keyLength);
 }
 
-XBSTATUS Tree::Search(const SearchKey& key, XBSTATUS* code) {
-  return SearchWith(
-      key, [&](const uint8_t* entry) { return Compare(key, entry); }, code);
-}
-
 }  // namespace kv::xb::mdx
 
 template class kv::xb::index::TreeWalks<kv::xb::mdx::Tree, kv::xb::mdx::MdxLayout>;
+template class kv::xb::index::SplitTree<kv::xb::mdx::Tree, kv::xb::mdx::MdxLayout,
+                                        kv::xb::mdx::Node, kv::xb::mdx::SearchKey>;

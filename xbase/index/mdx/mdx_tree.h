@@ -9,7 +9,7 @@
 #include <cstdint>
 
 #include "xbase/index/frame/search_key.h"
-#include "xbase/index/frame/tree_walks.h"
+#include "xbase/index/frame/split_tree.h"
 #include "xbase/index/mdx/mdx_file.h"
 
 namespace kv::xb::mdx {
@@ -60,7 +60,8 @@ inline bool IsLeaf(const TagTree& t, const Node& n) {
 
 class MdxLayout;
 
-class Tree : public index::TreeWalks<Tree, MdxLayout> {
+// Search, insertion and removal are the shared B+-tree ones (split_tree.h).
+class Tree : public index::SplitTree<Tree, MdxLayout, Node, SearchKey> {
  public:
   explicit Tree(TagRef ref) : file_(*ref.file), entry_(*ref.entry), t_(*ref.tree) {}
 
@@ -70,17 +71,9 @@ class Tree : public index::TreeWalks<Tree, MdxLayout> {
   XBSTATUS Load(uint32_t block, Node* out);
   XBSTATUS Store(uint32_t block, const Node& in);
 
-  // Positions the path on `key` (index::Navigator::Search tells the codes).
-  XBSTATUS Search(const SearchKey& key, XBSTATUS* code);
-
-  XBSTATUS Insert(const SearchKey& entry);
-  // `*code`: 0 removed, 4 no such entry, 2 empty tag.
-  XBSTATUS Remove(const SearchKey& entry, XBSTATUS* code);
-
-  XBSTATUS Corrupt();
-
  private:
   friend class index::TreeWalks<Tree, MdxLayout>;
+  friend class index::SplitTree<Tree, MdxLayout, Node, SearchKey>;
   MdxLayout MakeLayout();
   TagTree& WalkBlock() { return t_; }
 
@@ -97,10 +90,13 @@ class Tree : public index::TreeWalks<Tree, MdxLayout> {
   void PutEntry(uint8_t* entry, bool leaf, const Item& item) const;
   XBSTATUS NewPage(uint32_t* page);
 
+  // The hooks of TreeWalks::RemoveFromLeaf (tree_delete.h).
+  using Siblings = index::Siblings<Node>;
+  uint32_t PageChild(const Node& node, int i) const { return Pointer(t_, node, i); }
+  int HalfCount() const { return t_.half; }
+  XBSTATUS Rejoin(Siblings& p, bool* merged);
+  XBSTATUS Redistribute(Siblings& p);
   XBSTATUS UpdateBound(int leafLevel, const Node& leaf);
-  XBSTATUS Rebalance(int level);
-  XBSTATUS Redistribute(Node& left, uint32_t leftNo, Node& right, uint32_t rightNo, Node& parent,
-                        uint32_t parentNo, int li, bool leftIsShort, bool leaf);
   XBSTATUS SetRoot(uint32_t root);
   XBSTATUS Release(uint32_t block);
 
@@ -121,3 +117,5 @@ XBSTATUS FreeBlock(MdxFile& file, uint32_t block);
 }  // namespace kv::xb::mdx
 
 extern template class kv::xb::index::TreeWalks<kv::xb::mdx::Tree, kv::xb::mdx::MdxLayout>;
+extern template class kv::xb::index::SplitTree<kv::xb::mdx::Tree, kv::xb::mdx::MdxLayout,
+                                               kv::xb::mdx::Node, kv::xb::mdx::SearchKey>;

@@ -4,13 +4,12 @@
 
 #include "xbase/frame/engine.h"
 #include "xbase/index/frame/operation_frame.h"
-#include "xbase/index/frame/tree_insert.h"
 #include "xbase/index/ndx/ndx_tree.h"
 
 namespace kv::xb::ndx {
 
 index::PageShape Tree::Shape() const {
-  return {4u, ix_.entrySize, 8u, ix_.keyLength, ix_.keysPerPage};
+  return {4u, ix_.entrySize, 8u, ix_.keyLength, ix_.keysPerPage, 0u};
 }
 
 void Tree::PutEntry(uint8_t* entry, bool, const Item& item) const {
@@ -29,10 +28,6 @@ XBSTATUS Tree::SetRoot(uint32_t root) {
   ix_.root = root;
   PutLE32(ix_.header + kOffRoot, root);
   return index::WriteHeaderWord(ix_.fileNo, kOffRoot, root, ix_.writeMode != 0);
-}
-
-XBSTATUS Tree::Insert(const SearchKey& entry) {
-  return InsertEntry<Page>(entry);
 }
 
 }  // namespace kv::xb::ndx

@@ -9,7 +9,7 @@
 #include "xbase/index/frame/navigator.h"
 #include "xbase/index/frame/numeric_keys.h"
 #include "xbase/index/frame/operation_frame.h"
-#include "xbase/index/frame/tree_walks_body.h"
+#include "xbase/index/frame/split_tree_body.h"
 
 namespace kv::xb::ndx {
 namespace {
@@ -25,10 +25,6 @@ void MakeSearchKey(const NdxIndex& ix, const void* key, uint16_t flags, uint32_t
                        : (text ? index::kCompareCharacter : index::kCompareDouble);
 }
 
-XBSTATUS Tree::Corrupt() {
-  return XB_FAIL(XB_E_FORMAT);
-}
-
 XBSTATUS Tree::Begin() {
   uint32_t words[2] = {};
   const XBSTATUS s = index::ReadHeaderWords(ix_.fileNo, kOffRoot, words, 2);
@@ -42,21 +38,15 @@ XBSTATUS Tree::Begin() {
 }
 
 XBSTATUS Tree::Load(uint32_t page, Page* out) {
-  uint8_t* data = nullptr;
-  const XBSTATUS s = ix_.cache.Read(ix_.pages, page, &data);
+  const XBSTATUS s = ix_.cache.CopyOut(ix_.pages, page, out->bytes);
   if (s != 0) return s;
-  std::memcpy(out->bytes, data, sizeof out->bytes);
   // A count above K (a freed page, or damage) never reaches the tree code.
   if (NdxIndex::Count(*out) > ix_.keysPerPage) return Corrupt();
   return 0;
 }
 
 XBSTATUS Tree::Store(uint32_t page, const Page& in) {
-  uint8_t* data = nullptr;
-  XBSTATUS s = ix_.cache.Fresh(ix_.pages, page, &data);
-  if (s != 0) return s;
-  std::memcpy(data, in.bytes, kPageSize);
-  return ix_.cache.Write(ix_.pages, page);
+  return ix_.cache.CopyIn(ix_.pages, page, in.bytes);
 }
 
 int Tree::Compare(const SearchKey& key, const uint8_t* entryKey) const {
@@ -88,11 +78,8 @@ XBSTATUS Tree::UpdateBound(int leafLevel, const Page& leaf) {
                             n > 0 ? ix_.Key(leaf, n - 1) : nullptr, ix_.keyLength);
 }
 
-XBSTATUS Tree::Search(const SearchKey& key, XBSTATUS* code) {
-  return SearchWith(
-      key, [&](const uint8_t* entry) { return Compare(key, entry); }, code);
-}
-
 }  // namespace kv::xb::ndx
 
 template class kv::xb::index::TreeWalks<kv::xb::ndx::Tree, kv::xb::ndx::NdxLayout>;
+template class kv::xb::index::SplitTree<kv::xb::ndx::Tree, kv::xb::ndx::NdxLayout,
+                                        kv::xb::ndx::Page, kv::xb::ndx::SearchKey>;

@@ -9,7 +9,7 @@
 #include <cstdint>
 
 #include "xbase/index/frame/search_key.h"
-#include "xbase/index/frame/tree_walks.h"
+#include "xbase/index/frame/split_tree.h"
 #include "xbase/index/ndx/ndx_index.h"
 
 namespace kv::xb::ndx {
@@ -24,7 +24,8 @@ void MakeSearchKey(const NdxIndex& ix, const void* key, uint16_t flags, uint32_t
 
 class NdxLayout;
 
-class Tree : public index::TreeWalks<Tree, NdxLayout> {
+// Search, insertion and removal are the shared B+-tree ones (split_tree.h).
+class Tree : public index::SplitTree<Tree, NdxLayout, Page, SearchKey> {
  public:
   explicit Tree(NdxIndex& ix) : ix_(ix) {}
 
@@ -34,18 +35,9 @@ class Tree : public index::TreeWalks<Tree, NdxLayout> {
   XBSTATUS Load(uint32_t page, Page* out);
   XBSTATUS Store(uint32_t page, const Page& in);
 
-  // Positions the path on `key` (index::Navigator::Search tells the codes).
-  XBSTATUS Search(const SearchKey& key, XBSTATUS* code);
-
-  XBSTATUS Insert(const SearchKey& entry);
-  // `*code`: 0 removed, 4 no such entry, 2 empty index.
-  XBSTATUS Remove(const SearchKey& entry, XBSTATUS* code);
-
-  // A damaged page structure: -18 with a log line.
-  XBSTATUS Corrupt();
-
  private:
   friend class index::TreeWalks<Tree, NdxLayout>;
+  friend class index::SplitTree<Tree, NdxLayout, Page, SearchKey>;
   NdxLayout MakeLayout();
   NdxIndex& WalkBlock() { return ix_; }
 
@@ -63,10 +55,13 @@ class Tree : public index::TreeWalks<Tree, NdxLayout> {
   void PutEntry(uint8_t* entry, bool leaf, const Item& item) const;
   XBSTATUS NewPage(uint32_t* page);
 
+  // The hooks of TreeWalks::RemoveFromLeaf (tree_delete.h).
+  using Siblings = index::Siblings<Page>;
+  uint32_t PageChild(const Page& page, int i) const { return ix_.Child(page, i); }
+  int HalfCount() const { return ix_.half; }
+  XBSTATUS Rejoin(Siblings& p, bool* merged);
+  XBSTATUS Rotate(Siblings& p);
   XBSTATUS UpdateBound(int leafLevel, const Page& leaf);
-  XBSTATUS Rebalance(int level);
-  XBSTATUS Rotate(Page& page, uint32_t pageNo, Page& parent, uint32_t parentNo, bool pageIsLeft,
-                  int leftIndex);
   XBSTATUS SetRoot(uint32_t root);
   XBSTATUS Release(uint32_t page) { return ix_.freePages.Free(ix_.cache, ix_.pages, page); }
 
@@ -76,3 +71,5 @@ class Tree : public index::TreeWalks<Tree, NdxLayout> {
 }  // namespace kv::xb::ndx
 
 extern template class kv::xb::index::TreeWalks<kv::xb::ndx::Tree, kv::xb::ndx::NdxLayout>;
+extern template class kv::xb::index::SplitTree<kv::xb::ndx::Tree, kv::xb::ndx::NdxLayout,
+                                               kv::xb::ndx::Page, kv::xb::ndx::SearchKey>;

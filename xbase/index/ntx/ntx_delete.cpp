@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "xbase/frame/engine.h"
-#include "xbase/index/frame/tree_walks.h"
+#include "xbase/index/frame/tree_delete.h"
 #include "xbase/index/ntx/ntx_page_items.h"
 #include "xbase/index/ntx/ntx_tree.h"
 
@@ -25,62 +25,40 @@ void Tree::RemoveAt(Page& page, int at) const {
   NtxIndex::SetCount(page, n - 1);
 }
 
-XBSTATUS Tree::Rebalance(int level) {
-  auto& path = ix_.path;
-  const int M = ix_.maxItems;
-  while (level > 0) {
-    Page page;
-    XBSTATUS s = Load(path[level].page, &page);
-    if (s != 0) return s;
-    if (NtxIndex::Count(page) >= ix_.half) return 0;
-    const uint32_t parentNo = path[level - 1].page;
-    Page parent;
-    if ((s = Load(parentNo, &parent)) != 0) return s;
-    const int pn = NtxIndex::Count(parent);
-    if (pn == 0) return 0;  // no sibling to work with
-    const int at = path[level - 1].index;
-    if (at < 0 || at > pn) return Corrupt();
-    // The left sibling for the last child, else the right one.
-    const int li = at >= pn ? pn - 1 : at;
-    const uint32_t leftNo = NtxIndex::Child(parent, li);
-    const uint32_t rightNo = NtxIndex::Child(parent, li + 1);
-    if (leftNo == rightNo) return Corrupt();
-    Page left;
-    Page right;
-    if ((s = Load(leftNo, &left)) != 0) return s;
-    if ((s = Load(rightNo, &right)) != 0) return s;
-    if (NtxIndex::IsLeaf(left) != NtxIndex::IsLeaf(right)) return Corrupt();
-    // Every key of both pages in order, the separator between them.
-    Item all[kWideItems];
-    const int lc = GatherItems(ix_, left, all);
-    const uint32_t leftTrailing = all[lc].child;
-    ix_.GetItem(parent, li, &all[lc]);
-    all[lc].child = leftTrailing;
-    const int rc = GatherItems(ix_, right, all + lc + 1);
-    const uint32_t rightTrailing = all[lc + 1 + rc].child;
-    const int total = lc + 1 + rc;
-    if (lc + rc < M) {
-      // One page holds them all: the right one, which the parent's next item
-      // already names; the parent's separator and the left page go.
-      PlaceItems(ix_, right, all, total, rightTrailing);
-      if ((s = Store(rightNo, right)) != 0) return s;
-      RemoveAt(parent, li);
-      if ((s = Store(parentNo, parent)) != 0) return s;
-      if ((s = Release(leftNo)) != 0) return s;
-      --level;
-      continue;
-    }
-    // Both keep at least half a page: the middle key becomes the separator.
-    const int mid = total / 2;
-    PlaceItems(ix_, left, all, mid, all[mid].child);
-    PlaceItems(ix_, right, all + mid + 1, total - mid - 1, rightTrailing);
-    NtxIndex::SetRecord(parent, li, all[mid].record);
-    std::memcpy(NtxIndex::Key(parent, li), all[mid].key, ix_.keyLength);
-    if ((s = Store(leftNo, left)) != 0) return s;
-    if ((s = Store(rightNo, right)) != 0) return s;
-    return Store(parentNo, parent);
+XBSTATUS Tree::Rejoin(Siblings& p, bool* merged) {
+  Page& left = p.left;
+  Page& right = p.right;
+  Page& parent = p.parent;
+  const int li = p.li;
+  // Every key of both pages in order, the separator between them.
+  Item all[kWideItems];
+  const int lc = GatherItems(ix_, left, all);
+  const uint32_t leftTrailing = all[lc].child;
+  ix_.GetItem(parent, li, &all[lc]);
+  all[lc].child = leftTrailing;
+  const int rc = GatherItems(ix_, right, all + lc + 1);
+  const uint32_t rightTrailing = all[lc + 1 + rc].child;
+  const int total = lc + 1 + rc;
+  XBSTATUS s = 0;
+  if (lc + rc < ix_.maxItems) {
+    // One page holds them all: the right one, which the parent's next item
+    // already names; the parent's separator and the left page go.
+    PlaceItems(ix_, right, all, total, rightTrailing);
+    if ((s = Store(p.rightNo, right)) != 0) return s;
+    RemoveAt(parent, li);
+    if ((s = Store(p.parentNo, parent)) != 0) return s;
+    *merged = true;
+    return Release(p.leftNo);
   }
-  return 0;
+  // Both keep at least half a page: the middle key becomes the separator.
+  const int mid = total / 2;
+  PlaceItems(ix_, left, all, mid, all[mid].child);
+  PlaceItems(ix_, right, all + mid + 1, total - mid - 1, rightTrailing);
+  NtxIndex::SetRecord(parent, li, all[mid].record);
+  std::memcpy(NtxIndex::Key(parent, li), all[mid].key, ix_.keyLength);
+  if ((s = Store(p.leftNo, left)) != 0) return s;
+  if ((s = Store(p.rightNo, right)) != 0) return s;
+  return Store(p.parentNo, parent);
 }
 
 XBSTATUS Tree::Remove(const SearchKey& entry, XBSTATUS* code) {
@@ -119,7 +97,7 @@ XBSTATUS Tree::Remove(const SearchKey& entry, XBSTATUS* code) {
   }
   RemoveAt(page, at);
   if ((s = Store(path[level].page, page)) != 0) return s;
-  if ((s = Rebalance(level)) != 0) return s;
+  if ((s = RebalanceFrom<Page>(level)) != 0) return s;
   return CollapseRoot(&Tree::Release);
 }
 

@@ -26,10 +26,6 @@ void MakeSearchKey(const NtxIndex& ix, const void* key, uint16_t flags, uint32_t
   out->wildcard = index::FillSearchKey(key, ix.keyLength, true, ' ', flags, record, out);
 }
 
-XBSTATUS Tree::Corrupt() {
-  return XB_FAIL(XB_E_FORMAT);
-}
-
 XBSTATUS Tree::Begin() {
   uint32_t words[2] = {};
   XBSTATUS s = index::ReadHeaderWords(ix_.fileNo, kOffRoot, words, 2);
@@ -49,9 +45,8 @@ XBSTATUS Tree::Begin() {
 }
 
 XBSTATUS Tree::Load(uint32_t offset, Page* out) {
-  if (offset % kPageSize != 0) return XB_FAIL(XB_E_SEEK);
   uint8_t* data = nullptr;
-  const XBSTATUS s = ix_.cache.Read(ix_.pages, offset / kPageSize, &data);
+  const XBSTATUS s = ix_.cache.ReadAt(ix_.pages, offset, &data);
   if (s != 0) return s;
   std::memcpy(out->bytes, data, sizeof out->bytes);
   const int M = ix_.maxItems;
@@ -96,12 +91,11 @@ void Tree::LayOut(Page& page) const {
 }
 
 XBSTATUS Tree::Store(uint32_t offset, const Page& in) {
-  if (offset % kPageSize != 0) return Fail(XB_E_SEEK, "CPPUT", __LINE__);
   uint8_t* data = nullptr;
-  XBSTATUS s = ix_.cache.Fresh(ix_.pages, offset / kPageSize, &data);
+  const XBSTATUS s = ix_.cache.FreshAt(ix_.pages, offset, &data);
   if (s != 0) return s;
   std::memcpy(data, in.bytes, kPageSize);
-  return ix_.cache.Write(ix_.pages, offset / kPageSize);
+  return ix_.cache.WriteAt(ix_.pages, offset);
 }
 
 int Tree::CompareKey(const SearchKey& key, const uint8_t* itemKey) const {

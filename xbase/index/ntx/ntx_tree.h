@@ -46,9 +46,6 @@ class Tree : public index::TreeWalks<Tree, NtxLayout> {
   // `*code`: 0 removed, 4 no such entry, 2 empty index.
   XBSTATUS Remove(const SearchKey& entry, XBSTATUS* code);
 
-  // A damaged page structure: -18 with a log line.
-  XBSTATUS Corrupt();
-
  private:
   friend class index::TreeWalks<Tree, NtxLayout>;
   NtxLayout MakeLayout();
@@ -68,7 +65,14 @@ class Tree : public index::TreeWalks<Tree, NtxLayout> {
   void RemoveAt(Page& page, int at) const;
   XBSTATUS Split(Page& page, uint32_t pageNo, int at, Item* item, uint32_t* right);
   XBSTATUS NewRoot(const Item& item, uint32_t right);
-  XBSTATUS Rebalance(int level);
+
+  // The hooks of TreeWalks::RebalanceFrom (tree_delete.h).
+  using Siblings = index::Siblings<Page>;
+  static int PageCount(const Page& page) { return NtxIndex::Count(page); }
+  static bool PageLeaf(const Page& page) { return NtxIndex::IsLeaf(page); }
+  static uint32_t PageChild(const Page& page, int i) { return NtxIndex::Child(page, i); }
+  int HalfCount() const { return ix_.half; }
+  XBSTATUS Rejoin(Siblings& p, bool* merged);
 
   NtxIndex& ix_;
 };
