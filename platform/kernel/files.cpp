@@ -96,6 +96,10 @@ HANDLE FailOpen(int fd, DWORD error) {
 
 }  // namespace
 
+// Outside readers are never refused here: the share lock binds only this
+// layer's opens.
+void AdmitOutsideReaders(bool) {}
+
 HANDLE CreateFileA(const char* name, DWORD access, DWORD share, void* security, DWORD disposition,
                    DWORD flags, HANDLE templateFile) {
   if (name == nullptr || disposition < CREATE_NEW || disposition > TRUNCATE_EXISTING) {

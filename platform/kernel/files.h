@@ -69,6 +69,16 @@ inline constexpr int64_t kShareLockOffset = int64_t{1} << 40;
 KVP_API HANDLE CreateFileA(const char* name, DWORD access, DWORD share, void* security,
                            DWORD disposition, DWORD flags, HANDLE templateFile);
 
+// For tests that check the bytes a call leaves in a file the engine still
+// holds unshared, through the C library (fopen): from now on an unshared open
+// lets other opens read the file. The POSIX layer's share modes bind only its
+// own opens, so there the C library reads anyway and this changes nothing; on
+// Windows an unshared open then shares reading, which admits read-only opens
+// through this layer too (writing ones stay refused), so a test that checks
+// that exclusion keeps this off. Off at the start; the libraries never call
+// it.
+KVP_API void AdmitOutsideReaders(bool admit);
+
 // Reads up to `count` bytes at the current position; `*done` receives the
 // number read (0 at the end of the file, which is not an error). A handle
 // without GENERIC_READ fails with ERROR_ACCESS_DENIED; `overlapped` must be

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <string>
 
 #include "kv/xbase.h"
 #include "platform/kernel/memory.h"
@@ -11,14 +12,19 @@
 
 namespace kvtest {
 
+// Points the engine's profile files (its settings file) at `dir`.
+inline void UseProfileDir(const std::string& dir) {
+#ifdef _WIN32
+  _putenv_s("KV_WINDIR", dir.c_str());
+#else
+  setenv("KV_WINDIR", dir.c_str(), 1);
+#endif
+}
+
 class EngineTest : public ::testing::Test {
  protected:
   void SetUp() override {
-#ifdef _WIN32
-    _putenv_s("KV_WINDIR", profileDir_.path().c_str());
-#else
-    setenv("KV_WINDIR", profileDir_.path().c_str(), 1);
-#endif
+    UseProfileDir(profileDir_.path());
     blocksBefore_ = kvp::GlobalLiveBlocks();
     ASSERT_EQ(XBDINIT(100, 4), 0);
   }
@@ -26,9 +32,7 @@ class EngineTest : public ::testing::Test {
     XBDTERM();
     EXPECT_EQ(kvp::GlobalLiveBlocks(), blocksBefore_) << "engine memory blocks leaked";
   }
-  std::string File(const std::string& name) const {
-    return dir_.File(name);
-  }
+  std::string File(const std::string& name) const { return dir_.File(name); }
 
   TempDir dir_;
   TempDir profileDir_;

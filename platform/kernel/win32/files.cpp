@@ -5,6 +5,8 @@
 // the same file shared never refuse each other).
 #include "platform/kernel/files.h"
 
+#include <atomic>
+
 #include "platform/kernel/fault.h"
 // (after the layer's headers)
 #include "platform/kernel/win32/windows_api.h"
@@ -12,6 +14,8 @@
 namespace kvp {
 
 namespace {
+
+std::atomic<bool> gAdmitOutsideReaders{false};
 
 bool IsCreation(DWORD disposition) {
   return disposition == CREATE_NEW || disposition == CREATE_ALWAYS || disposition == OPEN_ALWAYS;
@@ -31,12 +35,18 @@ bool RangeIsValid(DWORD offsetLow, DWORD offsetHigh, DWORD lengthLow, DWORD leng
 
 }  // namespace
 
+void AdmitOutsideReaders(bool admit) {
+  gAdmitOutsideReaders.store(admit, std::memory_order_relaxed);
+}
+
 HANDLE CreateFileA(const char* name, DWORD access, DWORD share, void* security, DWORD disposition,
                    DWORD flags, HANDLE templateFile) {
   if (fault::ShouldFail(IsCreation(disposition) ? fault::Op::Create : fault::Op::Open)) {
     return INVALID_HANDLE_VALUE;
   }
-  const DWORD shareMode = share == 0 ? 0 : (FILE_SHARE_READ | FILE_SHARE_WRITE);
+  // Admitting readers (tests only, see files.h) shares reading alone.
+  const DWORD unshared = gAdmitOutsideReaders.load(std::memory_order_relaxed) ? FILE_SHARE_READ : 0;
+  const DWORD shareMode = share == 0 ? unshared : (FILE_SHARE_READ | FILE_SHARE_WRITE);
   const DWORD attributes =
       FILE_ATTRIBUTE_NORMAL | (flags & (FILE_FLAG_RANDOM_ACCESS | FILE_FLAG_SEQUENTIAL_SCAN));
   HANDLE file = ::CreateFileA(name, access, shareMode, nullptr, disposition, attributes, nullptr);
