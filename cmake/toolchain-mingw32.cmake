@@ -21,6 +21,15 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
+# Doubles computed in SSE2 registers, as on x86-64, and not in the x87's
+# 80-bit ones: with x87 excess precision a value such as 99.99 compared
+# with the largest a N(5,2) field holds came out larger, so the same put
+# was refused on one target and stored on the other, and numbers written
+# to files differed in their last digit. Every x86 processor a 32-bit
+# Windows host runs on today has SSE2.
+set(CMAKE_C_FLAGS_INIT "-msse2 -mfpmath=sse")
+set(CMAKE_CXX_FLAGS_INIT "-msse2 -mfpmath=sse")
+
 # Static runtime (winpthread too: std::thread of the -posix compiler needs it).
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
