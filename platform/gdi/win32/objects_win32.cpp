@@ -4,24 +4,25 @@
 #include "platform/gdi/fonts.h"
 #include "platform/gdi/pens_brushes.h"
 #include "platform/gdi/win32/gdi32.h"
+#include "platform/gdi/win32/live_objects.h"
 #include "platform/gdi/win32/own_objects.h"
 
 namespace kvp {
 
 HPEN CreatePen(int style, int width, COLORREF colour) {
-  return win32::CreatePen(style, width, colour);
+  return detail::Made(win32::CreatePen(style, width, colour));
 }
 
 HPEN CreatePenIndirect(const LOGPEN* pen) {
-  return win32::CreatePenIndirect(pen);
+  return detail::Made(win32::CreatePenIndirect(pen));
 }
 
 HBRUSH CreateSolidBrush(COLORREF colour) {
-  return win32::CreateSolidBrush(colour);
+  return detail::Made(win32::CreateSolidBrush(colour));
 }
 
 HBRUSH CreateBrushIndirect(const LOGBRUSH* brush) {
-  return win32::CreateBrushIndirect(brush);
+  return detail::Made(win32::CreateBrushIndirect(brush));
 }
 
 HGDIOBJ GetStockObject(int which) {
@@ -29,15 +30,15 @@ HGDIOBJ GetStockObject(int which) {
 }
 
 HFONT CreateFontIndirectA(const LOGFONTA* font) {
-  return win32::CreateFontIndirectA(font);
+  return detail::Made(win32::CreateFontIndirectA(font));
 }
 
 HFONT CreateFontA(int height, int width, int escapement, int orientation, int weight, DWORD italic,
                   DWORD underline, DWORD strikeOut, DWORD charSet, DWORD outPrecision,
                   DWORD clipPrecision, DWORD quality, DWORD pitchAndFamily, const char* faceName) {
-  return win32::CreateFontA(height, width, escapement, orientation, weight, italic, underline,
-                            strikeOut, charSet, outPrecision, clipPrecision, quality,
-                            pitchAndFamily, faceName);
+  return detail::Made(win32::CreateFontA(height, width, escapement, orientation, weight, italic,
+                                         underline, strikeOut, charSet, outPrecision, clipPrecision,
+                                         quality, pitchAndFamily, faceName));
 }
 
 BOOL DeleteObject(HGDIOBJ object) {
@@ -48,7 +49,9 @@ BOOL DeleteObject(HGDIOBJ object) {
   }
   // A recording that holds the object in its table records the deletion.
   detail::ForgetObjectInMetafiles(object);
-  return win32::DeleteObject(object);
+  const BOOL deleted = win32::DeleteObject(object);
+  if (deleted) detail::NoteDeletedObject(object);
+  return deleted;
 }
 
 int GetObjectA(HGDIOBJ object, int bytes, void* buffer) {
