@@ -1,43 +1,36 @@
 #include "platform/gdi/win32/live_objects.h"
 
-#include <mutex>
-#include <set>
-
 #include "platform/gdi/gdi_objects.h"
+#include "platform/gdi/win32/gdi32.h"
+#include "platform/kernel/win32/live_counts.h"
 
 namespace kvp {
 
+namespace detail {
+
 namespace {
 
-struct LiveObjects {
-  std::mutex mutex;
-  std::set<HGDIOBJ> handles;
-};
-
-LiveObjects& Live() {
-  static auto* live = new LiveObjects;  // never destroyed: objects may go at exit
-  return *live;
+// The stock objects' numbers run from WHITE_BRUSH (0) to DC_PEN (19).
+bool IsStockObject(HGDIOBJ handle) {
+  for (int which = 0; which <= 19; ++which)
+    if (win32::GetStockObject(which) == handle) return true;
+  return false;
 }
 
 }  // namespace
 
-namespace detail {
-
-void NoteMadeObject(HGDIOBJ handle) {
-  std::lock_guard<std::mutex> hold(Live().mutex);
-  Live().handles.insert(handle);
+void NoteMadeObject() {
+  AddLive(LiveCount::GdiObjects, 1);
 }
 
-bool NoteDeletedObject(HGDIOBJ handle) {
-  std::lock_guard<std::mutex> hold(Live().mutex);
-  return Live().handles.erase(handle) != 0;
+void NoteDeletedObject(HGDIOBJ handle) {
+  if (!IsStockObject(handle)) AddLive(LiveCount::GdiObjects, -1);
 }
 
 }  // namespace detail
 
 size_t GdiLiveObjects() {
-  std::lock_guard<std::mutex> hold(Live().mutex);
-  return Live().handles.size();
+  return detail::LiveTotal(detail::LiveCount::GdiObjects);
 }
 
 }  // namespace kvp
