@@ -1,6 +1,9 @@
 // Pens, brushes, fonts and stock objects on Windows: the system's own. The
 // metafile recorder reads their descriptions back from the system when they
 // are selected into a recording (system_handles.cpp).
+#include <algorithm>
+#include <cstring>
+
 #include "platform/gdi/fonts.h"
 #include "platform/gdi/pens_brushes.h"
 #include "platform/gdi/win32/gdi32.h"
@@ -9,11 +12,23 @@
 
 namespace kvp {
 
+// Styles past the inside frame (6) are ExtCreatePen's only; Wine would
+// take them here and the other systems refuse them.
+constexpr UINT kLastPenStyle = 6;
+
 HPEN CreatePen(int style, int width, COLORREF colour) {
+  if (static_cast<UINT>(style) > kLastPenStyle) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
   return detail::Made(win32::CreatePen(style, width, colour));
 }
 
 HPEN CreatePenIndirect(const LOGPEN* pen) {
+  if (pen == nullptr || pen->lopnStyle > kLastPenStyle) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
   return detail::Made(win32::CreatePenIndirect(pen));
 }
 
@@ -47,6 +62,12 @@ BOOL DeleteObject(HGDIOBJ object) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE_;
   }
+  // A context ends with DeleteDC only; Wine's DeleteObject would end it.
+  const DWORD type = win32::GetObjectType(object);
+  if (type == OBJ_DC || type == OBJ_MEMDC || type == OBJ_METADC) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE_;
+  }
   // A recording that holds the object in its table records the deletion.
   detail::ForgetObjectInMetafiles(object);
   const BOOL deleted = win32::DeleteObject(object);
@@ -56,6 +77,12 @@ BOOL DeleteObject(HGDIOBJ object) {
 
 int GetObjectA(HGDIOBJ object, int bytes, void* buffer) {
   if (detail::FindOwnObject(object)) return 0;  // no description, as on the other systems
+  if (bytes < 0) return 0;                      // Wine would take a negative size as unbounded
+  // The system copies a font's name only up to its end: the rest of the
+  // description is zero, as the other systems leave it, not the caller's.
+  if (buffer != nullptr && win32::GetObjectType(object) == OBJ_FONT) {
+    std::memset(buffer, 0, std::min<size_t>(static_cast<size_t>(bytes), sizeof(LOGFONTA)));
+  }
   return win32::GetObjectA(object, bytes, buffer);
 }
 
