@@ -48,7 +48,14 @@ KVHGLOBAL PackedPalette(uint32_t width, uint32_t height, unsigned bits,
   return block;
 }
 
-class Writers : public ::testing::Test {
+// The writers' refusals and failures, checked without any decoder.
+class WriterFailures : public ::testing::Test {
+ protected:
+  kvtest::TempDir dir;
+};
+
+// Output read back by the independent decoders, which must be installed.
+class Writers : public WriterFailures {
  protected:
   void SetUp() override {
     kvimgtest::RequireTool("gif2rgb");
@@ -76,8 +83,6 @@ class Writers : public ::testing::Test {
                    "', 'wb').write(im.tobytes())\"");
     return kvimgtest::ReadFileBytes(out);
   }
-
-  kvtest::TempDir dir;
 };
 
 TEST_F(Writers, GifDecodesInGiflibAndPilToExactlyOurReducedImage) {
@@ -145,7 +150,7 @@ TEST_F(Writers, TwoColourBitmapHasATwoEntryTableAndCodeSizeTwo) {
   kvp::GlobalFree(image);
 }
 
-TEST_F(Writers, GifWriterRefusesIndexesPastTheTable) {
+TEST_F(WriterFailures, GifWriterRefusesIndexesPastTheTable) {
   const std::vector<KvRgbQuad> table = {{0, 0, 0, 0}, {255, 0, 0, 0}, {0, 255, 0, 0}};
   const KVHGLOBAL block =
       PackedPalette(4, 4, 8, table, [](uint32_t x, uint32_t y) { return x == 3 ? 7u : 1u; });
@@ -204,7 +209,7 @@ TEST_F(Writers, JpegFromPaletteDepthsLooksColoursUp) {
   }
 }
 
-TEST_F(Writers, JpegRefusalsLeaveAnExistingFileAlone) {
+TEST_F(WriterFailures, JpegRefusalsLeaveAnExistingFileAlone) {
   const std::string existing = dir.File("keep.jpg");
   kvimgtest::WriteFileBytes(existing, "precious");
   kvimgtest::BoxWatch boxes;
@@ -227,7 +232,7 @@ TEST_F(Writers, JpegRefusalsLeaveAnExistingFileAlone) {
   kvp::GlobalFree(palette);
 }
 
-TEST_F(Writers, AFailedWriteRemovesThePartialFile) {
+TEST_F(WriterFailures, AFailedWriteRemovesThePartialFile) {
   // Noise compresses badly: the JPEG takes several 4096-byte writes.
   kvimgtest::Rgb picture = kvimgtest::TestPicture(200, 150, 5);
   uint32_t state = 5;

@@ -4,6 +4,7 @@
 #include "platform/gdi/dc_object.h"
 #include "platform/gdi/pens_brushes.h"
 #include "platform/gdi/win32/gdi32.h"
+#include "platform/gdi/win32/live_objects.h"
 #include "platform/gdi/win32/own_objects.h"
 #include "platform/ui/win32/user32.h"
 
@@ -24,12 +25,14 @@ Result Dispatch(HDC dc, Recorded recorded, System system) {
 }  // namespace
 
 HDC CreateCompatibleDC(HDC dc) {
-  return win32::CreateCompatibleDC(detail::FindRecorder(dc) ? nullptr : dc);
+  return detail::Made(win32::CreateCompatibleDC(detail::FindRecorder(dc) ? nullptr : dc));
 }
 
 BOOL DeleteDC(HDC dc) {
   if (detail::FindOwnObject(dc)) return FALSE_;  // a recording ends with CloseMetaFile
-  return win32::DeleteDC(dc);
+  const BOOL deleted = win32::DeleteDC(dc);
+  if (deleted) detail::NoteDeletedObject(dc);
+  return deleted;
 }
 
 HDC GetDC(HWND window) {
@@ -289,12 +292,13 @@ BOOL BitBlt(HDC target, int x, int y, int width, int height, HDC source, int xSo
 
 HBITMAP CreateCompatibleBitmap(HDC dc, int width, int height) {
   if (width < 1 || height < 1 || width > 16384 || height > 16384) return nullptr;
-  if (!detail::FindRecorder(dc)) return win32::CreateCompatibleBitmap(dc, width, height);
+  if (!detail::FindRecorder(dc))
+    return detail::Made(win32::CreateCompatibleBitmap(dc, width, height));
   // A bitmap for a recording is a screen bitmap, as a memory context's is.
   HDC screen = win32::GetDC(nullptr);
   HBITMAP bitmap = win32::CreateCompatibleBitmap(screen, width, height);
   win32::ReleaseDC(nullptr, screen);
-  return bitmap;
+  return detail::Made(bitmap);
 }
 
 COLORREF GetPixel(HDC dc, int x, int y) {

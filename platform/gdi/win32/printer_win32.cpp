@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "platform/gdi/win32/gdi32.h"
+#include "platform/gdi/win32/live_objects.h"
 
 namespace kvp {
 
@@ -29,7 +30,7 @@ void Put32(unsigned char* at, uint32_t value) {
 }  // namespace
 
 HDC CreateDCA(const char* driver, const char* device, const char* port, const DEVMODEA* mode) {
-  if (mode == nullptr) return win32::CreateDCA(driver, device, port, nullptr);
+  if (mode == nullptr) return detail::Made(win32::CreateDCA(driver, device, port, nullptr));
   unsigned char system[kDevModeSize] = {};
   if (device != nullptr) std::strncpy(reinterpret_cast<char*>(system), device, 31);
   Put16(system + kSizeOffset, kDevModeSize);
@@ -37,7 +38,7 @@ HDC CreateDCA(const char* driver, const char* device, const char* port, const DE
   Put16(system + kPaperLengthOffset, static_cast<uint16_t>(mode->dmPaperLength));
   Put16(system + kPaperWidthOffset, static_cast<uint16_t>(mode->dmPaperWidth));
   Put16(system + kPrintQualityOffset, static_cast<uint16_t>(mode->dmPrintQuality));
-  return win32::CreateDCA(driver, device, port, system);
+  return detail::Made(win32::CreateDCA(driver, device, port, system));
 }
 
 int StartDocA(HDC dc, const DOCINFOA* document) {

@@ -13,6 +13,7 @@
 
 #include "platform/gdi/gdi_records.h"
 #include "platform/gdi/win32/gdi32.h"
+#include "platform/gdi/win32/live_objects.h"
 
 namespace kvp::detail {
 
@@ -55,7 +56,7 @@ HGDIOBJ RegisterGdiObject(std::shared_ptr<GdiObject> object) {
   }
   std::lock_guard<std::mutex> hold(Own().mutex);
   Own().objects[handle] = std::move(object);
-  return handle;
+  return detail::Made(handle);
 }
 
 std::shared_ptr<GdiObject> UnregisterGdiObject(HGDIOBJ handle) {
@@ -67,6 +68,7 @@ std::shared_ptr<GdiObject> UnregisterGdiObject(HGDIOBJ handle) {
     object = std::move(found->second);
     Own().objects.erase(found);
   }
+  NoteDeletedObject(handle);
   if (object->Type() == OBJ_METADC) {
     win32::DeleteMetaFile(win32::CloseMetaFile(static_cast<HDC>(handle)));
   } else {

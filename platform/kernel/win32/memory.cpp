@@ -1,19 +1,17 @@
 // Moveable global memory: the system's own blocks, so that a block a library
 // hands the host is freed by the host's GlobalFree. The layer adds failure
-// injection and the count of live blocks that tests check.
+// injection and the count of live blocks that tests check (one for the
+// process, live_counts.h).
 #include "platform/kernel/memory.h"
 
-#include <atomic>
-
 #include "platform/kernel/fault.h"
+#include "platform/kernel/win32/live_counts.h"
 // (after the layer's headers)
 #include "platform/kernel/win32/windows_api.h"
 
 namespace kvp {
 
 namespace {
-
-std::atomic<size_t> gLiveBlocks{0};
 
 // A handle of 32-bit Windows is an address-sized value; KVHGLOBAL carries it.
 ::HGLOBAL ToSystem(HGLOBAL block) {
@@ -34,7 +32,7 @@ HGLOBAL GlobalAlloc(UINT flags, size_t bytes) {
     ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return 0;
   }
-  gLiveBlocks.fetch_add(1, std::memory_order_relaxed);
+  detail::AddLive(detail::LiveCount::GlobalBlocks, 1);
   return FromSystem(block);
 }
 
@@ -62,7 +60,7 @@ HGLOBAL GlobalHandle(const void* address) {
 
 HGLOBAL GlobalFree(HGLOBAL block) {
   ::HGLOBAL left = ::GlobalFree(ToSystem(block));
-  if (left == nullptr) gLiveBlocks.fetch_sub(1, std::memory_order_relaxed);
+  if (left == nullptr) detail::AddLive(detail::LiveCount::GlobalBlocks, -1);
   return FromSystem(left);
 }
 
@@ -75,7 +73,7 @@ size_t GlobalSize(HGLOBAL block) {
 }
 
 size_t GlobalLiveBlocks() {
-  return gLiveBlocks.load(std::memory_order_relaxed);
+  return detail::LiveTotal(detail::LiveCount::GlobalBlocks);
 }
 
 }  // namespace kvp
