@@ -11,35 +11,19 @@
 #endif
 #include <windows.h>
 
+#include "tests/windows/pipe_io.h"
+
 namespace {
 
 HANDLE gIn;
 HANDLE gOut;
 
 bool ReadAll(void* data, DWORD size) {
-  auto* p = static_cast<char*>(data);
-  while (size > 0) {
-    DWORD n = 0;
-    if (!ReadFile(gIn, p, size, &n, nullptr) || n == 0) return false;
-    p += n;
-    size -= n;
-  }
-  return true;
+  return kvtest::ReadPipe(gIn, data, size);
 }
 
 bool WriteAll(const void* data, DWORD size) {
-  const auto* p = static_cast<const char*>(data);
-  while (size > 0) {
-    DWORD n = 0;
-    if (!WriteFile(gOut, p, size, &n, nullptr) || n == 0) return false;
-    p += n;
-    size -= n;
-  }
-  return true;
-}
-
-uint32_t Le32(const uint8_t* p) {
-  return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
+  return kvtest::WritePipe(gOut, data, size);
 }
 
 bool WriteAt(HANDLE file, uint32_t offset, const void* data, DWORD size) {
@@ -60,21 +44,10 @@ bool AppendRaw(const char* path, uint32_t count) {
   uint8_t header[32];
   DWORD got = 0;
   bool ok = ReadFile(file, header, sizeof header, &got, nullptr) && got == sizeof header;
-  const uint32_t records = Le32(header + 4);
-  const uint32_t headerLength = uint32_t{header[8]} | uint32_t{header[9]} << 8;
-  const uint32_t recordLength = uint32_t{header[10]} | uint32_t{header[11]} << 8;
-  std::string bytes;
-  for (uint32_t i = 0; i < count; ++i) {
-    bytes += ' ';
-    bytes += std::string(recordLength - 1, 'A');
-  }
-  bytes += '\x1A';
-  ok = ok && WriteAt(file, headerLength + records * recordLength, bytes.data(),
-                     static_cast<DWORD>(bytes.size()));
-  const uint32_t now = records + count;
-  const uint8_t le[4] = {static_cast<uint8_t>(now), static_cast<uint8_t>(now >> 8),
-                         static_cast<uint8_t>(now >> 16), static_cast<uint8_t>(now >> 24)};
-  ok = ok && WriteAt(file, 4, le, sizeof le);
+  const kvtest::RawAppend append = kvtest::MakeRawAppend(header, count);
+  ok = ok &&
+       WriteAt(file, append.at, append.records.data(), static_cast<DWORD>(append.records.size()));
+  ok = ok && WriteAt(file, 4, append.countBytes, sizeof append.countBytes);
   CloseHandle(file);
   return ok;
 }

@@ -9,6 +9,8 @@
 #endif
 #include <windows.h>
 
+#include "tests/windows/pipe_io.h"
+
 namespace kvtest {
 namespace {
 
@@ -79,25 +81,11 @@ void Peer::Kill() {
 }
 
 bool Peer::WriteAll(const void* data, unsigned long size) {
-  const auto* p = static_cast<const char*>(data);
-  while (size > 0) {
-    DWORD n = 0;
-    if (!WriteFile(to_, p, size, &n, nullptr) || n == 0) return false;
-    p += n;
-    size -= n;
-  }
-  return true;
+  return WritePipe(to_, data, size);
 }
 
 bool Peer::ReadAll(void* data, unsigned long size) {
-  auto* p = static_cast<char*>(data);
-  while (size > 0) {
-    DWORD n = 0;
-    if (!ReadFile(from_, p, size, &n, nullptr) || n == 0) return false;
-    p += n;
-    size -= n;
-  }
-  return true;
+  return ReadPipe(from_, data, size);
 }
 
 void Peer::Wait() {

@@ -115,6 +115,32 @@ bool ServePeerRequest(const PeerRequest& q, XBHANDLE& h, PeerReply& a, AppendRec
   return true;
 }
 
+// What another program appends to a data file whose first 32 bytes are
+// `header`: `count` records ('A' characters after a blank deletion flag)
+// and the end byte, written at `*at`; then the record count `*count` goes
+// to byte 4 as four little-endian bytes (`*countBytes`).
+struct RawAppend {
+  std::string records;
+  uint32_t at = 0;
+  uint8_t countBytes[4] = {};
+};
+inline RawAppend MakeRawAppend(const uint8_t* header, uint32_t count) {
+  const uint32_t records = uint32_t{header[4]} | uint32_t{header[5]} << 8 |
+                           uint32_t{header[6]} << 16 | uint32_t{header[7]} << 24;
+  const uint32_t headerLength = uint32_t{header[8]} | uint32_t{header[9]} << 8;
+  const uint32_t recordLength = uint32_t{header[10]} | uint32_t{header[11]} << 8;
+  RawAppend out;
+  for (uint32_t i = 0; i < count; ++i) {
+    out.records += ' ';
+    out.records += std::string(recordLength - 1, 'A');
+  }
+  out.records += '\x1A';
+  out.at = headerLength + records * recordLength;
+  const uint32_t now = records + count;
+  for (int i = 0; i < 4; ++i) out.countBytes[i] = static_cast<uint8_t>(now >> (8 * i));
+  return out;
+}
+
 }  // namespace kvtest
 
 #ifdef _WIN32
@@ -137,22 +163,11 @@ inline bool AppendRaw(const std::string& path, uint32_t count) {
   if (fd < 0) return false;
   uint8_t header[32];
   bool ok = ::pread(fd, header, sizeof header, 0) == static_cast<ssize_t>(sizeof header);
-  const uint32_t records = uint32_t{header[4]} | uint32_t{header[5]} << 8 |
-                           uint32_t{header[6]} << 16 | uint32_t{header[7]} << 24;
-  const uint32_t headerLength = uint32_t{header[8]} | uint32_t{header[9]} << 8;
-  const uint32_t recordLength = uint32_t{header[10]} | uint32_t{header[11]} << 8;
-  std::string bytes;
-  for (uint32_t i = 0; i < count; ++i) {
-    bytes += ' ';
-    bytes += std::string(recordLength - 1, 'A');
-  }
-  bytes += '\x1A';
-  const off_t at = static_cast<off_t>(headerLength + records * recordLength);
-  ok = ok && ::pwrite(fd, bytes.data(), bytes.size(), at) == static_cast<ssize_t>(bytes.size());
-  const uint32_t now = records + count;
-  const uint8_t le[4] = {static_cast<uint8_t>(now), static_cast<uint8_t>(now >> 8),
-                         static_cast<uint8_t>(now >> 16), static_cast<uint8_t>(now >> 24)};
-  ok = ok && ::pwrite(fd, le, sizeof le, 4) == 4;
+  const RawAppend append = MakeRawAppend(header, count);
+  const std::string& bytes = append.records;
+  ok = ok && ::pwrite(fd, bytes.data(), bytes.size(), static_cast<off_t>(append.at)) ==
+                 static_cast<ssize_t>(bytes.size());
+  ok = ok && ::pwrite(fd, append.countBytes, 4, 4) == 4;
   ::close(fd);
   return ok;
 }
