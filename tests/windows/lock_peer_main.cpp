@@ -3,15 +3,7 @@
 // from its standard input at a time, answering each on its standard output.
 #include "tests/xbase/dbf_lock_peer.h"
 // (after the tests' headers)
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-
-#include "tests/windows/pipe_io.h"
+#include "tests/windows/pipe_io.h"  // <windows.h> with its lean macros
 
 namespace {
 

@@ -1,15 +1,7 @@
 // The Windows peer process of the lock tests (lock_peer_process.h).
 #include "tests/xbase/dbf_lock_peer.h"
 // (after the tests' headers)
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-
-#include "tests/windows/pipe_io.h"
+#include "tests/windows/pipe_io.h"  // <windows.h> with its lean macros
 
 namespace kvtest {
 namespace {

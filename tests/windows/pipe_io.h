@@ -1,5 +1,6 @@
-// Whole reads and writes on a pipe between the lock tests and their peer
-// process: a pipe may move fewer bytes than asked in one call.
+// <windows.h> for the lock tests, and whole reads and writes on a pipe
+// between the tests and their peer process (a pipe may move fewer bytes
+// than asked in one call).
 #pragma once
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
