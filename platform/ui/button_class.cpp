@@ -23,6 +23,27 @@ void NotifyParent(HWND button) {
   }
 }
 
+// A label's "&" marks its mnemonic: the character after it is shown
+// underlined and the "&" itself not; "&&" shows one "&".
+struct ButtonLabel {
+  char text[256];
+  int length = 0;
+  int underlined = -1;  // index into text, or -1
+};
+
+ButtonLabel ShownLabel(const char* raw, int rawLength) {
+  ButtonLabel label;
+  for (int i = 0; i < rawLength && label.length < static_cast<int>(sizeof label.text); ++i) {
+    if (raw[i] == '&') {
+      if (i + 1 >= rawLength) break;
+      ++i;
+      if (raw[i] != '&' && label.underlined < 0) label.underlined = label.length;
+    }
+    label.text[label.length++] = raw[i];
+  }
+  return label;
+}
+
 void Paint(HWND button) {
   PAINTSTRUCT paint;
   HDC dc = BeginPaint(button, &paint);
@@ -33,11 +54,20 @@ void Paint(HWND button) {
   HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(pressed ? GRAY_BRUSH : LTGRAY_BRUSH));
   HGDIOBJ oldPen = SelectObject(dc, GetStockObject(BLACK_PEN));
   Rectangle(dc, client.left, client.top, client.right, client.bottom);
-  char text[256];
-  const int length = GetWindowTextA(button, text, sizeof(text));
+  char raw[256];
+  const ButtonLabel label = ShownLabel(raw, GetWindowTextA(button, raw, sizeof(raw)));
   SetBkMode(dc, TRANSPARENT);
   SetTextAlign(dc, TA_CENTER | TA_BASELINE);
-  TextOutA(dc, client.right / 2, client.bottom / 2 + 4, text, length);
+  const int baseline = client.bottom / 2 + 4;
+  TextOutA(dc, client.right / 2, baseline, label.text, label.length);
+  SIZE whole{0, 0}, before{0, 0}, through{0, 0};
+  if (label.underlined >= 0 && GetTextExtentPoint32A(dc, label.text, label.length, &whole) &&
+      GetTextExtentPoint32A(dc, label.text, label.underlined, &before) &&
+      GetTextExtentPoint32A(dc, label.text, label.underlined + 1, &through)) {
+    const int left = client.right / 2 - whole.cx / 2;
+    MoveToEx(dc, left + before.cx, baseline + 2, nullptr);
+    LineTo(dc, left + through.cx, baseline + 2);
+  }
   SelectObject(dc, oldPen);
   SelectObject(dc, oldBrush);
   EndPaint(button, &paint);

@@ -158,4 +158,35 @@ TEST_F(PaintTest, TheClassBrushErasesTheBackground) {
   DeleteObject(green.hbrBackground);
 }
 
+// A button's "&" marks its mnemonic: it is not drawn, the next character is
+// underlined, and "&&" draws one "&".
+TEST_F(PaintTest, AButtonUnderlinesItsMnemonicAndDoesNotDrawTheAmpersand) {
+  constexpr int kWidth = 100, kHeight = 30, kUnderline = kHeight / 2 + 6;
+  auto pictureOf = [](const char* label) {
+    HWND button = CreateWindowExA(0, "BUTTON", label, WS_POPUP | WS_VISIBLE, 0, 0, kWidth, kHeight,
+                                  nullptr, nullptr, nullptr, nullptr);
+    UpdateWindow(button);
+    HBITMAP picture = CopyWindowPicture(button);
+    DestroyWindow(button);
+    return picture;
+  };
+  auto rowsDiffer = [&](HBITMAP a, HBITMAP b, int fromRow, int toRow) {
+    int differ = 0;
+    for (int y = fromRow; y < toRow; ++y) {
+      for (int x = 0; x < kWidth; ++x) differ += PixelOf(a, x, y) != PixelOf(b, x, y);
+    }
+    return differ;
+  };
+  HBITMAP marked = pictureOf("&Cancel");
+  HBITMAP plain = pictureOf("Cancel");
+  HBITMAP doubled = pictureOf("A&&B");
+  HBITMAP single = pictureOf("A&B");
+  ASSERT_NE(marked, nullptr);
+  EXPECT_EQ(rowsDiffer(marked, plain, 0, kUnderline), 0) << "the same text, the & not drawn";
+  EXPECT_GT(rowsDiffer(marked, plain, kUnderline, kUnderline + 1), 2) << "the C underlined";
+  EXPECT_EQ(rowsDiffer(marked, plain, kUnderline + 1, kHeight), 0);
+  EXPECT_GT(rowsDiffer(doubled, single, 0, kUnderline), 0) << "&& draws an &, & alone does not";
+  for (HBITMAP picture : {marked, plain, doubled, single}) DeleteObject(picture);
+}
+
 }  // namespace
