@@ -470,6 +470,12 @@ TEST_F(NetFunctions, DefaultPortsAreTwoThousandPlusKind) {
   const int32_t ftp =
       Call("NetConnecte", 0, {T("127.0.0.1"), I(1), T("alice"), T("Secret")}).Integer();
   EXPECT_NE(ftp, 0);
+  // The server's mode is 0 unless given: a connection that names mode 0
+  // reaches it, as the one above with the client's default mode did.
+  EXPECT_NE(
+      Call("NetConnect", 3, {T("127.0.0.1"), I(1), T("alice"), T("Secret"), I(0), I(2000), I(2001)})
+          .Integer(),
+      0);
   EXPECT_EQ(Call("NetConnect", 2, {T("127.0.0.1"), I(0), T("alice"), T("Secret"), I(0), I(200)})
                 .Integer(),
             0)
