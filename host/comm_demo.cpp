@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <mutex>
 #include <set>
 #include <sstream>
@@ -25,6 +26,7 @@
 #include "kv/comm_instance.h"
 #include "platform/kernel/system.h"
 #include "platform/ui/message_box.h"
+#include "platform/ui/messages.h"
 
 namespace kvhost {
 namespace {
@@ -108,6 +110,8 @@ int AnswerYes(kvp::HWND, const char* text, const char* caption, unsigned, void*)
 struct Progress {
   std::mutex mutex;
   std::vector<std::string> lines;
+  std::map<unsigned, int> notices;  // progress notices by message number
+  int completed = 0;
 };
 
 void ShowProgress(void* context, unsigned message, int64_t done, int64_t total, int finished) {
@@ -120,6 +124,8 @@ void ShowProgress(void* context, unsigned message, int64_t done, int64_t total, 
   else
     std::snprintf(line, sizeof line, "    transfer %s", finished == 1 ? "complete" : "failed");
   progress->lines.push_back(line);
+  if (finished == 0) ++progress->notices[message];
+  if (finished == 1) ++progress->completed;
 }
 
 class Demo {
@@ -249,6 +255,15 @@ class Demo {
         "reFichier recu.dat -> retour.dat: %s\n",
         get ? "started" : "refused");
     for (const std::string& line : progress.lines) Say("%s\n", line.c_str());
+    {
+      // The sent file names its progress message by a text registered here,
+      // the fetched one by number; each must have reported under its own.
+      std::lock_guard<std::mutex> guard(progress.mutex);
+      const unsigned registered = kvp::RegisterWindowMessageA("KV_DEMO_PROGRESS");
+      Check(registered != 0 && progress.notices[registered] > 0 && progress.notices[0x0C00] > 0 &&
+                progress.completed == 2,
+            "both transfers reported their progress and their end");
+    }
     const bool same = FileBytes(original) == FileBytes(back) && !FileBytes(back).empty();
     Say("  %zu bytes back, %s\n", FileBytes(back).size(),
         same ? "identical to the original" : "DIFFERENT");

@@ -2,6 +2,8 @@
 // the language functions. Blocks the host passes are checked for null so
 // that a careless host gets a refusal instead of a crash.
 
+#include <cstring>
+
 #include "chart/ext/command_answers.h"
 #include "chart/ext/error_report.h"
 #include "comm/command/comm_instance.h"
@@ -36,6 +38,16 @@ void Describe(ExtensionDescription& description) {
   description.variables = kv::comm::VariableTable().data();
 }
 
+// A record that counts no texts owns no array: the host may have left the
+// address of a block of its own there, so only the record is cleared.
+void ReleaseError(ErrorRecord* record) {
+  if (record != nullptr && record->textCount == 0) {
+    std::memset(record, 0, sizeof *record);
+    return;
+  }
+  kv::ext::ReleaseErrorRecord(record);
+}
+
 }  // namespace
 
 int32_t KV_CALL DLL_bCommande(int16_t command, uintptr_t argument, void* block) {
@@ -66,7 +78,7 @@ int32_t KV_CALL DLL_bCommande(int16_t command, uintptr_t argument, void* block) 
       return kv::comm::BindCommVariable(argument,
                                         static_cast<const kv::comm::BindVariableBlock*>(block));
     case kReleaseError:
-      kv::ext::ReleaseErrorRecord(static_cast<ErrorRecord*>(block));
+      ReleaseError(static_cast<ErrorRecord*>(block));
       return 1;
     case kVersion:
       if (block == nullptr) return 0;

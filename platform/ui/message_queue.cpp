@@ -242,6 +242,17 @@ DWORD Ticks() {
       duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
+// The top-level windows a broadcast reaches (not those being destroyed),
+// with their threads' queues; the caller holds the table's lock.
+std::vector<std::pair<HWND, std::shared_ptr<Queue>>> BroadcastTargetsLocked() {
+  std::vector<std::pair<HWND, std::shared_ptr<Queue>>> targets;
+  for (HWND top : Ui().zOrder) {
+    auto found = detail::FindWindowLocked(top);
+    if (found && !found->destroying) targets.emplace_back(top, found->queue);
+  }
+  return targets;
+}
+
 // Every top-level window gets its copy; a full queue of one of them does
 // not keep the others from theirs.
 BOOL Broadcast(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -249,10 +260,7 @@ BOOL Broadcast(UINT message, WPARAM wParam, LPARAM lParam) {
   POINT cursor{};
   {
     std::lock_guard<std::mutex> hold(Ui().mutex);
-    for (HWND top : Ui().zOrder) {
-      auto found = detail::FindWindowLocked(top);
-      if (found && !found->destroying) targets.emplace_back(top, found->queue);
-    }
+    targets = BroadcastTargetsLocked();
     cursor = Ui().cursorPos;
   }
   bool all = true;
@@ -297,6 +305,17 @@ BOOL PostThreadMessageA(DWORD threadId, UINT message, WPARAM wParam, LPARAM lPar
 }
 
 LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (window == HWND_BROADCAST) {
+    // Each top-level window in turn, each answered before the next is sent
+    // (a window destroyed meanwhile answers 0); the answers are not kept.
+    std::vector<std::pair<HWND, std::shared_ptr<Queue>>> targets;
+    {
+      std::lock_guard<std::mutex> hold(Ui().mutex);
+      targets = BroadcastTargetsLocked();
+    }
+    for (const auto& target : targets) SendMessageA(target.first, message, wParam, lParam);
+    return 0;
+  }
   std::shared_ptr<Queue> target;
   DWORD threadId = 0;
   {

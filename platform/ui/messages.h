@@ -10,7 +10,9 @@
 // the waiting thread (two threads sending to each other do not deadlock). A
 // message sent to a window whose thread ends or destroys it unanswered
 // answers 0. PostMessageA to HWND_BROADCAST posts a copy to every top-level
-// window, each in its own thread's queue, and succeeds when there is none.
+// window, each in its own thread's queue, and succeeds when there is none;
+// SendMessageA to HWND_BROADCAST sends to each of them in turn, waiting for
+// each answer, and answers 0.
 // WM_COPYDATA is sent only (ERROR_MESSAGE_SYNC_ONLY when
 // posted); across threads its data is copied for the receiver.
 //

@@ -294,6 +294,29 @@ TEST_F(CommandEntry, ReleaseOfAnErrorRecordTwiceFreesOnce) {
   library_.CallByName("sClose", 0, {I(5)});
 }
 
+// A record that counts no texts owns no array: its array address is left to
+// the host (freeing it would free a block the host may still use), and the
+// record is zero-filled all the same.
+TEST_F(CommandEntry, ReleaseOfARecordCountingNoTextsLeavesItsArray) {
+  const kvp::HGLOBAL handle = kvp::GlobalAlloc(kvp::GHND, 2 * sizeof(ErrorText));
+  ASSERT_NE(handle, 0u);
+  auto* array = static_cast<ErrorText*>(kvp::GlobalLock(handle));
+  ASSERT_NE(array, nullptr);
+  ErrorRecord record{};
+  record.kind = 1;
+  record.message = 1;
+  record.texts = array;
+  const size_t live = kvp::GlobalLiveBlocks();
+  EXPECT_EQ(library_.ReleaseError(record), 1);
+  EXPECT_EQ(kvp::GlobalLiveBlocks(), live) << "the array of a record counting no texts was freed";
+  EXPECT_EQ(kvp::GlobalHandle(array), handle);
+  EXPECT_EQ(Val(record.texts), nullptr);
+  EXPECT_EQ(Val(record.kind), 0);
+  EXPECT_EQ(Val(record.message), 0u);
+  kvp::GlobalUnlock(handle);
+  EXPECT_EQ(kvp::GlobalFree(handle), 0u);
+}
+
 TEST_F(CommandEntry, UndeclaredSyntaxGivesZeroWithoutReport) {
   for (size_t i = 0; i < library_.description().functionCount; ++i) {
     const FunctionEntry& entry = library_.description().functions[i];

@@ -2,10 +2,13 @@
 // the mail functions into the Email members bound by command 8, mail
 // sessions in the instance's object list, and a pseudo-terminal port opened,
 // written and read by the serial functions.
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 #include "tests/comm_command/comm_fixture.h"
+#include "tests/comm_mail/mail_fixture.h"  // the aiosmtpd server
 #include "tests/comm_serial/pty_pair.h"
 
 namespace commcmd {
@@ -75,6 +78,55 @@ TEST_F(MailAndSerial, MaildirReadIntoTheBoundEmailMembers) {
   EXPECT_EQ(*error, 0);
   Call("EMailCloseSession", 0, {I(session)});
   EXPECT_EQ(*error, 19) << "closed already";
+}
+
+// The message the program put in the bound Email members goes out through
+// an SMTP server on loopback (aiosmtpd, a real process), by the French and
+// by the English name; an unknown session sends nothing and sets 19.
+TEST_F(MailAndSerial, MessageOfTheBoundMembersIsSentThroughSmtp) {
+  mailtest::SmtpServer smtp(dir_.File("Sent"));
+  std::ofstream(dir_.File("KVMAPI.INI"), std::ios::trunc)
+      << "[Test]\nMaildir=" << dir_.File("Maildir")
+      << "\nSmtpServer=127.0.0.1\nSmtpPort=" << smtp.port()
+      << "\nSender=tester@example.org\nSenderName=Test Sender\n";
+  const int32_t session = Call("EMailStartSession", 0, {T("Test")}).Integer();
+  ASSERT_GT(session, 0);
+  std::strcpy(Member<char>(3), "Commande 42");
+  std::strcpy(Member<char>(6), "carol@example.net");
+  *Member<int32_t>(7) = 1;
+  *Member<int32_t>(5) = 0;
+  std::strcpy(Member<char>(8), "Livraison lundi.\r\n");
+  const int32_t* error = Member<int32_t>(10);
+  CallOutcome sent = Call("EMailEnvoieMessage", 0, {I(session)});
+  EXPECT_EQ(sent.resultType, 3);
+  EXPECT_EQ(sent.Boolean(), 1);
+  EXPECT_EQ(*error, 0);
+  std::strcpy(Member<char>(3), "Commande 43");
+  EXPECT_EQ(Call("EMailSendMessage", 1, {I(session), I(0)}).Boolean(), 1);
+  EXPECT_EQ(*error, 0);
+  EXPECT_EQ(Call("EMailSendMessage", 0, {I(session + 1000)}).Boolean(), 0);
+  EXPECT_EQ(*error, 19);
+  Call("EMailCloseSession", 0, {I(session)});
+  smtp.Stop();
+  std::vector<std::string> arrived;
+  for (const auto& file : fs::directory_iterator(dir_.File("Sent/new"))) {
+    std::ifstream in(file.path(), std::ios::binary);
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    arrived.push_back(bytes.str());
+  }
+  ASSERT_EQ(arrived.size(), 2u) << "one message per send, none for the unknown session";
+  std::sort(arrived.begin(), arrived.end(), [](const std::string& a, const std::string& b) {
+    return a.find("Commande 42") != std::string::npos && b.find("Commande 42") == std::string::npos;
+  });
+  for (size_t i = 0; i < 2; ++i) {
+    SCOPED_TRACE(arrived[i]);
+    EXPECT_NE(arrived[i].find(i == 0 ? "Subject: Commande 42" : "Subject: Commande 43"),
+              std::string::npos);
+    EXPECT_NE(arrived[i].find("carol@example.net"), std::string::npos);
+    EXPECT_NE(arrived[i].find("tester@example.org"), std::string::npos);
+    EXPECT_NE(arrived[i].find("Livraison lundi."), std::string::npos);
+  }
 }
 
 TEST_F(MailAndSerial, DestroyingTheInstanceClosesItsMailSessions) {

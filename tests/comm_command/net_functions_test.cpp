@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/ui/window.h"
 #include "tests/comm_command/comm_fixture.h"
 
 namespace commcmd {
@@ -300,6 +301,95 @@ TEST_F(NetFunctions, IdentifiersAreListNumbersCheckedByKindAndInstance) {
   EXPECT_TRUE(Listening(port));
 }
 
+// What a top-level window of the remote machine (here: one of this thread,
+// pumped while a session thread of the server delivers) receives from
+// NetSendMessage and NetSendBuffer.
+struct Delivered {
+  kvp::UINT message;
+  kvp::WPARAM wParam;
+  kvp::LPARAM lParam;
+  uintptr_t dataWord;
+  std::string bytes;
+};
+std::vector<Delivered> gDelivered;  // written by this thread's window only
+
+kvp::LRESULT DeliveryProcedure(kvp::HWND window, kvp::UINT message, kvp::WPARAM wParam,
+                               kvp::LPARAM lParam) {
+  if (message == kvp::WM_COPYDATA) {
+    const auto* data = reinterpret_cast<const kvp::COPYDATASTRUCT*>(lParam);
+    gDelivered.push_back({message, wParam, 0, data->dwData,
+                          std::string(static_cast<const char*>(data->lpData), data->cbData)});
+    return 1;
+  }
+  if (message >= 0x0400) {
+    gDelivered.push_back({message, wParam, lParam, 0, {}});
+    return 0;
+  }
+  return kvp::DefWindowProcA(window, message, wParam, lParam);
+}
+
+// The message named by a text is the number the server registered for it,
+// wparam and lparam are 0 unless given; the buffer is the text with its zero
+// and its data word 0 unless given. Messages go first: a buffer holds the
+// session until this thread takes it, and the message calls wait for their
+// answers.
+TEST_F(NetFunctions, MessagesAndBuffersReachTheTopLevelWindowsWithTheirDefaults) {
+  gDelivered.clear();
+  kvp::WNDCLASSA windowClass{};
+  windowClass.lpfnWndProc = DeliveryProcedure;
+  windowClass.lpszClassName = "CommDeliveryWindow";
+  ASSERT_NE(kvp::RegisterClassA(&windowClass), 0);
+  kvp::HWND window = kvp::CreateWindowExA(0, "CommDeliveryWindow", "delivery", 0, 0, 0, 50, 50,
+                                          nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(window, nullptr);
+  const int32_t port = FreePort();
+  ASSERT_NE(StartServer(0, port), 0);
+  const int32_t rpc = Connect(0, port);
+  ASSERT_NE(rpc, 0);
+  EXPECT_EQ(Call("NetSendMessage", 1, {I(rpc), T("KV_LANGUAGE_NOTICE")}).returned, 1);
+  EXPECT_EQ(Call("NetEnvoieMessage", 2, {I(rpc), I(0x0401), I(5)}).returned, 1);
+  EXPECT_EQ(Call("NetSendMessage", 4, {I(rpc), I(0x0402), I(7), I(9)}).returned, 1);
+  EXPECT_EQ(Call("NetEnvoieBuffer", 0, {I(rpc), T("abc")}).Boolean(), 1);
+  EXPECT_EQ(Call("NetSendBuffer", 1, {I(rpc), T("xy"), I(77)}).Boolean(), 1);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (gDelivered.size() < 5 && std::chrono::steady_clock::now() < deadline) {
+    kvp::MSG message{};
+    while (kvp::PeekMessageA(&message, nullptr, 0, 0, kvp::PM_REMOVE))
+      kvp::DispatchMessageA(&message);
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  // Gone first, so that a copy this thread never took answers 0 and frees
+  // the session before the connection closes.
+  kvp::DestroyWindow(window);
+  kvp::UnregisterClassA("CommDeliveryWindow", nullptr);
+  EXPECT_EQ(Call("NetDisconnect", 0, {I(rpc)}).returned, 1);
+  ASSERT_EQ(gDelivered.size(), 5u) << "not every message or buffer reached the window";
+  auto find = [](kvp::UINT message, uintptr_t dataWord) -> const Delivered* {
+    for (const Delivered& d : gDelivered)
+      if (d.message == message && d.dataWord == dataWord) return &d;
+    return nullptr;
+  };
+  const kvp::UINT named = kvp::RegisterWindowMessageA("KV_LANGUAGE_NOTICE");
+  const Delivered* notice = find(named, 0);
+  ASSERT_NE(notice, nullptr) << "the named message came under another number";
+  EXPECT_EQ(notice->wParam, 0u);
+  EXPECT_EQ(notice->lParam, 0);
+  const Delivered* withWord = find(0x0401, 0);
+  ASSERT_NE(withWord, nullptr);
+  EXPECT_EQ(withWord->wParam, 5u);
+  EXPECT_EQ(withWord->lParam, 0);
+  const Delivered* both = find(0x0402, 0);
+  ASSERT_NE(both, nullptr);
+  EXPECT_EQ(both->wParam, 7u);
+  EXPECT_EQ(both->lParam, 9);
+  const Delivered* plain = find(kvp::WM_COPYDATA, 0);
+  ASSERT_NE(plain, nullptr) << "the buffer without a data word";
+  EXPECT_EQ(plain->bytes, std::string("abc", 4)) << "the text and its zero";
+  const Delivered* worded = find(kvp::WM_COPYDATA, 77);
+  ASSERT_NE(worded, nullptr);
+  EXPECT_EQ(worded->bytes, std::string("xy", 3));
+}
+
 TEST_F(NetFunctions, UnknownIdentifiersGiveNeutralResults) {
   for (int32_t id : {0, -1, 12345, INT32_MAX}) {
     EXPECT_EQ(Call("NetEndServer", 0, {I(id)}).Boolean(), 0);
@@ -380,6 +470,12 @@ TEST_F(NetFunctions, DefaultPortsAreTwoThousandPlusKind) {
   const int32_t ftp =
       Call("NetConnecte", 0, {T("127.0.0.1"), I(1), T("alice"), T("Secret")}).Integer();
   EXPECT_NE(ftp, 0);
+  // The server's mode is 0 unless given: a connection that names mode 0
+  // reaches it, as the one above with the client's default mode did.
+  EXPECT_NE(
+      Call("NetConnect", 3, {T("127.0.0.1"), I(1), T("alice"), T("Secret"), I(0), I(2000), I(2001)})
+          .Integer(),
+      0);
   EXPECT_EQ(Call("NetConnect", 2, {T("127.0.0.1"), I(0), T("alice"), T("Secret"), I(0), I(200)})
                 .Integer(),
             0)

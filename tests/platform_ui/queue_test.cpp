@@ -314,6 +314,14 @@ TEST_F(BroadcastTest, EveryTopLevelWindowOfEveryThreadGetsOneCopy) {
   EXPECT_EQ(CountOf(WM_USER + 40, hidden), 1u);
   EXPECT_EQ(CountOf(WM_USER + 40, child), 0u) << "child windows get no copy";
   EXPECT_EQ(LastOf(WM_USER + 40).lParam, 20);
+  // Sent, each top-level window has it once, the other thread's while it
+  // waits in GetMessageA; the send comes back only after all of them.
+  EXPECT_EQ(SendMessageA(HWND_BROADCAST, WM_USER + 42, 3, 4), 0);
+  EXPECT_EQ(CountOf(WM_USER + 42, first), 1u);
+  EXPECT_EQ(CountOf(WM_USER + 42, hidden), 1u);
+  EXPECT_EQ(CountOf(WM_USER + 42, other.load()), 1u);
+  EXPECT_EQ(CountOf(WM_USER + 42, child), 0u) << "child windows get no copy";
+  EXPECT_EQ(LastOf(WM_USER + 42).lParam, 4);
   EXPECT_TRUE(PostMessageA(other.load(), WM_USER + 41, 0, 0));
   thread.join();
   EXPECT_TRUE(otherGotIt.load());
