@@ -45,6 +45,10 @@ struct Difference {
 };
 Difference Compare(cairo_surface_t* a, cairo_surface_t* b, int tolerance = 24);
 
+// Sends the window the close request a window manager sends for its close
+// button (WM_DELETE_WINDOW); false when the server could not be reached.
+bool AskToClose(unsigned long window);
+
 // The colour at (x, y) as 0xRRGGBB.
 unsigned PixelAt(cairo_surface_t* surface, int x, int y);
 
