@@ -9,7 +9,6 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -28,16 +27,6 @@ constexpr UINT kAlpha = 11;
 constexpr UINT kBeta = 12;
 constexpr UINT kGamma = 13;
 constexpr UINT kDelta = 14;
-
-// The ids of the viewable top-level windows on the screen.
-std::vector<unsigned long> Viewable() {
-  std::string out;
-  x_tools::Run("xdotool search --onlyvisible --maxdepth 1 --name '' 2>/dev/null", &out);
-  std::vector<unsigned long> ids;
-  std::istringstream lines(out);
-  for (unsigned long id; lines >> id;) ids.push_back(id);
-  return ids;
-}
 
 // "&Alpha" (checked or not), "&Beta" greyed, a separator, "&Gamma", and a
 // submenu "&More" holding "&Delta".
@@ -82,12 +71,12 @@ class GtkMenuTest : public ::testing::Test {
   // takes its picture and types `keys` (xdotool key arguments, one by one);
   // answers the command TrackPopupMenu returned.
   UINT Track(HMENU menu, const std::vector<std::string>& keys, Seen* seen) {
-    const std::vector<unsigned long> before = Viewable();
+    const std::vector<unsigned long> before = x_tools::ViewableTopLevels();
     std::thread person([&] {
       const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
       unsigned long shown = 0;
       while (shown == 0 && std::chrono::steady_clock::now() < end) {
-        for (unsigned long id : Viewable()) {
+        for (unsigned long id : x_tools::ViewableTopLevels()) {
           if (std::find(before.begin(), before.end(), id) != before.end()) continue;
           // GTK maps a small helper window off the screen as well: the menu
           // is the new window on the screen.

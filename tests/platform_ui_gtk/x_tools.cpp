@@ -94,6 +94,15 @@ cairo_surface_t* Screenshot(unsigned long window, const std::string& directory) 
   return shot;
 }
 
+std::vector<unsigned long> ViewableTopLevels() {
+  std::string out;
+  Run("xdotool search --onlyvisible --maxdepth 1 --name '' 2>/dev/null", &out);
+  std::vector<unsigned long> ids;
+  std::istringstream lines(out);
+  for (unsigned long id; lines >> id;) ids.push_back(id);
+  return ids;
+}
+
 std::string ViewableChildren() {
   std::string out;
   Run("xwininfo -root -children -int 2>/dev/null", &out);

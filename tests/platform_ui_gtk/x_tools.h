@@ -5,6 +5,7 @@
 #include <cairo.h>
 
 #include <string>
+#include <vector>
 
 namespace x_tools {
 
@@ -30,6 +31,10 @@ Geometry GeometryOf(unsigned long window);
 // The window's picture as the X server has it (null when it could not be
 // taken); the caller destroys it.
 cairo_surface_t* Screenshot(unsigned long window, const std::string& directory);
+
+// The ids of the viewable top-level windows on the screen (menus among
+// them).
+std::vector<unsigned long> ViewableTopLevels();
 
 // The mapped windows that are not the root's usual ones: override-redirect
 // popups (menus) among them. Answers the ids of every viewable child of the

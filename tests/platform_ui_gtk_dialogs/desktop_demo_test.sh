@@ -42,29 +42,27 @@ shot() { import -window "$chart" "png24:$work/$1.png"; }
 differing() { compare -metric AE "$work/$1.png" "$work/$2.png" null: 2>&1 || true; }
 sleep 0.5
 shot columns
-before="$(xdotool search --onlyvisible --name '' | wc -l)"
+visible() { xdotool search --onlyvisible --name '' | wc -l; }
+# Waits (5 s at most) until the count of visible windows compares with $2
+# as the test operator $1 says.
+await_visible() {
+  for _ in $(seq 50); do
+    [ "$(visible)" "$1" "$2" ] && return 0
+    sleep 0.1
+  done
+  return 1
+}
+before="$(visible)"
 xdotool mousemove --window "$chart" --sync 120 120 click 3
 # The popup menu is one more visible window on the screen.
-shown=no
-for _ in $(seq 50); do
-  now="$(xdotool search --onlyvisible --name '' | wc -l)"
-  if [ "$now" -gt "$before" ]; then shown=yes; break; fi
-  sleep 0.1
-done
-if [ "$shown" != yes ]; then
+if ! await_visible -gt "$before"; then
   xdotool key Escape
   echo "no popup menu appeared on the right click" >&2
   exit 1
 fi
 xdotool key t sleep 0.3 key s
 # The menu goes, and the window shows the chart as a pie.
-gone=no
-for _ in $(seq 50); do
-  now="$(xdotool search --onlyvisible --name '' | wc -l)"
-  if [ "$now" -eq "$before" ]; then gone=yes; break; fi
-  sleep 0.1
-done
-[ "$gone" = yes ] || { echo "the popup menu stays on the screen" >&2; exit 1; }
+await_visible -eq "$before" || { echo "the popup menu stays on the screen" >&2; exit 1; }
 changed=no
 for _ in $(seq 30); do
   shot pie

@@ -9,7 +9,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <sstream>
 #include <thread>
 
 #include "platform/ui/ui_backend.h"
@@ -192,16 +191,6 @@ TEST_F(ChartGtkTest, AnAllZeroRectangleKeepsTheDefaultPlaceOnTheScreen) {
   }));
 }
 
-// The ids of the viewable top-level windows on the screen.
-std::vector<unsigned long> Viewable() {
-  std::string out;
-  x_tools::Run("xdotool search --onlyvisible --maxdepth 1 --name '' 2>/dev/null", &out);
-  std::vector<unsigned long> ids;
-  std::istringstream lines(out);
-  for (unsigned long id; lines >> id;) ids.push_back(id);
-  return ids;
-}
-
 TEST_F(ChartGtkTest, ARealRightClickOpensTheMenuAndAKeyedChoiceChangesTheChart) {
   MakeChart("G", 1);  // a column chart
   ToWindow("G", "kv chart menu");
@@ -214,7 +203,7 @@ TEST_F(ChartGtkTest, ARealRightClickOpensTheMenuAndAKeyedChoiceChangesTheChart) 
   ASSERT_NE(shown, 0u);
   cairo_surface_t* before = ShotOf(window, shown);
   ASSERT_NE(before, nullptr);
-  const std::vector<unsigned long> windowsBefore = Viewable();
+  const std::vector<unsigned long> windowsBefore = x_tools::ViewableTopLevels();
 
   // The person: clicks right inside the chart, waits for the menu's window,
   // then types the mnemonics of "&Type de graphe" and "&Secteur".
@@ -226,7 +215,7 @@ TEST_F(ChartGtkTest, ARealRightClickOpensTheMenuAndAKeyedChoiceChangesTheChart) 
     x_tools::Run("xdotool mousemove --window " + std::to_string(shown) + " 60 70 click 3");
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
     while (std::chrono::steady_clock::now() < end) {
-      const std::vector<unsigned long> now = Viewable();
+      const std::vector<unsigned long> now = x_tools::ViewableTopLevels();
       int extra = 0;
       for (unsigned long id : now) {
         if (std::find(windowsBefore.begin(), windowsBefore.end(), id) == windowsBefore.end()) {
@@ -277,7 +266,8 @@ TEST_F(ChartGtkTest, ARealRightClickOpensTheMenuAndAKeyedChoiceChangesTheChart) 
   cairo_surface_t* after = ShotOf(window, shown);
   ASSERT_NE(after, nullptr);
   EXPECT_GT(x_tools::Compare(before, after).shareDiffering, 0.01) << "the picture did not change";
-  EXPECT_TRUE(PumpUntil([&] { return Viewable().size() == windowsBefore.size(); }));
+  EXPECT_TRUE(
+      PumpUntil([&] { return x_tools::ViewableTopLevels().size() == windowsBefore.size(); }));
   cairo_surface_destroy(after);
   cairo_surface_destroy(before);
 }
