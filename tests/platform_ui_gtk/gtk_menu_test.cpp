@@ -76,13 +76,7 @@ class GtkMenuTest : public ::testing::Test {
       const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
       unsigned long shown = 0;
       while (shown == 0 && std::chrono::steady_clock::now() < end) {
-        for (unsigned long id : x_tools::ViewableTopLevels()) {
-          if (std::find(before.begin(), before.end(), id) != before.end()) continue;
-          // GTK maps a small helper window off the screen as well: the menu
-          // is the new window on the screen.
-          const x_tools::Geometry at = x_tools::GeometryOf(id);
-          if (at.x >= 0 && at.y >= 0 && at.width > 20 && at.height > 20) shown = id;
-        }
+        shown = x_tools::NewWindowOnScreen(before);
         if (shown == 0) std::this_thread::sleep_for(std::chrono::milliseconds(20));
       }
       if (shown == 0) {

@@ -35,6 +35,10 @@ cairo_surface_t* Screenshot(unsigned long window, const std::string& directory);
 // The ids of the viewable top-level windows on the screen (menus among
 // them).
 std::vector<unsigned long> ViewableTopLevels();
+// A viewable top-level window on the screen that is not in `before` (a menu
+// just opened), 0 when there is none. GTK maps a small helper window off
+// the screen (at -100, -100) now and then; it is not counted.
+unsigned long NewWindowOnScreen(const std::vector<unsigned long>& before);
 
 // The mapped windows that are not the root's usual ones: override-redirect
 // popups (menus) among them. Answers the ids of every viewable child of the
