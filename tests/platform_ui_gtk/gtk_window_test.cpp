@@ -28,6 +28,7 @@ int rightDowns = 0;
 POINT lastDown{-1, -1};
 HWND lastDownWindow = nullptr;
 int closes = 0;
+bool refuseClose = false;  // WM_CLOSE answered without destroying
 int sizes = 0;
 SIZE lastSize{0, 0};
 UINT lastKey = 0;
@@ -54,6 +55,7 @@ LRESULT ColourProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
       return 0;
     case WM_CLOSE:
       ++closes;
+      if (refuseClose) return 0;
       break;
     case WM_SIZE:
       ++sizes;
@@ -94,6 +96,7 @@ class GtkWindowTest : public ::testing::Test {
     record.lpszClassName = "GtkColourWindow";
     ASSERT_NE(RegisterClassA(&record), 0);
     leftDowns = rightDowns = closes = sizes = keyDowns = 0;
+    refuseClose = false;
     lastKey = 0;
     lastDownWindow = nullptr;
     char name[] = "/tmp/kv-gtk-test.XXXXXX";
@@ -305,6 +308,29 @@ TEST_F(GtkWindowTest, AnXWindowDestroyedFromOutsideClosesTheWindow) {
   ASSERT_EQ(x_tools::Run("xdotool windowclose " + Id(shown)), 0);
   EXPECT_TRUE(PumpUntil([&] { return !IsWindow(window); }));
   EXPECT_EQ(closes, 1);
+  if (IsWindow(window)) DestroyWindow(window);
+}
+
+TEST_F(GtkWindowTest, TheCloseButtonsRequestIsWmCloseWhichTheProgramMayRefuse) {
+  HWND window = Make("kv gtk close", 0x00FF00, 250, 200, 150, 100);
+  ShowWindow(window, SW_SHOW);
+  const unsigned long shown = x_tools::WaitForWindow("kv gtk close");
+  ASSERT_NE(shown, 0u);
+  // Refused: the window stays, on the screen too.
+  refuseClose = true;
+  ASSERT_TRUE(x_tools::AskToClose(shown));
+  EXPECT_TRUE(PumpUntil([&] { return closes == 1; }));
+  PumpUntil([] { return false; }, std::chrono::milliseconds(200));
+  EXPECT_TRUE(IsWindow(window));
+  UiBackendLiveObjects();
+  EXPECT_TRUE(x_tools::WindowShown("kv gtk close"));
+  // Accepted: the default handling destroys it, and its X window goes.
+  refuseClose = false;
+  ASSERT_TRUE(x_tools::AskToClose(shown));
+  EXPECT_TRUE(PumpUntil([&] { return !IsWindow(window); }));
+  EXPECT_EQ(closes, 2);
+  UiBackendLiveObjects();
+  EXPECT_FALSE(x_tools::WindowShown("kv gtk close"));
   if (IsWindow(window)) DestroyWindow(window);
 }
 

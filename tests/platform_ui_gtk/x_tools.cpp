@@ -2,6 +2,7 @@
 
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -92,6 +93,24 @@ cairo_surface_t* Screenshot(unsigned long window, const std::string& directory) 
     return nullptr;
   }
   return shot;
+}
+
+std::vector<unsigned long> ViewableTopLevels() {
+  std::string out;
+  Run("xdotool search --onlyvisible --maxdepth 1 --name '' 2>/dev/null", &out);
+  std::vector<unsigned long> ids;
+  std::istringstream lines(out);
+  for (unsigned long id; lines >> id;) ids.push_back(id);
+  return ids;
+}
+
+unsigned long NewWindowOnScreen(const std::vector<unsigned long>& before) {
+  for (unsigned long id : ViewableTopLevels()) {
+    if (std::find(before.begin(), before.end(), id) != before.end()) continue;
+    const Geometry at = GeometryOf(id);
+    if (at.x >= 0 && at.y >= 0 && at.width > 20 && at.height > 20) return id;
+  }
+  return 0;
 }
 
 std::string ViewableChildren() {

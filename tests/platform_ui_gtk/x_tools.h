@@ -5,6 +5,7 @@
 #include <cairo.h>
 
 #include <string>
+#include <vector>
 
 namespace x_tools {
 
@@ -31,6 +32,14 @@ Geometry GeometryOf(unsigned long window);
 // taken); the caller destroys it.
 cairo_surface_t* Screenshot(unsigned long window, const std::string& directory);
 
+// The ids of the viewable top-level windows on the screen (menus among
+// them).
+std::vector<unsigned long> ViewableTopLevels();
+// A viewable top-level window on the screen that is not in `before` (a menu
+// just opened), 0 when there is none. GTK maps a small helper window off
+// the screen (at -100, -100) now and then; it is not counted.
+unsigned long NewWindowOnScreen(const std::vector<unsigned long>& before);
+
 // The mapped windows that are not the root's usual ones: override-redirect
 // popups (menus) among them. Answers the ids of every viewable child of the
 // root.
@@ -44,6 +53,10 @@ struct Difference {
   double shareDiffering = 1;
 };
 Difference Compare(cairo_surface_t* a, cairo_surface_t* b, int tolerance = 24);
+
+// Sends the window the close request a window manager sends for its close
+// button (WM_DELETE_WINDOW); false when the server could not be reached.
+bool AskToClose(unsigned long window);
 
 // The colour at (x, y) as 0xRRGGBB.
 unsigned PixelAt(cairo_surface_t* surface, int x, int y);

@@ -151,6 +151,38 @@ TEST_F(MessageBoxTest, TheBoxLooksAsItsReferencePicture) {
   EXPECT_LT(differing, 40);
 }
 
+TEST_F(MessageBoxTest, EachIconTypeShowsItsOwnIcon) {
+  // The same text under each icon of the type and none: every picture
+  // differs from every other by at least part of an icon (48 x 48 pixels).
+  constexpr UINT kIcons[] = {0, MB_ICONSTOP, MB_ICONEXCLAMATION, 0x20 /* question */,
+                             0x40 /* information */};
+  constexpr size_t kCount = sizeof kIcons / sizeof kIcons[0];
+  std::string pictures[kCount];
+  for (size_t i = 0; i < kCount; ++i) {
+    pictures[i] = dir_.File("icon-" + std::to_string(i) + ".png");
+    const std::string title = UniqueTitle("icon");
+    Desktop person(FindWindow(title) + "sleep 0.3\nimport -window \"$w\" '" + pictures[i] + "'\n" +
+                   TypeKeys("Return"));
+    EXPECT_EQ(MessageBoxA(nullptr, "Une ligne de texte", title.c_str(), MB_OK | kIcons[i]), IDOK);
+    ASSERT_EQ(person.Wait(15), 0) << "the box of icon type " << kIcons[i];
+    ASSERT_TRUE(std::filesystem::exists(pictures[i])) << "no picture of icon type " << kIcons[i];
+    if (const char* keep = std::getenv("KV_KEEP_SCREENSHOTS"))
+      std::filesystem::copy_file(pictures[i],
+                                 std::string(keep) + "/icon-" + std::to_string(i) + ".png",
+                                 std::filesystem::copy_options::overwrite_existing);
+  }
+  for (size_t i = 0; i < kCount; ++i) {
+    for (size_t j = i + 1; j < kCount; ++j) {
+      const long differing = DifferingPixels(pictures[i], pictures[j]);
+      // Another size is another picture as well (a box without an icon
+      // may be narrower).
+      if (differing >= 0) {
+        EXPECT_GT(differing, 300) << "icon types " << kIcons[i] << " and " << kIcons[j];
+      }
+    }
+  }
+}
+
 }  // namespace
 
 }  // namespace gtk_dialogs_test

@@ -4,12 +4,10 @@
 // click and answered with synthesized keys.
 #include <unistd.h>
 
-#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <sstream>
 #include <thread>
 
 #include "platform/ui/ui_backend.h"
@@ -192,16 +190,6 @@ TEST_F(ChartGtkTest, AnAllZeroRectangleKeepsTheDefaultPlaceOnTheScreen) {
   }));
 }
 
-// The ids of the viewable top-level windows on the screen.
-std::vector<unsigned long> Viewable() {
-  std::string out;
-  x_tools::Run("xdotool search --onlyvisible --maxdepth 1 --name '' 2>/dev/null", &out);
-  std::vector<unsigned long> ids;
-  std::istringstream lines(out);
-  for (unsigned long id; lines >> id;) ids.push_back(id);
-  return ids;
-}
-
 TEST_F(ChartGtkTest, ARealRightClickOpensTheMenuAndAKeyedChoiceChangesTheChart) {
   MakeChart("G", 1);  // a column chart
   ToWindow("G", "kv chart menu");
@@ -214,7 +202,7 @@ TEST_F(ChartGtkTest, ARealRightClickOpensTheMenuAndAKeyedChoiceChangesTheChart) 
   ASSERT_NE(shown, 0u);
   cairo_surface_t* before = ShotOf(window, shown);
   ASSERT_NE(before, nullptr);
-  const std::vector<unsigned long> windowsBefore = Viewable();
+  const std::vector<unsigned long> windowsBefore = x_tools::ViewableTopLevels();
 
   // The person: clicks right inside the chart, waits for the menu's window,
   // then types the mnemonics of "&Type de graphe" and "&Secteur".
@@ -225,26 +213,16 @@ TEST_F(ChartGtkTest, ARealRightClickOpensTheMenuAndAKeyedChoiceChangesTheChart) 
   std::thread person([&] {
     x_tools::Run("xdotool mousemove --window " + std::to_string(shown) + " 60 70 click 3");
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (std::chrono::steady_clock::now() < end) {
-      const std::vector<unsigned long> now = Viewable();
-      int extra = 0;
-      for (unsigned long id : now) {
-        if (std::find(windowsBefore.begin(), windowsBefore.end(), id) == windowsBefore.end()) {
-          ++extra;
-        }
-      }
-      if (extra > 0) {
-        menuWindows = extra;
-        for (unsigned long id : now) {
-          if (std::find(windowsBefore.begin(), windowsBefore.end(), id) == windowsBefore.end()) {
-            const x_tools::Geometry at = x_tools::GeometryOf(id);
-            menuX = at.x;
-            menuY = at.y;
-          }
-        }
-        break;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    unsigned long menu = 0;
+    while (menu == 0 && std::chrono::steady_clock::now() < end) {
+      menu = x_tools::NewWindowOnScreen(windowsBefore);
+      if (menu == 0) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    if (menu != 0) {
+      menuWindows = 1;
+      const x_tools::Geometry at = x_tools::GeometryOf(menu);
+      menuX = at.x;
+      menuY = at.y;
     }
     if (menuWindows == 0) {
       x_tools::Run("xdotool key Escape");  // nothing to choose from: give up
@@ -277,7 +255,7 @@ TEST_F(ChartGtkTest, ARealRightClickOpensTheMenuAndAKeyedChoiceChangesTheChart) 
   cairo_surface_t* after = ShotOf(window, shown);
   ASSERT_NE(after, nullptr);
   EXPECT_GT(x_tools::Compare(before, after).shareDiffering, 0.01) << "the picture did not change";
-  EXPECT_TRUE(PumpUntil([&] { return Viewable().size() == windowsBefore.size(); }));
+  EXPECT_TRUE(PumpUntil([&] { return x_tools::NewWindowOnScreen(windowsBefore) == 0; }));
   cairo_surface_destroy(after);
   cairo_surface_destroy(before);
 }
