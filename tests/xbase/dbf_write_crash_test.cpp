@@ -26,10 +26,7 @@ class DbfCrash : public EngineTest {
     EXPECT_LE(n, atMost);
     for (uint32_t r = 1; r <= n; ++r) ASSERT_EQ(CheckNumbered(h, r), "") << "record " << r;
     // Appending goes on after the last counted record.
-    const double num = (n + 1) * 1.5;
-    const std::string name = "R" + std::to_string(n + 1);
-    ASSERT_EQ(XBDDFPUT(h, 0, name.c_str()), 0);
-    ASSERT_EQ(XBDDFPUT(h, 1, &num), 0);
+    ASSERT_EQ(PutNumberedFields(h, n + 1), 0);
     uint32_t no = 0;
     ASSERT_EQ(XBDDRPUT(h, &no, XB_PUT_APPEND), 0);
     EXPECT_EQ(no, n + 1);

@@ -56,10 +56,7 @@ TEST_F(DbfPackOnTmpfs, FullDiskLeavesTheFileIntact) {
   ASSERT_EQ(XBDDOPENX(&h_, path.c_str(), 1), 0);
   // 200 records of 200 bytes: 40 KB of the 64 KiB.
   for (uint32_t r = 1; r <= 200; ++r) {
-    const std::string name = "R" + std::to_string(r);
-    const double num = r * 1.5;
-    ASSERT_EQ(XBDDFPUT(h_, 0, name.c_str()), 0);
-    ASSERT_EQ(XBDDFPUT(h_, 1, &num), 0);
+    ASSERT_EQ(PutNumberedFields(h_, r), 0);
     uint32_t no = 0;
     ASSERT_EQ(XBDDRPUT(h_, &no, XB_PUT_APPEND), 0);
   }

@@ -24,6 +24,9 @@ enum class PeerOp : int32_t {
   // the record is rewritten (`mode` 1, at `record`) or appended (`mode` 2);
   // the record number in `value`.
   RecordPut,
+  // Appends one record given unpacked (XBDDRPUTX, as another program would)
+  // to a file of one character field: its text "new<value>".
+  RecordPutUnpacked,
   // The index work of another program on the index at `path`, opened shared:
   // `mode` is the family ('N' NDX, 'C' NTX, 'M' MDX with its tags NAME and
   // AMOUNT).
@@ -41,12 +44,11 @@ enum class PeerOp : int32_t {
   // The text of the memo field `mode` of data record `record`: its length
   // in `lockStatus` (-1 if it cannot be read) and its TextDigest in `value`.
   MemoRead,
-  // Appends numbered records ("R<n>" and n * 1.5, as MakeNumberedFile) from
-  // `record` on, without end: a reply with the record number after every
-  // `mode`-th record (none for 0), and, when `value` is a record number, a
-  // reply from inside that record's append, after the record and before its
-  // count, where the peer then waits to be killed. A failure ends the run
-  // with its status.
+  // Appends numbered records (numbered_records.h) from `record` on, without
+  // end: a reply with the record number after every `mode`-th record (none
+  // for 0), and, when `value` is a record number, a reply from inside that
+  // record's append, after the record and before its count, where the peer
+  // then waits to be killed. A failure ends the run with its status.
   AppendRun,
   // Builds a character index on NAME (`mode` bytes) of the open data file
   // into `path`, pausing once its sort file exists: a reply there (value 1),
@@ -97,6 +99,7 @@ class PeerCalls {
     return Send(PeerOp::RecordPut, 1, record, "", value);
   }
   Answer AppendRecord(int32_t value) { return Send(PeerOp::RecordPut, 2, 0, "", value); }
+  Answer AppendUnpacked(int32_t value) { return Send(PeerOp::RecordPutUnpacked, 0, 0, "", value); }
   Answer IndexOpen(const std::string& path, char family) {
     return Send(PeerOp::IndexOpen, static_cast<uint16_t>(family), 0, path);
   }

@@ -3,10 +3,12 @@
 // (their pipes and raw file writes come from the caller).
 #pragma once
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
 #include "kv/xbase.h"
+#include "tests/xbase/numbered_records.h"
 #include "tests/xbase/peer_protocol.h"
 #include "xbase/build/bulk_build.h"
 #include "xbase/dbf/data_write.h"
@@ -154,10 +156,7 @@ inline XBSTATUS AppendRunIn(PeerState& p, const PeerRequest& q) {
   const uint16_t every = q.mode;
   gStopRecord = static_cast<uint32_t>(q.value);
   for (uint32_t r = q.record;; ++r) {
-    const std::string name = "R" + std::to_string(r);
-    const double num = r * 1.5;
-    XBSTATUS s = XBDDFPUTS(p.data, 0, name.c_str());
-    if (s == 0) s = XBDDFPUT(p.data, 1, &num);
+    XBSTATUS s = PutNumberedFields(p.data, r);
     if (s != 0) return s;
     if (r == gStopRecord) kv::xb::dbf::hooks::afterAppendRecord = StopBeforeCount;
     uint32_t no = 0;
@@ -177,6 +176,13 @@ inline XBSTATUS IndexBuildIn(PeerState& p, const PeerRequest& q) {
   const XBSTATUS s = XBDNINDEX(p.data, q.path, 'C', "NAME", q.mode);
   kv::xb::bulk::SetSortFileHook(nullptr);
   return s;
+}
+
+inline XBSTATUS RecordPutUnpackedIn(PeerState& p, const PeerRequest& q) {
+  char record[1 + 11] = {' '};
+  std::snprintf(record + 1, 11, "new%d", static_cast<int>(q.value));
+  uint32_t number = 0;
+  return XBDDRPUTX(p.data, record, &number, XB_PUT_APPEND);
 }
 
 inline XBSTATUS RecordPutIn(PeerState& p, const PeerRequest& q, PeerReply& a) {
@@ -227,6 +233,9 @@ bool ServePeerRequest(const PeerRequest& q, PeerState& p, PeerReply& a, AppendRe
       break;
     case PeerOp::RecordPut:
       a.status = RecordPutIn(p, q, a);
+      break;
+    case PeerOp::RecordPutUnpacked:
+      a.status = RecordPutUnpackedIn(p, q);
       break;
     case PeerOp::IndexOpen:
       a.status = IndexOpenIn(p, q);
