@@ -54,7 +54,8 @@ class DbfPack : public EngineTest {
   }
   std::set<std::string> Files() const {
     std::set<std::string> names;
-    for (const auto& e : fs::directory_iterator(dir_.path())) names.insert(e.path().filename());
+    for (const auto& e : fs::directory_iterator(dir_.path()))
+      names.insert(e.path().filename().string());
     return names;
   }
   XBHANDLE h_ = XB_NO_HANDLE;

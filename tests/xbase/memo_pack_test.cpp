@@ -169,7 +169,8 @@ class MemoPack : public EngineTest, public ::testing::WithParamInterface<Layout>
 
   std::set<std::string> Files() const {
     std::set<std::string> names;
-    for (const auto& e : fs::directory_iterator(dir_.path())) names.insert(e.path().filename());
+    for (const auto& e : fs::directory_iterator(dir_.path()))
+      names.insert(e.path().filename().string());
     return names;
   }
 
