@@ -34,5 +34,14 @@ wineserver -p
 wineboot -i >/dev/null 2>&1
 # The null driver before the first program that would open a window.
 wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
+# A short temporary folder, the root of a drive of its own (T:\), instead
+# of the prefix's C:\users\NAME\AppData\Local\Temp: the engine's log names
+# must fit 29 characters, and the tests make theirs in a folder of the
+# temporary one.
+mkdir "$WINEPREFIX/temp"
+ln -s ../temp "$WINEPREFIX/dosdevices/t:"
+for name in TEMP TMP; do
+  wine reg add 'HKCU\Environment' /v "$name" /d 'T:\' /f >/dev/null 2>&1
+done
 
 ctest --test-dir "$build" --output-on-failure "$@"

@@ -44,21 +44,17 @@ bool AppendRaw(const char* path, uint32_t count) {
   return ok;
 }
 
+class PipeChannel : public kvtest::PeerChannel {
+ public:
+  bool Receive(kvtest::PeerRequest& q) override { return ReadAll(&q, sizeof q); }
+  bool Send(const kvtest::PeerReply& a) override { return WriteAll(&a, sizeof a); }
+};
+
 }  // namespace
 
 int main() {
   gIn = GetStdHandle(STD_INPUT_HANDLE);
   gOut = GetStdHandle(STD_OUTPUT_HANDLE);
-  if (XBDINIT(100, 4) != 0) return 2;
-  XBHANDLE h = XB_NO_HANDLE;
-  kvtest::PeerRequest q;
-  while (ReadAll(&q, sizeof q)) {
-    kvtest::PeerReply a;
-    if (!kvtest::ServePeerRequest(q, h, a, AppendRaw)) {
-      WriteAll(&a, sizeof a);
-      return 0;
-    }
-    if (!WriteAll(&a, sizeof a)) break;
-  }
-  return 3;
+  PipeChannel channel;
+  return kvtest::ServePeer(channel, AppendRaw);
 }

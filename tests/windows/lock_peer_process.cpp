@@ -55,21 +55,29 @@ Peer::~Peer() {
   if (from_ != nullptr) CloseHandle(from_);
 }
 
-Peer::Answer Peer::Ask(PeerOp op, uint16_t mode, uint32_t record, const std::string& path) {
-  PeerRequest request;
-  request.op = op;
-  request.mode = mode;
-  request.record = record;
-  std::snprintf(request.path, sizeof request.path, "%s", path.c_str());
-  Answer a;
-  if (process_ == nullptr) return a;
-  a.ok = WriteAll(&request, sizeof request) && ReadAll(&a.reply, sizeof a.reply);
-  return a;
+bool Peer::Post(const PeerRequest& q) {
+  return process_ != nullptr && WriteAll(&q, sizeof q);
 }
 
-void Peer::Kill() {
-  if (process_ != nullptr) TerminateProcess(process_, 9);
-  Wait();
+bool Peer::Collect(PeerReply& a) {
+  return process_ != nullptr && ReadAll(&a, sizeof a);
+}
+
+bool Peer::Ready() {
+  DWORD waiting = 0;
+  if (process_ == nullptr || !PeekNamedPipe(from_, nullptr, 0, nullptr, &waiting, nullptr)) {
+    return true;
+  }
+  return waiting > 0;
+}
+
+// The exit code of a terminated process is the one TerminateProcess gives.
+constexpr UINT kKilled = 0x4B494C4C;
+
+bool Peer::Kill() {
+  const bool running = process_ != nullptr && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT;
+  if (running) TerminateProcess(process_, kKilled);
+  return Wait() == kKilled && running;
 }
 
 bool Peer::WriteAll(const void* data, unsigned long size) {
@@ -80,11 +88,14 @@ bool Peer::ReadAll(void* data, unsigned long size) {
   return ReadPipe(from_, data, size);
 }
 
-void Peer::Wait() {
-  if (process_ == nullptr) return;
+unsigned long Peer::Wait() {
+  DWORD code = 0;
+  if (process_ == nullptr) return code;
   WaitForSingleObject(process_, INFINITE);
+  GetExitCodeProcess(process_, &code);
   CloseHandle(process_);
   process_ = nullptr;
+  return code;
 }
 
 }  // namespace kvtest

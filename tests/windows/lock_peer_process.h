@@ -2,7 +2,7 @@
 // xbase_lock_peer.exe (beside the test program), started with CreateProcess,
 // runs the lock calls the test sends it over its standard input and answers
 // each over its standard output (the PeerRequest and PeerReply records of
-// tests/xbase/dbf_lock_peer.h). The helper inherits only its two pipe ends:
+// tests/xbase/peer_protocol.h). The helper inherits only its two pipe ends:
 // the engine's file handles are not inheritable, so the test's locks stay
 // the test's. <windows.h> stays in lock_peer_process.cpp: its macros would
 // clobber the platform layer's constant names in the tests.
@@ -21,15 +21,20 @@ class Peer : public PeerCalls<Peer> {
   bool started() const { return process_ != nullptr; }
   int pid() const { return pid_; }
 
-  Answer Ask(PeerOp op, uint16_t mode = 0, uint32_t record = 0, const std::string& path = "");
+  bool Post(const PeerRequest& q);
+  bool Collect(PeerReply& a);
+  // The reply is there (or the peer is gone): Collect does not wait.
+  bool Ready();
 
-  // Ends the peer the hard way: the system closes its files.
-  void Kill();
+  // Ends the peer the hard way: the system closes its files. True if the
+  // kill ended it (it had not ended by itself).
+  bool Kill();
 
  private:
   bool WriteAll(const void* data, unsigned long size);
   bool ReadAll(void* data, unsigned long size);
-  void Wait();
+  // The peer's exit code.
+  unsigned long Wait();
 
   void* process_ = nullptr;
   int pid_ = -1;

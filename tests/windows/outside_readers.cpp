@@ -14,11 +14,12 @@ namespace {
 
 const std::set<std::string>& ContentSuites() {
   static const std::set<std::string> suites = {
-      "DbfPut",         "DbfRecord",  "IdxEdge",       "IdxHostile",     "IdxRandom",
-      "IdxRandomLarge", "MdxEdge",    "MdxFailure",    "MdxHostile",     "MdxRandomTest",
-      "MemoDbt",        "MemoFpt",    "MemoHostile",   "MemoInvariants", "MemoRandom",
-      "NdxEdge",        "NdxFailure", "NdxHostile",    "NdxRandom",      "NtxEdge",
-      "NtxHostile",     "NtxRandom",  "NtxRandomDeep", "NtxTree",        "StoredOrder"};
+      "DbfPack",       "DbfPut",         "DbfRecord",  "IdxEdge",       "IdxHostile",
+      "IdxRandom",     "IdxRandomLarge", "MdxEdge",    "MdxFailure",    "MdxHostile",
+      "MdxRandomTest", "MemoDbt",        "MemoFpt",    "MemoHostile",   "MemoInvariants",
+      "MemoRandom",    "NdxEdge",        "NdxFailure", "NdxHostile",    "NdxRandom",
+      "NtxEdge",       "NtxHostile",     "NtxRandom",  "NtxRandomDeep", "NtxTree",
+      "StoredOrder"};
   return suites;
 }
 

@@ -2,11 +2,10 @@
 // directories (by failure injection and with a really read-only directory),
 // failures at every point of a build (reads, writes, allocations, a full
 // disk) leaving no index file, no sort file, no memory and no lock behind,
-// and simultaneous builds in one directory from two processes and from two
-// threads.
+// and simultaneous builds in one directory from two threads (from two
+// processes: bulk_two_process_test.cpp).
 #include <gtest/gtest.h>
 #include <sys/mount.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -35,12 +34,6 @@ std::vector<std::string> hookPaths;
 void RecordPath(const char* path) {
   std::lock_guard<std::mutex> lock(hookMutex);
   hookPaths.emplace_back(path);
-}
-
-std::string Name(uint32_t r) {
-  char text[11];
-  std::snprintf(text, sizeof text, "K%09u", (r * 2654435761u) % 999983u);
-  return text;
 }
 
 // A read-only or size-limited tmpfs over a directory of the test.
@@ -91,24 +84,8 @@ class BulkDriver : public BulkTest {
   XBHANDLE Names(const std::string& file, uint32_t count) {
     const std::string path = File(file);
     WriteDataFile(path, {{"NAME", 'C', 10}}, count,
-                  [](uint32_t r) { return std::vector<std::string>{Name(r)}; });
+                  [](uint32_t r) { return std::vector<std::string>{ScatteredName(r)}; });
     return OpenData(path);
-  }
-
-  // The index holds every record in key order and passes the checker.
-  void ExpectGoodIndex(const std::string& ndx, uint32_t count) {
-    NdxCheckOptions options;
-    options.compacted = true;
-    const NdxCheckResult result = CheckNdxFile(ndx, options);
-    ASSERT_EQ(result.error, "") << ndx;
-    ASSERT_EQ(result.entries.size(), count) << ndx;
-    std::vector<std::pair<std::string, uint32_t>> expected;
-    for (uint32_t r = 1; r <= count; ++r) expected.emplace_back(Name(r), r);
-    std::sort(expected.begin(), expected.end());
-    for (uint32_t i = 0; i < count; ++i) {
-      ASSERT_EQ(result.entries[i].key, expected[i].first) << ndx << " " << i;
-      ASSERT_EQ(result.entries[i].record, expected[i].second) << ndx << " " << i;
-    }
   }
 
   // After a failed build: no index, no sort file anywhere it could go, the
@@ -157,8 +134,8 @@ TEST_F(BulkDriver, SortFileTakesTheNextFreeName) {
   EXPECT_FALSE(fs::exists(File("stacks2.tmp")));
   fs::remove(File("stacks.tmp"));
   fs::remove(File("stacks1.tmp"));
-  ExpectGoodIndex(File("a.ndx"), 500);
-  ExpectGoodIndex(File("b.ndx"), 500);
+  ExpectGoodNameIndex(File("a.ndx"), 500);
+  ExpectGoodNameIndex(File("b.ndx"), 500);
 }
 
 TEST_F(BulkDriver, UnwritableCurrentDirectoryFallsBackByInjection) {
@@ -174,7 +151,7 @@ TEST_F(BulkDriver, UnwritableCurrentDirectoryFallsBackByInjection) {
   ASSERT_EQ(XBDNINDEX(data, inDir.c_str(), 'C', "NAME", 10), 0);
   ASSERT_EQ(hookPaths.size(), 1u);
   EXPECT_EQ(hookPaths[0], inDir.substr(0, inDir.size() - 5) + "stacks.tmp");
-  ExpectGoodIndex(inDir, 3000);
+  ExpectGoodNameIndex(inDir, 3000);
 
   // An index named without a directory lives in the current one: the
   // system's temporary directory comes next.
@@ -184,7 +161,7 @@ TEST_F(BulkDriver, UnwritableCurrentDirectoryFallsBackByInjection) {
   ASSERT_EQ(hookPaths.size(), 2u);
   EXPECT_EQ(hookPaths[1], system.path() + "/stacks.tmp");
   EXPECT_TRUE(SortFilesIn(system.path()).empty());
-  ExpectGoodIndex(File("here.ndx"), 3000);
+  ExpectGoodNameIndex(File("here.ndx"), 3000);
 
   // Nowhere to go: -46, and no index file.
   kvp::fault::Reset();
@@ -207,7 +184,7 @@ TEST_F(BulkDriver, ReadOnlyCurrentDirectoryFallsBack) {
   ASSERT_EQ(XBDNINDEX(data, ndx.c_str(), 'C', "NAME", 10), 0);
   ASSERT_EQ(hookPaths.size(), 1u);
   EXPECT_EQ(hookPaths[0], File("idx/stacks.tmp"));
-  ExpectGoodIndex(ndx, 3000);
+  ExpectGoodNameIndex(ndx, 3000);
 
   // The index's directory refuses too (by injection: the index itself was
   // just created there): the system's temporary directory takes it.
@@ -220,7 +197,7 @@ TEST_F(BulkDriver, ReadOnlyCurrentDirectoryFallsBack) {
   ASSERT_EQ(hookPaths.size(), 2u);
   EXPECT_EQ(hookPaths[1], system.path() + "/stacks.tmp");
   EXPECT_TRUE(SortFilesIn(system.path()).empty());
-  ExpectGoodIndex(second, 3000);
+  ExpectGoodNameIndex(second, 3000);
   ASSERT_EQ(chdir(dir_.path().c_str()), 0);
 }
 
@@ -258,7 +235,7 @@ TEST_F(BulkDriver, ReadFailuresAtEveryPointLeaveNothingBehind) {
                                           ExpectCleanFailure(ndx, File("names.dbf"), "read", n);
                                         });
   EXPECT_GT(points, 100u);
-  ExpectGoodIndex(ndx, 12000);
+  ExpectGoodNameIndex(ndx, 12000);
 }
 
 TEST_F(BulkDriver, WriteFailuresAtEveryPointLeaveNothingBehind) {
@@ -278,7 +255,7 @@ TEST_F(BulkDriver, WriteFailuresAtEveryPointLeaveNothingBehind) {
                                         });
   EXPECT_TRUE(sortFileWriteSeen);
   EXPECT_GT(points, 400u);  // the pages
-  ExpectGoodIndex(ndx, 12000);
+  ExpectGoodNameIndex(ndx, 12000);
 }
 
 TEST_F(BulkDriver, AllocationFailuresAtEveryPointLeaveNothingBehind) {
@@ -304,7 +281,7 @@ TEST_F(BulkDriver, AllocationFailuresAtEveryPointLeaveNothingBehind) {
                   ExpectCleanFailure(ndx, File("names.dbf"), "sticky alloc", n);
                 });
   EXPECT_TRUE(bufferSeen) << "no sweep point failed in the sort buffer's 123 tries";
-  ExpectGoodIndex(ndx, 12000);
+  ExpectGoodNameIndex(ndx, 12000);
 }
 
 TEST_F(BulkDriver, FullDiskLeavesNothingBehind) {
@@ -334,62 +311,6 @@ TEST_F(BulkDriver, FullDiskLeavesNothingBehind) {
     peer_.reset();
   }
   ASSERT_EQ(chdir(dir_.path().c_str()), 0);
-}
-
-// Two processes build at the same time in one directory: each pauses once
-// its sort file exists until both exist.
-int buildReady = -1;
-int buildGo = -1;
-void PauseAfterCreate(const char*) {
-  const char c = 'c';
-  if (::write(buildReady, &c, 1) != 1) ::_exit(3);
-  char go = 0;
-  if (::read(buildGo, &go, 1) != 1) ::_exit(4);
-}
-
-TEST_F(BulkDriver, TwoProcessesBuildAtOnceInOneDirectory) {
-  for (const char* name : {"one.dbf", "two.dbf"}) {
-    WriteDataFile(File(name), {{"NAME", 'C', 10}}, 30000,
-                  [](uint32_t r) { return std::vector<std::string>{Name(r)}; });
-  }
-  int ready[2], go[2];
-  ASSERT_EQ(pipe(ready), 0);
-  ASSERT_EQ(pipe(go), 0);
-  pid_t children[2];
-  for (int i = 0; i < 2; ++i) {
-    children[i] = fork();
-    ASSERT_GE(children[i], 0);
-    if (children[i] == 0) {
-      buildReady = ready[1];
-      buildGo = go[0];
-      if (XBDINIT(100, 4) != 0) ::_exit(2);
-      kv::xb::bulk::SetSortFileHook(PauseAfterCreate);
-      XBHANDLE data = XB_NO_HANDLE;
-      const std::string dbf = File(i == 0 ? "one.dbf" : "two.dbf");
-      const std::string ndx = File(i == 0 ? "one.ndx" : "two.ndx");
-      if (XBDDOPENX(&data, dbf.c_str(), XB_OPEN_SHARED) != 0) ::_exit(5);
-      const XBSTATUS s = XBDNINDEX(data, ndx.c_str(), 'C', "NAME", 10);
-      XBDDCLOSE(data);
-      XBDTERM();
-      ::_exit(s == 0 ? 0 : 6);
-    }
-  }
-  for (int i = 0; i < 2; ++i) {
-    char c = 0;
-    ASSERT_EQ(read(ready[0], &c, 1), 1);
-  }
-  // Both sort files exist at once, under different names.
-  const auto both = SortFilesIn(dir_.path());
-  EXPECT_EQ(both.size(), 2u);
-  ASSERT_EQ(write(go[1], "gg", 2), 2);
-  for (pid_t child : children) {
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-  }
-  for (int fd : {ready[0], ready[1], go[0], go[1]}) close(fd);
-  ExpectGoodIndex(File("one.ndx"), 30000);
-  ExpectGoodIndex(File("two.ndx"), 30000);
 }
 
 // Two threads of one host: the first build stops right after creating its
@@ -433,8 +354,8 @@ TEST_F(BulkDriver, TwoThreadsWithOverlappingBuilds) {
   ASSERT_EQ(hookPaths.size(), 2u);
   EXPECT_EQ(hookPaths[0], "stacks.tmp");
   EXPECT_EQ(hookPaths[1], "stacks1.tmp");
-  ExpectGoodIndex(File("first.ndx"), 20000);
-  ExpectGoodIndex(File("second.ndx"), 20000);
+  ExpectGoodNameIndex(File("first.ndx"), 20000);
+  ExpectGoodNameIndex(File("second.ndx"), 20000);
 }
 
 }  // namespace

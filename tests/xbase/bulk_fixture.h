@@ -4,11 +4,15 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <fstream>
+#include <utility>
+#include <vector>
 
 #include "tests/support/engine_fixture.h"
 #include "tests/xbase/bulk_support.h"
+#include "tests/xbase/ndx_support.h"
 
 namespace kvtest {
 
@@ -42,6 +46,23 @@ class BulkTest : public EngineTest {
     EXPECT_EQ(XBDDOPENX(&h, path.c_str(), mode), 0);
     if (h != XB_NO_HANDLE) openData_.push_back(h);
     return h;
+  }
+
+  // The index of NAME over records of ScatteredName holds every record in
+  // key order and passes the checker.
+  void ExpectGoodNameIndex(const std::string& ndx, uint32_t count) {
+    NdxCheckOptions options;
+    options.compacted = true;
+    const NdxCheckResult result = CheckNdxFile(ndx, options);
+    ASSERT_EQ(result.error, "") << ndx;
+    ASSERT_EQ(result.entries.size(), count) << ndx;
+    std::vector<std::pair<std::string, uint32_t>> expected;
+    for (uint32_t r = 1; r <= count; ++r) expected.emplace_back(ScatteredName(r), r);
+    std::sort(expected.begin(), expected.end());
+    for (uint32_t i = 0; i < count; ++i) {
+      ASSERT_EQ(result.entries[i].key, expected[i].first) << ndx << " " << i;
+      ASSERT_EQ(result.entries[i].record, expected[i].second) << ndx << " " << i;
+    }
   }
 
   std::vector<XBHANDLE> openData_;

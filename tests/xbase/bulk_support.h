@@ -22,6 +22,13 @@ struct BulkField {
   int decimals = 0;
 };
 
+// Names spread over the key range in no order: "K" and nine digits.
+inline std::string ScatteredName(uint32_t r) {
+  char text[11];
+  std::snprintf(text, sizeof text, "K%09u", (r * 2654435761u) % 999983u);
+  return text;
+}
+
 // Writes a dBASE III data file of `count` records; `row(r)` gives the
 // values of record r (1-based), each padded or cut to its field's length.
 inline void WriteDataFile(const std::string& path, const std::vector<BulkField>& fields,

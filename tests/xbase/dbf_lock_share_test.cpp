@@ -21,14 +21,6 @@ class LockSharing : public LockTest {
     EXPECT_EQ(XBDDINFO(h, &info), 0);
     return info.openFlags;
   }
-  // Appends one record through XBDDRPUTX, as another program would.
-  static XBSTATUS AppendOne(XBHANDLE h, const char* name) {
-    std::vector<char> record(1 + 11, '\0');
-    record[0] = ' ';
-    std::snprintf(record.data() + 1, 11, "%s", name);
-    uint32_t number = 0;
-    return XBDDRPUTX(h, record.data(), &number, XB_PUT_APPEND);
-  }
 };
 
 TEST_F(LockSharing, UnsharedOpenExcludesEveryOtherOpen) {
@@ -125,53 +117,22 @@ TEST_F(LockSharing, AppendsBecomeVisibleAfterALock) {
   EXPECT_EQ(XBDDCLOSE(h), 0);
 }
 
-#ifndef _WIN32  // its writer is a fork()ed child, not the peer program
 // The same through the engine on both sides: the peer appends with XBDDRPUTX
 // under a mode-2 lock, the reader sees the records after its own lock.
 TEST_F(LockSharing, EngineAppendsVisibleToAnotherProcessAfterALock) {
   const XBHANDLE h = OpenShared();
   ASSERT_EQ(Size(h), 10u);
-  int ready[2];
-  int done[2];
-  ASSERT_EQ(pipe(ready), 0);
-  ASSERT_EQ(pipe(done), 0);
-  const pid_t writer = fork();
-  ASSERT_GE(writer, 0);
-  if (writer == 0) {
-    close(ready[0]);
-    close(done[1]);
-    int failed = 0;
-    if (XBDINIT(100, 4) != 0) _exit(2);
-    XBHANDLE w = XB_NO_HANDLE;
-    int16_t lockStatus = -1;
-    if (XBDDOPENX(&w, path_.c_str(), kShared) != 0) _exit(3);
-    if (XBDDLOCK(w, 2, &lockStatus) != 0 || lockStatus != 0) _exit(4);
-    for (int i = 0; i < 5; ++i) {
-      const std::string name = "new" + std::to_string(i + 1);
-      if (AppendOne(w, name.c_str()) != 0) failed = 5;
-    }
-    // Holds the lock until the reader has been refused.
-    if (write(ready[1], "r", 1) != 1) failed = 6;
-    char go = 0;
-    if (read(done[0], &go, 1) != 1) failed = 7;
-    if (XBDDUNLOCK(w, 2, &lockStatus) != 0 || lockStatus != 0) failed = 8;
-    if (XBDDCLOSE(w) != 0) failed = 9;
-    XBDTERM();
-    _exit(failed);
-  }
-  close(ready[1]);
-  close(done[0]);
-  char signal = 0;
-  ASSERT_EQ(read(ready[0], &signal, 1), 1);
+  auto writer = StartPeer();
+  const LockResult locked = Result(writer->Lock(2));
+  ASSERT_EQ(locked.status, 0);
+  ASSERT_EQ(locked.lockStatus, 0);
+  for (int32_t i = 1; i <= 5; ++i) ASSERT_EQ(Result(writer->AppendUnpacked(i)).status, 0);
+  // The writer holds the lock while the reader is refused.
   EXPECT_EQ(Lock(h, 4), kRefused) << "the writer holds mode 2";
   EXPECT_EQ(Size(h), 10u);
-  ASSERT_EQ(write(done[1], "g", 1), 1);
-  int status = 0;
-  ASSERT_EQ(waitpid(writer, &status, 0), writer);
-  ASSERT_TRUE(WIFEXITED(status));
-  ASSERT_EQ(WEXITSTATUS(status), 0);
-  close(ready[0]);
-  close(done[1]);
+  const LockResult unlocked = Result(writer->Unlock(2));
+  ASSERT_EQ(unlocked.status, 0);
+  ASSERT_EQ(unlocked.lockStatus, 0);
 
   EXPECT_EQ(Lock(h, 4), kObtained);
   ASSERT_EQ(Size(h), 15u);
@@ -182,7 +143,6 @@ TEST_F(LockSharing, EngineAppendsVisibleToAnotherProcessAfterALock) {
   EXPECT_EQ(Unlock(h, 4), kObtained);
   EXPECT_EQ(XBDDCLOSE(h), 0);
 }
-#endif
 
 // A lock whose record-count reread fails is reported as failed, so it must
 // not stay held: another process takes the same lock afterwards.

@@ -1,10 +1,8 @@
 // The record and field reads take a short path for an open data handle and
 // the whole path (entry, selection, reopening) for anything else. These
 // cases pin that both give the same statuses, the same sticky errors and
-// the same values, at the edges where a call leaves the short path.
-#include <sys/wait.h>
-#include <unistd.h>
-
+// the same values, at the edges where a call leaves the short path. (A
+// forked child's calls are in dbf_read_forked_child_test.cpp.)
 #include <cstring>
 #include <string>
 
@@ -143,40 +141,6 @@ TEST_F(DbfReadCallPaths, AStoppedEngineRefusesEveryRead) {
   // The fixture's end expects a started engine.
   ASSERT_EQ(XBDINIT(100, 4), 0);
   h_ = XB_NO_HANDLE;
-}
-
-// A forked child shares its parent's memory but is another caller: until it
-// starts the engine itself every call is refused, whatever the parent had
-// open; once started it works on its own handles.
-TEST_F(DbfReadCallPaths, AForkedChildIsNotItsParentsCaller) {
-  ASSERT_EQ(XBDDRGET(h_, 1), 0);
-  char text[32] = {};
-  ASSERT_EQ(XBDDFGETS(h_, 0, text), 0);
-  const pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    int failures = 0;
-    char t[32] = {};
-    double d = 0;
-    if (XBDDFGETS(h_, 0, t) != XB_E_NOT_STARTED || t[0] != '\0') failures |= 1;
-    if (XBDDFGET(h_, 1, &d) != XB_E_NOT_STARTED || d != 0) failures |= 2;
-    if (XBDDRGET(h_, 1) != XB_E_NOT_STARTED) failures |= 4;
-    if (XBDDRGETX(h_, t, 1) != XB_E_NOT_STARTED) failures |= 8;
-    if (XBECODE() != XB_E_NOT_STARTED) failures |= 16;
-    XBHANDLE mine = XB_NO_HANDLE;
-    if (XBDINIT(100, 4) != 0 || XBDDOPENX(&mine, path_.c_str(), XB_OPEN_SHARED) != 0 ||
-        XBDDRGET(mine, 1) != 0 || XBDDFGET(mine, 1, &d) != 0 || d != 12.5)
-      failures |= 32;
-    _exit(failures);
-  }
-  int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0) << "failed checks (bits)";
-  // The parent goes on as before.
-  double num = 0;
-  EXPECT_EQ(XBDDFGET(h_, 1, &num), 0);
-  EXPECT_EQ(num, 12.5);
 }
 
 TEST(NumberTextInto, StoresWhatParseDecimalReturnsAtAnyAlignment) {

@@ -3,28 +3,15 @@
 // that opens (with the length warning at most) and has every record counted
 // before intact.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <random>
 
 #include "tests/support/engine_fixture.h"
+#include "tests/xbase/dbf_lock_peer.h"
 #include "tests/xbase/dbf_write_support.h"
-#include "xbase/dbf/data_write.h"
 
 namespace kvtest {
 namespace {
-
-int stopPipe = -1;
-
-// Runs inside the child between the record and the count: tells the parent
-// and stops, to be killed there.
-void StopBeforeCount() {
-  const char c = 'S';
-  (void)!write(stopPipe, &c, 1);
-  raise(SIGSTOP);
-}
 
 class DbfCrash : public EngineTest {
  protected:
@@ -39,10 +26,7 @@ class DbfCrash : public EngineTest {
     EXPECT_LE(n, atMost);
     for (uint32_t r = 1; r <= n; ++r) ASSERT_EQ(CheckNumbered(h, r), "") << "record " << r;
     // Appending goes on after the last counted record.
-    const double num = (n + 1) * 1.5;
-    const std::string name = "R" + std::to_string(n + 1);
-    ASSERT_EQ(XBDDFPUT(h, 0, name.c_str()), 0);
-    ASSERT_EQ(XBDDFPUT(h, 1, &num), 0);
+    ASSERT_EQ(PutNumberedFields(h, n + 1), 0);
     uint32_t no = 0;
     ASSERT_EQ(XBDDRPUT(h, &no, XB_PUT_APPEND), 0);
     EXPECT_EQ(no, n + 1);
@@ -51,50 +35,24 @@ class DbfCrash : public EngineTest {
   }
 };
 
-// Appends numbered records from `first` on; with `stopAt`, stops inside the
-// append of that record.
-[[noreturn]] void AppendInChild(const std::string& path, uint16_t variant, uint32_t first,
-                                uint32_t stopAt, int progress) {
-  if (XBDINIT(100, 4) != 0) _exit(2);
-  XBHANDLE h = XB_NO_HANDLE;
-  if (XBDDOPENX(&h, path.c_str(), variant) != 0) _exit(3);
-  for (uint32_t r = first;; ++r) {
-    const std::string name = "R" + std::to_string(r);
-    const double num = r * 1.5;
-    if (XBDDFPUT(h, 0, name.c_str()) != 0 || XBDDFPUT(h, 1, &num) != 0) _exit(4);
-    if (r == stopAt) kv::xb::dbf::hooks::afterAppendRecord = StopBeforeCount;
-    uint32_t no = 0;
-    if (XBDDRPUT(h, &no, XB_PUT_APPEND) != 0 || no != r) _exit(5);
-    if (progress >= 0 && r % 50 == 0) {
-      // The parent learns that records up to r are counted.
-      (void)!write(progress, &r, sizeof r);
-    }
-  }
-}
-
+// The writer, another program killed in its appends, either from inside
+// one (between the record and its count: it stops there and says so) or at
+// whatever moment it has reached.
 TEST_F(DbfCrash, KilledBetweenRecordAndCount) {
   for (uint16_t variant : {1, 7}) {
     SCOPED_TRACE("variant " + std::to_string(variant));
     const std::string path = File("crash" + std::to_string(variant) + ".dbf");
     MakeNumberedFile(path, 20, variant);
-    int fds[2];
-    ASSERT_EQ(pipe(fds), 0);
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-      close(fds[0]);
-      stopPipe = fds[1];
-      AppendInChild(path, variant, 21, 40, -1);
-    }
-    close(fds[1]);
-    char c = 0;
-    ASSERT_EQ(read(fds[0], &c, 1), 1) << "the child never reached the count";
-    close(fds[0]);
-    // Record 40 is written, its count not: kill the child there.
-    ASSERT_EQ(kill(child, SIGKILL), 0);
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFSIGNALED(status));
+    Peer writer;
+    ASSERT_TRUE(writer.started());
+    ASSERT_EQ(writer.Open(path, variant).reply.status, 0);
+    ASSERT_TRUE(writer.BeginAppendRun(21, 40, 0));
+    const auto stopped = writer.Finish();
+    ASSERT_TRUE(stopped.ok) << "the writer never reached the count";
+    ASSERT_EQ(stopped.reply.status, 0);
+    ASSERT_EQ(stopped.reply.value, 40u);
+    // Record 40 is written, its count not: kill the writer there.
+    ASSERT_TRUE(writer.Kill());
     const std::string bytes = Slurp(path);
     EXPECT_EQ(Le32(bytes, 4), 39u);
     CheckSurvivor(path, variant, 39, 39);
@@ -109,25 +67,21 @@ TEST_F(DbfCrash, KilledAtRandomMomentsOfAnAppendRun) {
     const uint16_t variant = round % 2 == 0 ? 1 : 7;
     const std::string path = File("run" + std::to_string(round) + ".dbf");
     MakeNumberedFile(path, 0, variant);
-    int fds[2];
-    ASSERT_EQ(pipe(fds), 0);
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-      close(fds[0]);
-      AppendInChild(path, variant, 1, 0, fds[1]);
-    }
-    close(fds[1]);
+    Peer writer;
+    ASSERT_TRUE(writer.started());
+    ASSERT_EQ(writer.Open(path, variant).reply.status, 0);
+    ASSERT_TRUE(writer.BeginAppendRun(1, 0, 50));
     // Let it run for a random number of progress reports, then kill it while
     // it keeps appending.
     const int reports = 1 + static_cast<int>(rng() % 20);
     uint32_t counted = 0;
-    for (int i = 0; i < reports; ++i) ASSERT_EQ(read(fds[0], &counted, sizeof counted), 4);
-    ASSERT_EQ(kill(child, SIGKILL), 0);
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    close(fds[0]);
-    ASSERT_TRUE(WIFSIGNALED(status)) << "the child stopped by itself: " << status;
+    for (int i = 0; i < reports; ++i) {
+      const auto report = writer.Finish();
+      ASSERT_TRUE(report.ok);
+      ASSERT_EQ(report.reply.status, 0) << "the writer failed after record " << counted;
+      counted = report.reply.value;
+    }
+    ASSERT_TRUE(writer.Kill()) << "the writer stopped by itself";
     CheckSurvivor(path, variant, counted, UINT32_MAX);
   }
 }

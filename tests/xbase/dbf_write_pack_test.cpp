@@ -1,11 +1,9 @@
 // Packing: the records kept, the ".BAK" backup, the reopened handle, the
-// temporary name, and failures at every step (injected through the file
-// layer, and once on a really full disk): after any failure the file still
-// holds its records.
+// temporary name, another program's lock, and failures at every step
+// (injected through the file layer; the really full disk is in
+// dbf_write_pack_full_disk_test.cpp): after any failure the file still holds
+// its records.
 #include <gtest/gtest.h>
-#include <sys/mount.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <set>
@@ -13,6 +11,7 @@
 #include "platform/kernel/fault.h"
 #include "tests/support/engine_fixture.h"
 #include "tests/support/packed.h"
+#include "tests/xbase/dbf_lock_peer.h"
 #include "tests/xbase/dbf_write_support.h"
 
 namespace kvtest {
@@ -55,7 +54,8 @@ class DbfPack : public EngineTest {
   }
   std::set<std::string> Files() const {
     std::set<std::string> names;
-    for (const auto& e : fs::directory_iterator(dir_.path())) names.insert(e.path().filename());
+    for (const auto& e : fs::directory_iterator(dir_.path()))
+      names.insert(e.path().filename().string());
     return names;
   }
   XBHANDLE h_ = XB_NO_HANDLE;
@@ -158,16 +158,11 @@ TEST_F(DbfPack, KeepsVariantSharingAndProductionFlag) {
   EXPECT_EQ(Le16(packed, 8), 32u * 4u);
   EXPECT_EQ(packed[96], 0x0D);
   // Another program can still open the file: it was reopened shared.
-  const pid_t child = fork();
-  if (child == 0) {
-    XBDINIT(100, 4);
-    XBHANDLE h = XB_NO_HANDLE;
-    const XBSTATUS s = XBDDOPENX(&h, path.c_str(), 9 | XB_OPEN_SHARED);
-    _exit(s == 0 ? 0 : 1);
-  }
-  int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  Peer other;
+  ASSERT_TRUE(other.started());
+  const auto opened = other.Open(path, 9 | XB_OPEN_SHARED);
+  ASSERT_TRUE(opened.ok);
+  EXPECT_EQ(opened.reply.status, 0);
 }
 
 TEST_F(DbfPack, RefusedWhileAnotherProgramHoldsALock) {
@@ -175,31 +170,17 @@ TEST_F(DbfPack, RefusedWhileAnotherProgramHoldsALock) {
   MakeFile(path, 3, {2});
   const std::string original = Slurp(path);
   ASSERT_EQ(XBDDOPENX(&h_, path.c_str(), 1 | XB_OPEN_SHARED), 0);
-  int toParent[2], toChild[2];
-  ASSERT_EQ(pipe(toParent), 0);
-  ASSERT_EQ(pipe(toChild), 0);
-  const pid_t child = fork();
-  if (child == 0) {
-    XBDINIT(100, 4);
-    XBHANDLE h = XB_NO_HANDLE;
-    int16_t lockStatus = -1;
-    char ok = XBDDOPENX(&h, path.c_str(), 1 | XB_OPEN_SHARED) == 0 &&
-                      XBDDRLOCK(h, 1, 7, &lockStatus) == 0 && lockStatus == 0
-                  ? 'L'
-                  : 'E';
-    (void)!write(toParent[1], &ok, 1);
-    (void)!read(toChild[0], &ok, 1);
-    _exit(0);
+  {
+    Peer holder;
+    ASSERT_TRUE(holder.started());
+    ASSERT_EQ(holder.Open(path, 1 | XB_OPEN_SHARED).reply.status, 0);
+    const auto locked = holder.RecordLock(1, 7);
+    ASSERT_TRUE(locked.ok);
+    ASSERT_EQ(locked.reply.status, 0);
+    ASSERT_EQ(locked.reply.lockStatus, 0);
+    EXPECT_EQ(XBDDPACK(&h_), XB_E_LOCKED);
+    XBESCODE(0);
   }
-  char c = 0;
-  ASSERT_EQ(read(toParent[0], &c, 1), 1);
-  ASSERT_EQ(c, 'L');
-  EXPECT_EQ(XBDDPACK(&h_), XB_E_LOCKED);
-  XBESCODE(0);
-  (void)!write(toChild[1], &c, 1);
-  int status = 0;
-  waitpid(child, &status, 0);
-  for (int fd : {toParent[0], toParent[1], toChild[0], toChild[1]}) close(fd);
   EXPECT_EQ(Slurp(path), original);
   EXPECT_FALSE(fs::exists(File("0.DBF")));
   // With the holder gone the pack goes through.
@@ -267,65 +248,6 @@ TEST_F(DbfPack, FailureAtEveryStepKeepsTheRecords) {
     }
     EXPECT_GT(failures, 0) << name << " was never failed: the loop proves nothing";
   }
-}
-
-// A real full disk: a 64 KiB tmpfs holds the file but not its packed copy.
-class TmpfsMount {
- public:
-  explicit TmpfsMount(const std::string& dir) : dir_(dir) {
-    mounted_ = mount("tmpfs", dir.c_str(), "tmpfs", 0, "size=64k") == 0;
-    error_ = errno;
-  }
-  ~TmpfsMount() {
-    if (mounted_) umount2(dir_.c_str(), MNT_DETACH);
-  }
-  bool mounted() const { return mounted_; }
-  int error() const { return error_; }
-
- private:
-  std::string dir_;
-  bool mounted_ = false;
-  int error_ = 0;
-};
-
-TEST_F(DbfPack, FullDiskLeavesTheFileIntact) {
-  const std::string dir = File("small");
-  fs::create_directory(dir);
-  TmpfsMount mount(dir);
-  ASSERT_TRUE(mount.mounted()) << "mount -t tmpfs failed: " << std::strerror(mount.error())
-                               << " (the test needs root)";
-  const std::string path = dir + "/big.dbf";
-  XBFIELDDEF defs[] = {Def("NAME", 'C', 12), Def("NUM", 'N', 10, 2), Def("PAD", 'C', 177)};
-  ASSERT_EQ(XBDDCREATE(path.c_str(), 3, defs, 1), 0);
-  ASSERT_EQ(XBDDOPENX(&h_, path.c_str(), 1), 0);
-  // 200 records of 200 bytes: 40 KB of the 64 KiB.
-  for (uint32_t r = 1; r <= 200; ++r) {
-    const std::string name = "R" + std::to_string(r);
-    const double num = r * 1.5;
-    ASSERT_EQ(XBDDFPUT(h_, 0, name.c_str()), 0);
-    ASSERT_EQ(XBDDFPUT(h_, 1, &num), 0);
-    uint32_t no = 0;
-    ASSERT_EQ(XBDDRPUT(h_, &no, XB_PUT_APPEND), 0);
-  }
-  ASSERT_EQ(XBDDRDEL(h_, 7), 0);
-  const std::string before = Slurp(path);
-  EXPECT_EQ(XBDDPACK(&h_), XB_E_WRITE);
-  XBESCODE(0);
-  EXPECT_EQ(Slurp(path), before);
-  EXPECT_EQ(fs::directory_iterator(dir) == fs::directory_iterator(), false);
-  EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1)
-      << "only the data file stays";
-  ASSERT_NE(h_, XB_NO_HANDLE);
-  for (uint32_t r : {1u, 100u, 200u}) EXPECT_EQ(CheckNumbered(h_, r), "");
-  // With most records deleted the copy fits, and the pack goes through.
-  for (uint32_t r = 20; r <= 200; ++r) ASSERT_EQ(XBDDRDEL(h_, r), 0);
-  ASSERT_EQ(XBDDPACK(&h_), 0);
-  uint32_t n = 0;
-  ASSERT_EQ(XBDDSIZE(h_, &n), 0);
-  EXPECT_EQ(n, 18u);
-  EXPECT_EQ(CheckNumbered(h_, 18), "record 18: NAME 'R19         '");
-  ASSERT_EQ(XBDDCLOSE(h_), 0);
-  h_ = XB_NO_HANDLE;
 }
 
 }  // namespace

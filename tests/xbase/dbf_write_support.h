@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "kv/xbase.h"
+#include "tests/xbase/numbered_records.h"
 
 namespace kvtest {
 
@@ -58,10 +59,7 @@ inline void MakeNumberedFile(const std::string& path, uint32_t count, uint16_t v
   XBHANDLE h = XB_NO_HANDLE;
   ASSERT_EQ(XBDDOPENX(&h, path.c_str(), variant), 0);
   for (uint32_t r = 1; r <= count; ++r) {
-    const std::string name = "R" + std::to_string(r);
-    const double num = r * 1.5;
-    ASSERT_EQ(XBDDFPUT(h, 0, name.c_str()), 0);
-    ASSERT_EQ(XBDDFPUT(h, 1, &num), 0);
+    ASSERT_EQ(PutNumberedFields(h, r), 0);
     uint32_t no = 0;
     ASSERT_EQ(XBDDRPUT(h, &no, XB_PUT_APPEND), 0);
     ASSERT_EQ(no, r);

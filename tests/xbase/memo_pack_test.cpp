@@ -4,8 +4,6 @@
 // failures injected at every step: after any failure the data file's
 // numbers and the memo file in place still belong together.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <optional>
@@ -13,6 +11,7 @@
 
 #include "platform/kernel/fault.h"
 #include "tests/support/engine_fixture.h"
+#include "tests/xbase/dbf_lock_peer.h"
 #include "tests/xbase/dbf_write_support.h"
 
 namespace kvtest {
@@ -170,7 +169,8 @@ class MemoPack : public EngineTest, public ::testing::WithParamInterface<Layout>
 
   std::set<std::string> Files() const {
     std::set<std::string> names;
-    for (const auto& e : fs::directory_iterator(dir_.path())) names.insert(e.path().filename());
+    for (const auto& e : fs::directory_iterator(dir_.path()))
+      names.insert(e.path().filename().string());
     return names;
   }
 
@@ -335,57 +335,37 @@ TEST_P(MemoPack, ADamagedMemoStopsThePackBeforeAnythingChanges) {
 
 TEST_P(MemoPack, RefusedWhileAnotherProgramHoldsARecordLock) {
   Build(StandardTexts());
-  int toParent[2], toChild[2];
-  ASSERT_EQ(pipe(toParent), 0);
-  ASSERT_EQ(pipe(toChild), 0);
   const std::string data = DataPath();
-  const uint16_t variant = GetParam().dataVariant;
-  const pid_t child = fork();
-  if (child == 0) {
-    XBDINIT(100, 4);
-    XBHANDLE h = XB_NO_HANDLE;
-    int16_t lockStatus = -1;
-    char ok = XBDDOPENX(&h, data.c_str(), variant | XB_OPEN_SHARED) == 0 &&
-                      XBDDRLOCK(h, 2, XB_RLOCK_LOCK, &lockStatus) == 0 && lockStatus == 0
-                  ? 'L'
-                  : 'E';
-    (void)!write(toParent[1], &ok, 1);
-    (void)!read(toChild[0], &ok, 1);
-    _exit(0);
-  }
-  char c = 0;
-  ASSERT_EQ(read(toParent[0], &c, 1), 1);
-  ASSERT_EQ(c, 'L');
+  const Layout layout = GetParam();
   const Contents before = Read(dataH_, memoH_);
   const std::string oldMemo = Slurp(MemoPath());
-  EXPECT_EQ(memo_.Pack(dataH_, &memoH_), XB_E_LOCKED);
-  XBESCODE(0);
-  (void)!write(toChild[1], &c, 1);
-  int status = 0;
-  waitpid(child, &status, 0);
-  for (int fd : {toParent[0], toParent[1], toChild[0], toChild[1]}) close(fd);
+  {
+    Peer holder;
+    ASSERT_TRUE(holder.started());
+    ASSERT_EQ(holder.Open(data, layout.dataVariant | XB_OPEN_SHARED).reply.status, 0);
+    const auto locked = holder.RecordLock(2, XB_RLOCK_LOCK);
+    ASSERT_TRUE(locked.ok);
+    ASSERT_EQ(locked.reply.status, 0);
+    ASSERT_EQ(locked.reply.lockStatus, 0);
+    EXPECT_EQ(memo_.Pack(dataH_, &memoH_), XB_E_LOCKED);
+    XBESCODE(0);
+  }
   EXPECT_TRUE(Slurp(MemoPath()) == oldMemo);
   EXPECT_EQ(Files(), (std::set<std::string>{"T.DBF", "T" + memo_.Extension()}));
   // With the holder gone the pack goes through, and another program reads
   // the packed pair through its own handles.
   ASSERT_EQ(memo_.Pack(dataH_, &memoH_), 0);
   EXPECT_EQ(Read(dataH_, memoH_), before);
-  const Layout layout = GetParam();
-  const std::string memoPath = MemoPath();
   const std::string expected = before[4].value();
-  const pid_t reader = fork();
-  if (reader == 0) {
-    XBDINIT(100, 4);
-    Memo memo{layout};
-    XBHANDLE d = XB_NO_HANDLE, m = XB_NO_HANDLE;
-    int32_t block = 0;
-    const bool ok = XBDDOPENX(&d, data.c_str(), layout.dataVariant | XB_OPEN_SHARED) == 0 &&
-                    memo.Open(&m, memoPath, XB_OPEN_SHARED) == 0 && XBDDRGET(d, 3) == 0 &&
-                    XBDDFGET(d, 1, &block) == 0 && memo.Get(m, block) == expected;
-    _exit(ok ? 0 : 1);
-  }
-  ASSERT_EQ(waitpid(reader, &status, 0), reader);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  Peer reader;
+  ASSERT_TRUE(reader.started());
+  ASSERT_EQ(reader.Open(data, layout.dataVariant | XB_OPEN_SHARED).reply.status, 0);
+  ASSERT_EQ(reader.MemoOpen(MemoPath(), layout.memoVariant).reply.status, 0);
+  const auto read = reader.MemoRead(3, 1);
+  ASSERT_TRUE(read.ok);
+  EXPECT_EQ(read.reply.status, 0);
+  EXPECT_EQ(read.reply.lockStatus, static_cast<int16_t>(expected.size()));
+  EXPECT_EQ(read.reply.value, TextDigest(expected));
 }
 
 // Texts are copied as stored, not as a NUL-terminated string: a text with a
