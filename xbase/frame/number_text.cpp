@@ -336,19 +336,20 @@ constexpr PointMasks kPointMasks = MakePointMasks();
   if (used + lead != 0x10000u || (used & ~(digits | sign)) != 0) return false;
 
   // Blanks, the sign and the point's place count as zero digits.
+  // Each 16-bit lane holds an earlier digit in its low byte and a later
+  // one in its high byte: ten times the first plus the second.
   const __m128i values = _mm_and_si128(offsets, digitLanes);
-  const __m128i zero = _mm_setzero_si128();
-  const __m128i tens = _mm_set1_epi32(0x0001000A);  // (10, 1) per pair of 16-bit lanes
-  const __m128i pairs = _mm_packs_epi32(_mm_madd_epi16(_mm_unpacklo_epi8(values, zero), tens),
-                                        _mm_madd_epi16(_mm_unpackhi_epi8(values, zero), tens));
+  const __m128i pairs = _mm_add_epi16(
+      _mm_mullo_epi16(_mm_and_si128(values, _mm_set1_epi16(0xFF)), _mm_set1_epi16(10)),
+      _mm_srli_epi16(values, 8));
   const __m128i fours = _mm_madd_epi16(pairs, _mm_set1_epi32(0x00010064));  // (100, 1)
   const __m128i eights =
       _mm_madd_epi16(_mm_packs_epi32(fours, fours), _mm_set1_epi32(0x00012710));  // (10000, 1)
-  // Two runs of at most eight digits: whole numbers below 2^53, so the sum
-  // is exact, as is the power of ten; one division rounds correctly.
-  const double upper = _mm_cvtsi128_si32(eights);
-  const double lower = _mm_cvtsi128_si32(_mm_srli_si128(eights, 4));
-  double result = upper * 1e8 + lower;
+  // Two runs of at most eight digits, converted side by side: whole numbers
+  // below 2^53, so the sum is exact, as is the power of ten; one division
+  // rounds correctly.
+  const __m128d runs = _mm_cvtepi32_pd(eights);
+  double result = _mm_cvtsd_f64(runs) * 1e8 + _mm_cvtsd_f64(_mm_unpackhi_pd(runs, runs));
   if (decimals != 0) result /= kPowersOfTen[decimals];
   *value = sign != 0 ? -result : result;
   return true;
