@@ -74,7 +74,10 @@ std::string FieldText(std::mt19937_64& rng, int width, int decimals) {
 
 // The same text with one byte changed: what a damaged or foreign file holds.
 std::string Damaged(std::mt19937_64& rng, std::string s) {
-  static const char kBytes[] = {' ', '-', '+', '.', '*', 'e', '0', '9', '\t', '\0', '\x80', 'x'};
+  // Besides the usual ones, the neighbours of the digits, the sign and the
+  // blank, and bytes that differ from a digit only in the top bit.
+  static const char kBytes[] = {' ',  '-', '+', '.', '*', 'e',    '0',    '9',    '\t',
+                                '\0', 'x', '/', ':', ',', '\x1f', '\x80', '\xb0', '\xff'};
   s[rng() % s.size()] = kBytes[rng() % sizeof kBytes];
   return s;
 }
@@ -93,6 +96,14 @@ bool ReadsAlike(const std::string& text, unsigned decimals) {
   const bool taken = kv::xb::ReadFixedDecimal(bytes.data(), bytes.size(), decimals, &quick);
   if (taken) {
     EXPECT_EQ(std::memcmp(&quick, &general, sizeof quick), 0) << "'" << text << "'";
+  }
+  // The word-wise reading (processors without SSE2) takes the same texts.
+  double words = 3.5;
+  const bool byWords =
+      kv::xb::ReadFixedDecimalByWords(bytes.data(), bytes.size(), decimals, &words);
+  EXPECT_EQ(byWords, taken) << "'" << text << "' with " << decimals << " decimals";
+  if (byWords) {
+    EXPECT_EQ(std::memcmp(&words, &general, sizeof words), 0) << "'" << text << "'";
   }
   return taken;
 }

@@ -205,8 +205,7 @@ void FileView::Forget() {
 // the file). The view belongs to one open of the file (a reopened file
 // gets a new handle and so a new view). A new view is mapped over the whole file as it is now, so a
 // growing file is mapped again only when a read goes past the old end.
-bool FileView::Cover(kvp::HANDLE h, uint64_t end) {
-  if (h == file_ && end <= length_) return true;
+bool FileView::Map(kvp::HANDLE h, uint64_t end) {
   kvp::DWORD high = 0;
   kvp::SetLastError(0);
   const kvp::DWORD low = kvp::GetFileSize(h, &high);

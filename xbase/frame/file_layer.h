@@ -60,7 +60,12 @@ class FileView {
 
  private:
   friend XBSTATUS ReadAt(int fileNo, FileView& view, uint64_t offset, void* buffer, size_t count);
-  bool Cover(void* file, uint64_t end);
+  // True when the view already holds bytes up to `end` of this open: the
+  // test every record read makes, so it costs no call.
+  bool Cover(void* file, uint64_t end) {
+    return (file == file_ && end <= length_) || Map(file, end);
+  }
+  bool Map(void* file, uint64_t end);
 
   void* file_ = nullptr;  // the platform handle of the open the view was made from
   void* mapping_ = nullptr;

@@ -29,6 +29,10 @@ void ParseFieldDecimalInto(const char* text, size_t length, unsigned decimals, v
 // returns false, storing nothing, for any other text.
 bool ReadFixedDecimal(const char* text, size_t length, unsigned decimals, double* value);
 
+// ReadFixedDecimal as processors without SSE2 run it, with 64-bit words:
+// the same answers on every text.
+bool ReadFixedDecimalByWords(const char* text, size_t length, unsigned decimals, double* value);
+
 // Reads a whole number as atol would (leading blanks, sign, digits), kept
 // within the 32-bit range.
 int32_t ParseInteger(const char* text, size_t length);
