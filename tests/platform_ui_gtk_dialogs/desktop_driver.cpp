@@ -90,8 +90,19 @@ bool WaitGone(const std::string& title, double seconds) {
 }
 
 std::string TypeKeys(const std::string& keys) {
-  return "xdotool windowfocus --sync \"$w\" sleep 0.25 key --clearmodifiers --delay 60 " + keys +
-         "\n";
+  // Under load a dialog just mapped may not take keys yet, and keys it did
+  // not take leave it waiting for ever: they are typed again (four times at
+  // most) while the window is still there two seconds later.
+  return "for try in 1 2 3 4; do\n"
+         "  xdotool windowfocus --sync \"$w\" sleep 0.25 key --clearmodifiers --delay 60 " +
+         keys +
+         "\n"
+         "  for i in $(seq 20); do\n"
+         "    xdotool getwindowname \"$w\" >/dev/null 2>&1 || exit 0\n"
+         "    sleep 0.1\n"
+         "  done\n"
+         "done\n"
+         "exit 1\n";
 }
 
 long DifferingPixels(const std::string& reference, const std::string& picture) {

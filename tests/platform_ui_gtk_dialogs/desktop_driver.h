@@ -42,7 +42,8 @@ std::string FindWindow(const std::string& title, int seconds = 10);
 bool WaitGone(const std::string& title, double seconds = 5);
 
 // Focuses $w and types the keys (xdotool key names, e.g. "Return",
-// "alt+y"), a short pause first so that the window has settled.
+// "alt+y"), a short pause first so that the window has settled; the keys
+// must close the window, and are typed again while it stays.
 std::string TypeKeys(const std::string& keys);
 
 // Pixels that differ between two PNG files beyond ImageMagick's fuzz of
