@@ -58,7 +58,17 @@ kvp::BOOL AnswerPrint(kvp::PRINTDLGA* choice, void* context) {
   return choice->hDC != nullptr;
 }
 
-class PopupMenuTest : public ChartWindowTest, public ::testing::WithParamInterface<int> {};
+class PopupMenuTest : public ChartWindowTest, public ::testing::WithParamInterface<int> {
+ protected:
+  // Chart "G" in the language, drawn into its own window.
+  kvp::HWND DrawnInWindow(int language) {
+    EXPECT_TRUE(library_.SetLanguage(static_cast<uint32_t>(language)));
+    MakeChart("G", 1);
+    ToWindow("G");
+    Ok("grDraw", 0, {T("G")});
+    return ChartWindowOf("G");
+  }
+};
 
 const char* TypeText(int language) {
   return language == 0 ? "&Type de graphe" : "Graph &type";
@@ -66,11 +76,7 @@ const char* TypeText(int language) {
 
 TEST_P(PopupMenuTest, EveryCommandChangesTheModelAndThePicture) {
   const int language = GetParam();
-  ASSERT_TRUE(library_.SetLanguage(static_cast<uint32_t>(language)));
-  MakeChart("G", 1);
-  ToWindow("G");
-  Ok("grDraw", 0, {T("G")});
-  kvp::HWND window = ChartWindowOf("G");
+  kvp::HWND window = DrawnInWindow(language);
   ASSERT_NE(window, nullptr);
 
   // The menu opens at the pointer, in the chart's language.
@@ -179,11 +185,7 @@ TEST_P(PopupMenuTest, EveryCommandChangesTheModelAndThePicture) {
 // Printing from the menu through the set-up dialog, and a cancelled dialog.
 TEST_P(PopupMenuTest, PrintingThroughTheSetUpDialog) {
   const int language = GetParam();
-  ASSERT_TRUE(library_.SetLanguage(static_cast<uint32_t>(language)));
-  MakeChart("G", 1);
-  ToWindow("G");
-  Ok("grDraw", 0, {T("G")});
-  kvp::HWND window = ChartWindowOf("G");
+  kvp::HWND window = DrawnInWindow(language);
   ASSERT_NE(window, nullptr);
   const std::filesystem::path pdf =
       std::filesystem::temp_directory_path() /

@@ -4,6 +4,7 @@
 // coordinates. Input to a hidden or disabled window is refused.
 #include "platform/kernel/win_types.h"
 #include "platform/ui/input.h"
+#include "platform/ui/input_common.h"
 #include "platform/ui/messages.h"
 #include "platform/ui/win32/user32.h"
 
@@ -49,11 +50,7 @@ bool Refused(HWND window) {
 }  // namespace
 
 BOOL InjectMouse(HWND window, UINT message, int x, int y) {
-  if (message != WM_LBUTTONDOWN && message != WM_LBUTTONUP && message != WM_RBUTTONDOWN &&
-      message != WM_RBUTTONUP && message != WM_MOUSEMOVE) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE_;
-  }
+  if (!detail::MouseMessageAccepted(message)) return FALSE_;
   if (Refused(window)) return FALSE_;
   POINT screen{x, y};
   win32::ClientToScreen(window, &screen);
@@ -62,22 +59,14 @@ BOOL InjectMouse(HWND window, UINT message, int x, int y) {
   if (target == nullptr) target = HitTest(window, screen);
   POINT local = screen;
   win32::ScreenToClient(target, &local);
-  WPARAM keys = 0;
-  if (message == WM_LBUTTONDOWN) keys = MK_LBUTTON;
-  if (message == WM_RBUTTONDOWN) keys = MK_RBUTTON;
-  return win32::PostMessageA(target, message, keys,
+  return win32::PostMessageA(target, message, detail::MouseKeys(message),
                              MAKELPARAM(static_cast<WORD>(local.x), static_cast<WORD>(local.y)));
-}
-
-BOOL InjectClick(HWND window, int x, int y, bool right) {
-  if (!InjectMouse(window, right ? WM_RBUTTONDOWN : WM_LBUTTONDOWN, x, y)) return FALSE_;
-  return InjectMouse(window, right ? WM_RBUTTONUP : WM_LBUTTONUP, x, y);
 }
 
 BOOL InjectKey(HWND window, UINT virtualKey, bool down) {
   if (Refused(window)) return FALSE_;
-  const LPARAM flags = down ? 1 : static_cast<LPARAM>(0xC0000001u);
-  return win32::PostMessageA(window, down ? WM_KEYDOWN : WM_KEYUP, virtualKey, flags);
+  return win32::PostMessageA(window, down ? WM_KEYDOWN : WM_KEYUP, virtualKey,
+                             detail::KeyFlags(down));
 }
 
 }  // namespace kvp
