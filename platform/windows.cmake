@@ -11,6 +11,8 @@ set(KVPLATFORM_PORTABLE_SOURCES
   # Message boxes go to the host's hook on both targets (a box of the system
   # would wait for a click no test can give).
   ${CMAKE_CURRENT_SOURCE_DIR}/ui/message_box.cpp
+  # What the injected input of both targets shares.
+  ${CMAKE_CURRENT_SOURCE_DIR}/ui/input_common.cpp
   # What a box or dialog no hook answers gets (ui/win32/backend_win32.cpp).
   ${CMAKE_CURRENT_SOURCE_DIR}/ui/headless_backend.cpp
   # The font and print dialogs behind their hooks (the system's dialogs are

@@ -53,6 +53,10 @@ Backend& CurrentBackend();
 // The headless backend (always available).
 Backend& HeadlessBackend();
 
+// The oldest queued menu choice (input.h), taken from the queue; false when
+// none is queued.
+bool TakeMenuChoice(UINT* chosen);
+
 // The headless answer to a message box: its default button (MB_DEFBUTTON2/3
 // choose the second/third; the first when the chosen one does not exist).
 int DefaultMessageBoxButton(UINT type);

@@ -2,45 +2,27 @@
 // (headless: cancelled).
 #include "platform/ui/dialogs.h"
 
-#include <mutex>
-
 #include "platform/ui/backend.h"
+#include "platform/ui/hook_slots.h"
 
 namespace kvp {
 
 namespace {
-
-struct Hooks {
-  std::mutex mutex;
-  ChooseFontHook font = nullptr;
-  void* fontContext = nullptr;
-  PrintDlgHook print = nullptr;
-  void* printContext = nullptr;
-};
-
-Hooks& DialogHooks() {
-  static auto* hooks = new Hooks;
-  return *hooks;
-}
 
 thread_local DWORD dialogError = 0;
 
 }  // namespace
 
 ChooseFontHook SetChooseFontHook(ChooseFontHook hook, void* context) {
-  std::lock_guard<std::mutex> hold(DialogHooks().mutex);
-  ChooseFontHook previous = DialogHooks().font;
-  DialogHooks().font = hook;
-  DialogHooks().fontContext = context;
-  return previous;
+  const detail::HookEntry previous = detail::ExchangeHook(
+      detail::HookSlot::ChooseFont, {reinterpret_cast<detail::AnyHook>(hook), context});
+  return reinterpret_cast<ChooseFontHook>(previous.hook);
 }
 
 PrintDlgHook SetPrintDlgHook(PrintDlgHook hook, void* context) {
-  std::lock_guard<std::mutex> hold(DialogHooks().mutex);
-  PrintDlgHook previous = DialogHooks().print;
-  DialogHooks().print = hook;
-  DialogHooks().printContext = context;
-  return previous;
+  const detail::HookEntry previous = detail::ExchangeHook(
+      detail::HookSlot::PrintDlg, {reinterpret_cast<detail::AnyHook>(hook), context});
+  return reinterpret_cast<PrintDlgHook>(previous.hook);
 }
 
 BOOL ChooseFontA(CHOOSEFONTA* choice) {
@@ -53,15 +35,9 @@ BOOL ChooseFontA(CHOOSEFONTA* choice) {
     dialogError = CDERR_INITIALIZATION;
     return FALSE_;
   }
-  ChooseFontHook hook;
-  void* context;
-  {
-    std::lock_guard<std::mutex> hold(DialogHooks().mutex);
-    hook = DialogHooks().font;
-    context = DialogHooks().fontContext;
-  }
-  if (hook == nullptr) return detail::CurrentBackend().ShowChooseFont(choice);
-  return hook(choice, context) ? TRUE_ : FALSE_;
+  const detail::HookEntry entry = detail::CurrentHook(detail::HookSlot::ChooseFont);
+  if (entry.hook == nullptr) return detail::CurrentBackend().ShowChooseFont(choice);
+  return reinterpret_cast<ChooseFontHook>(entry.hook)(choice, entry.context) ? TRUE_ : FALSE_;
 }
 
 BOOL PrintDlgA(PRINTDLGA* choice) {
@@ -70,16 +46,10 @@ BOOL PrintDlgA(PRINTDLGA* choice) {
     dialogError = CDERR_STRUCTSIZE;
     return FALSE_;
   }
-  PrintDlgHook hook;
-  void* context;
-  {
-    std::lock_guard<std::mutex> hold(DialogHooks().mutex);
-    hook = DialogHooks().print;
-    context = DialogHooks().printContext;
-  }
+  const detail::HookEntry entry = detail::CurrentHook(detail::HookSlot::PrintDlg);
   choice->hDC = nullptr;
-  if (hook == nullptr) return detail::CurrentBackend().ShowPrintDlg(choice);
-  return hook(choice, context) ? TRUE_ : FALSE_;
+  if (entry.hook == nullptr) return detail::CurrentBackend().ShowPrintDlg(choice);
+  return reinterpret_cast<PrintDlgHook>(entry.hook)(choice, entry.context) ? TRUE_ : FALSE_;
 }
 
 DWORD CommDlgExtendedError() {

@@ -3,8 +3,6 @@
 // and answer their default button, the font and print dialogs are
 // cancelled.
 #include <cstdio>
-#include <deque>
-#include <mutex>
 
 #include "platform/ui/backend.h"
 #include "platform/ui/message_box.h"
@@ -12,16 +10,6 @@
 namespace kvp {
 
 namespace {
-
-struct Choices {
-  std::mutex mutex;
-  std::deque<UINT> queued;
-};
-
-Choices& MenuChoices() {
-  static auto* choices = new Choices;
-  return *choices;
-}
 
 // The buttons of each button set, in order (MB_OK .. MB_RETRYCANCEL).
 constexpr int kButtons[][3] = {
@@ -39,10 +27,8 @@ class Headless final : public detail::Backend {
   int ScreenWidth() const override { return 1024; }
   int ScreenHeight() const override { return 768; }
   UINT ChooseFromMenu(HWND, POINT, const std::vector<TrackedMenuItem>&) override {
-    std::lock_guard<std::mutex> hold(MenuChoices().mutex);
-    if (MenuChoices().queued.empty()) return 0;  // nobody there: dismissed
-    const UINT chosen = MenuChoices().queued.front();
-    MenuChoices().queued.pop_front();
+    UINT chosen = 0;  // nobody there: dismissed
+    detail::TakeMenuChoice(&chosen);
     return chosen;
   }
   void WindowChanged(HWND) override {}
@@ -78,20 +64,5 @@ int DefaultMessageBoxButton(UINT type) {
 }
 
 }  // namespace detail
-
-void QueueMenuChoice(UINT command) {
-  std::lock_guard<std::mutex> hold(MenuChoices().mutex);
-  MenuChoices().queued.push_back(command);
-}
-
-void ClearMenuChoices() {
-  std::lock_guard<std::mutex> hold(MenuChoices().mutex);
-  MenuChoices().queued.clear();
-}
-
-size_t PendingMenuChoices() {
-  std::lock_guard<std::mutex> hold(MenuChoices().mutex);
-  return MenuChoices().queued.size();
-}
 
 }  // namespace kvp

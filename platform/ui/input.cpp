@@ -1,6 +1,7 @@
 // Injected mouse and key input, posted like a device's.
 #include "platform/ui/input.h"
 
+#include "platform/ui/input_common.h"
 #include "platform/ui/messages.h"
 #include "platform/ui/window.h"
 #include "platform/ui/window_state.h"
@@ -52,11 +53,7 @@ std::shared_ptr<detail::Window> HitTest(std::shared_ptr<detail::Window> window, 
 }  // namespace
 
 BOOL InjectMouse(HWND window, UINT message, int x, int y) {
-  if (message != WM_LBUTTONDOWN && message != WM_LBUTTONUP && message != WM_RBUTTONDOWN &&
-      message != WM_RBUTTONUP && message != WM_MOUSEMOVE) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE_;
-  }
+  if (!detail::MouseMessageAccepted(message)) return FALSE_;
   HWND target = nullptr;
   POINT local{};
   {
@@ -77,16 +74,8 @@ BOOL InjectMouse(HWND window, UINT message, int x, int y) {
     local = POINT{screen.x - base.x, screen.y - base.y};
     target = receiver->handle;
   }
-  WPARAM keys = 0;
-  if (message == WM_LBUTTONDOWN) keys = MK_LBUTTON;
-  if (message == WM_RBUTTONDOWN) keys = MK_RBUTTON;
-  return PostMessageA(target, message, keys,
+  return PostMessageA(target, message, detail::MouseKeys(message),
                       MAKELPARAM(static_cast<WORD>(local.x), static_cast<WORD>(local.y)));
-}
-
-BOOL InjectClick(HWND window, int x, int y, bool right) {
-  if (!InjectMouse(window, right ? WM_RBUTTONDOWN : WM_LBUTTONDOWN, x, y)) return FALSE_;
-  return InjectMouse(window, right ? WM_RBUTTONUP : WM_LBUTTONUP, x, y);
 }
 
 BOOL InjectKey(HWND window, UINT virtualKey, bool down) {
@@ -99,8 +88,7 @@ BOOL InjectKey(HWND window, UINT virtualKey, bool down) {
       return FALSE_;
     }
   }
-  const LPARAM flags = down ? 1 : static_cast<LPARAM>(0xC0000001u);
-  return PostMessageA(window, down ? WM_KEYDOWN : WM_KEYUP, virtualKey, flags);
+  return PostMessageA(window, down ? WM_KEYDOWN : WM_KEYUP, virtualKey, detail::KeyFlags(down));
 }
 
 }  // namespace kvp

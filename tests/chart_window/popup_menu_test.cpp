@@ -58,7 +58,17 @@ kvp::BOOL AnswerPrint(kvp::PRINTDLGA* choice, void* context) {
   return choice->hDC != nullptr;
 }
 
-class PopupMenuTest : public ChartWindowTest, public ::testing::WithParamInterface<int> {};
+class PopupMenuTest : public ChartWindowTest, public ::testing::WithParamInterface<int> {
+ protected:
+  // Chart "G" in the language, drawn into its own window.
+  kvp::HWND DrawnInWindow(int language) {
+    EXPECT_TRUE(library_.SetLanguage(static_cast<uint32_t>(language)));
+    MakeChart("G", 1);
+    ToWindow("G");
+    Ok("grDraw", 0, {T("G")});
+    return ChartWindowOf("G");
+  }
+};
 
 const char* TypeText(int language) {
   return language == 0 ? "&Type de graphe" : "Graph &type";
@@ -66,11 +76,7 @@ const char* TypeText(int language) {
 
 TEST_P(PopupMenuTest, EveryCommandChangesTheModelAndThePicture) {
   const int language = GetParam();
-  ASSERT_TRUE(library_.SetLanguage(static_cast<uint32_t>(language)));
-  MakeChart("G", 1);
-  ToWindow("G");
-  Ok("grDraw", 0, {T("G")});
-  kvp::HWND window = ChartWindowOf("G");
+  kvp::HWND window = DrawnInWindow(language);
   ASSERT_NE(window, nullptr);
 
   // The menu opens at the pointer, in the chart's language.
@@ -166,7 +172,21 @@ TEST_P(PopupMenuTest, EveryCommandChangesTheModelAndThePicture) {
   }
   EXPECT_EQ(answer.calls, 5);
 
-  // Printing through the set-up dialog.
+  // With the menu switched off a right click opens nothing.
+  Ok("grMenu", 1, {T("G"), I(0)});
+  Ok("grDraw", 0, {T("G")});
+  kvp::QueueMenuChoice(3020);
+  kvp::InjectClick(window, 10, 10, true);
+  Pump();
+  EXPECT_EQ(kvp::PendingMenuChoices(), 1u);
+  kvp::ClearMenuChoices();
+}
+
+// Printing from the menu through the set-up dialog, and a cancelled dialog.
+TEST_P(PopupMenuTest, PrintingThroughTheSetUpDialog) {
+  const int language = GetParam();
+  kvp::HWND window = DrawnInWindow(language);
+  ASSERT_NE(window, nullptr);
   const std::filesystem::path pdf =
       std::filesystem::temp_directory_path() /
       ("chart_menu_print_" + std::to_string(getpid()) + "_" + std::to_string(language) + ".pdf");
@@ -187,15 +207,6 @@ TEST_P(PopupMenuTest, EveryCommandChangesTheModelAndThePicture) {
   ChooseFromMenu(window, 50);
   EXPECT_FALSE(std::filesystem::exists(pdf)) << "a cancelled print prints nothing";
   kvp::SetPrintDlgHook(nullptr, nullptr);
-
-  // With the menu switched off a right click opens nothing.
-  Ok("grMenu", 1, {T("G"), I(0)});
-  Ok("grDraw", 0, {T("G")});
-  kvp::QueueMenuChoice(3020);
-  kvp::InjectClick(window, 10, 10, true);
-  Pump();
-  EXPECT_EQ(kvp::PendingMenuChoices(), 1u);
-  kvp::ClearMenuChoices();
 }
 
 INSTANTIATE_TEST_SUITE_P(BothLanguages, PopupMenuTest, ::testing::Values(0, 1));

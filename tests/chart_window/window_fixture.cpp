@@ -4,14 +4,14 @@ namespace charttest {
 
 namespace {
 
-kvp::LRESULT HostProcedure(kvp::HWND window, kvp::UINT message, kvp::WPARAM wParam,
-                           kvp::LPARAM lParam) {
+kvp::LRESULT KVP_CALLBACK HostProcedure(kvp::HWND window, kvp::UINT message, kvp::WPARAM wParam,
+                                        kvp::LPARAM lParam) {
   return kvp::DefWindowProcA(window, message, wParam, lParam);
 }
 
 // The field shows its memory picture.
-kvp::LRESULT FieldProcedure(kvp::HWND window, kvp::UINT message, kvp::WPARAM wParam,
-                            kvp::LPARAM lParam) {
+kvp::LRESULT KVP_CALLBACK FieldProcedure(kvp::HWND window, kvp::UINT message, kvp::WPARAM wParam,
+                                         kvp::LPARAM lParam) {
   if (message == kvp::WM_PAINT) {
     auto source = reinterpret_cast<kvp::HDC>(kvp::GetWindowLongPtrA(window, kvp::GWLP_USERDATA));
     kvp::PAINTSTRUCT paint;

@@ -195,7 +195,7 @@ TEST_F(WaitWindow, TheBarAndTheCaption) {
   EXPECT_FALSE(IsWindow(window));
 }
 
-LRESULT PlainProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT KVP_CALLBACK PlainProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   return DefWindowProcA(window, message, wParam, lParam);
 }
 

@@ -1,6 +1,6 @@
 #include "platform/kernel/win32/live_counts.h"
 
-#include <cstdio>
+#include "platform/kernel/win32/process_memory.h"
 // (after the layer's headers)
 #include "platform/kernel/win32/windows_api.h"
 
@@ -14,16 +14,7 @@ struct SharedCounts {
 
 SharedCounts* Counts() {
   static SharedCounts* const shared = [] {
-    char name[64];
-    std::snprintf(name, sizeof name, "Local\\kvp-live-counts-%lu",
-                  static_cast<unsigned long>(::GetCurrentProcessId()));
-    // Never closed: the counts serve until the process ends. The system
-    // zero-fills the memory for the first copy that creates it.
-    ::HANDLE mapping = ::CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
-                                            sizeof(SharedCounts), name);
-    void* view = mapping == nullptr
-                     ? nullptr
-                     : ::MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, sizeof(SharedCounts));
+    void* view = ProcessSharedMemory("live-counts", sizeof(SharedCounts));
     // Without shared memory this copy counts alone rather than not at all.
     static SharedCounts local{};
     return view == nullptr ? &local : static_cast<SharedCounts*>(view);

@@ -1,11 +1,12 @@
 // The common font and print dialogs on Windows: the system's own dialogs
-// stand behind the hooks, installed when the platform is loaded, so that a
-// test or a host that sets a hook of its own still answers in their place
-// (a real dialog would wait for a user who is not there) and gets the
-// system's back when it restores the hook it replaced.
+// answer what no hook does (win32/backend_win32.cpp), so that a test or a
+// host that sets a hook of its own still answers in their place (a real
+// dialog would wait for a user who is not there) and gets the system's back
+// when it restores the hook it replaced.
 #include <cstddef>
 
 #include "platform/ui/dialogs.h"
+#include "platform/ui/win32/system_dialogs.h"
 #include "platform/ui/win32/user32.h"
 
 namespace kvp {
@@ -47,13 +48,13 @@ KVW_IMPORT BOOL KVW_CALL PrintDlgA(SystemPrintDlg* choice);
 
 }  // namespace win32
 
-namespace {
+namespace win32 {
 
-BOOL SystemChooseFont(CHOOSEFONTA* choice, void*) {
+BOOL ShowSystemChooseFont(CHOOSEFONTA* choice) {
   return win32::ChooseFontA(choice);
 }
 
-BOOL SystemPrintDlg(PRINTDLGA* choice, void*) {
+BOOL ShowSystemPrintDlg(PRINTDLGA* choice) {
   win32::SystemPrintDlg system{};
   system.lStructSize = sizeof system;
   system.hwndOwner = choice->hwndOwner;
@@ -80,14 +81,6 @@ BOOL SystemPrintDlg(PRINTDLGA* choice, void*) {
   return chosen;
 }
 
-struct SystemDialogs {
-  SystemDialogs() {
-    SetChooseFontHook(&SystemChooseFont, nullptr);
-    SetPrintDlgHook(&SystemPrintDlg, nullptr);
-  }
-};
-const SystemDialogs installed;
-
-}  // namespace
+}  // namespace win32
 
 }  // namespace kvp

@@ -71,6 +71,9 @@ KVW_IMPORT HCURSOR KVW_CALL LoadCursorA(HINSTANCE instance, const char* name);
 KVW_IMPORT HCURSOR KVW_CALL SetCursor(HCURSOR cursor);
 KVW_IMPORT HCURSOR KVW_CALL GetCursor();
 KVW_IMPORT BOOL KVW_CALL GetCursorPos(POINT* point);
+KVW_IMPORT BOOL KVW_CALL SetCursorPos(int x, int y);
+KVW_IMPORT HWND KVW_CALL ChildWindowFromPointEx(HWND parent, POINT point, UINT flags);
+inline constexpr UINT CWP_SKIPINVISIBLE = 0x0001;
 
 KVW_IMPORT BOOL KVW_CALL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 KVW_IMPORT BOOL KVW_CALL PostThreadMessageA(DWORD thread, UINT message, WPARAM wParam,
@@ -111,5 +114,7 @@ KVW_IMPORT BOOL KVW_CALL EndPaint(HWND window, const PAINTSTRUCT* paint);
 KVW_IMPORT HDC KVW_CALL GetDC(HWND window);
 KVW_IMPORT int KVW_CALL ReleaseDC(HWND window, HDC dc);
 KVW_IMPORT int KVW_CALL FillRect(HDC dc, const RECT* box, HBRUSH brush);
+
+KVW_IMPORT void KVW_CALL Sleep(DWORD milliseconds);
 
 }  // namespace kvp::win32

@@ -1,12 +1,27 @@
 // Window classes, windows, properties, focus, capture and cursors on Windows: each call goes
-// straight to the system.
+// straight to the system. The classes and windows made through the layer are
+// also noted, for the counts tests check (the system has no list of them).
+#include "platform/ui/win32/shared_ui.h"
 #include "platform/ui/win32/user32.h"
 #include "platform/ui/window.h"
 
 namespace kvp {
 
+namespace {
+
+BOOL WindowAlive(void* window) {
+  return win32::IsWindow(static_cast<HWND>(window));
+}
+
+}  // namespace
+
 ATOM RegisterClassA(const WNDCLASSA* windowClass) {
-  return win32::RegisterClassA(windowClass);
+  const ATOM atom = win32::RegisterClassA(windowClass);
+  if (atom != 0) {
+    win32::SharedUiLock hold;
+    ++hold.state().classes;
+  }
+  return atom;
 }
 
 BOOL GetClassInfoA(HINSTANCE instance, const char* name, WNDCLASSA* out) {
@@ -14,14 +29,24 @@ BOOL GetClassInfoA(HINSTANCE instance, const char* name, WNDCLASSA* out) {
 }
 
 BOOL UnregisterClassA(const char* name, HINSTANCE instance) {
-  return win32::UnregisterClassA(name, instance);
+  const BOOL done = win32::UnregisterClassA(name, instance);
+  if (done) {
+    win32::SharedUiLock hold;
+    --hold.state().classes;
+  }
+  return done;
 }
 
 HWND CreateWindowExA(DWORD exStyle, const char* className, const char* title, DWORD style, int x,
                      int y, int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
                      void* param) {
-  return win32::CreateWindowExA(exStyle, className, title, style, x, y, width, height, parent, menu,
-                                instance, param);
+  HWND window = win32::CreateWindowExA(exStyle, className, title, style, x, y, width, height,
+                                       parent, menu, instance, param);
+  if (window != nullptr) {
+    win32::SharedUiLock hold;
+    win32::RememberHandle(hold.state().windows, window, &WindowAlive);
+  }
+  return window;
 }
 
 BOOL DestroyWindow(HWND window) {
@@ -195,6 +220,16 @@ HCURSOR GetCursor() {
 
 BOOL GetCursorPos(POINT* point) {
   return win32::GetCursorPos(point);
+}
+
+size_t UiLiveWindows() {
+  win32::SharedUiLock hold;
+  return win32::CountAlive(hold.state().windows, &WindowAlive);
+}
+
+size_t UiLiveClasses() {
+  win32::SharedUiLock hold;
+  return hold.state().classes > 0 ? static_cast<size_t>(hold.state().classes) : 0;
 }
 
 }  // namespace kvp
