@@ -29,11 +29,25 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
+# The null driver is in the user's registry before the prefix is made, so
+# that the desktop process wineboot starts has it from the first: set after
+# wineboot, a program started while the desktop was still coming up found
+# no driver and could not make a window. The user's key is the fixed one
+# Wine gives every user.
+cat >"$WINEPREFIX/user.reg" <<'REG'
+WINE REGISTRY Version 2
+;; All keys relative to \\User\\S-1-5-21-0-0-0-1000
+
+[Software\\Wine\\Drivers]
+"Graphics"="null"
+REG
 # Persistent until killed: every test program of the run talks to this one.
 wineserver -p
 wineboot -i >/dev/null 2>&1
-# The null driver before the first program that would open a window.
-wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
+wine reg query 'HKCU\Software\Wine\Drivers' /v Graphics 2>/dev/null | grep -q null || {
+  echo "run-wine-tests: the prefix did not keep the null graphics driver" >&2
+  exit 1
+}
 # A short temporary folder, the root of a drive of its own (T:\), instead
 # of the prefix's C:\users\NAME\AppData\Local\Temp: the engine's log names
 # must fit 29 characters, and the tests make theirs in a folder of the
