@@ -1,6 +1,9 @@
 // Opening data files of every variant and reading their records and fields.
 #include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "platform/kernel/fault.h"
 #include "tests/support/dbf_builder.h"
@@ -249,6 +252,57 @@ TEST_F(DbfRead, AStoredDateThatDoesNotReadIsAnError) {
   char text[16];
   ASSERT_EQ(XBDDFGETS(h_, 1, text), 0) << "the text itself reads";
   EXPECT_STREQ(text, "20040231");
+  XBDDCLOSE(h_);
+}
+
+// A stored date is written in the style straight from its digits, without
+// the calendar arithmetic of the date calls: every month's last days, 29
+// February in leap and common years, months 00 and 13 and days 00 and 32
+// must read as XBCDI2S writes (or refuses) the same date, in every style.
+TEST_F(DbfRead, StoredDatesReadAsTheDateCallsWriteThem) {
+  DbfBuilder b;
+  b.Field("D", 'D', 8);
+  struct Stored {
+    int year, month, day;
+  };
+  std::vector<Stored> dates;
+  for (int year : {0, 1, 1900, 1996, 1999, 2000, 2100, 2400, 9999})
+    for (int month = 0; month <= 13; ++month)
+      for (int day = 0; day <= 32; ++day) {
+        char text[16];
+        std::snprintf(text, sizeof text, "%04d%02d%02d", year, month, day);
+        b.Row({text});
+        dates.push_back({year, month, day});
+      }
+  ASSERT_EQ(OpenBytes(b.Bytes()), 0);
+  int valid = 0;
+  for (int16_t style = 1; style <= 15; ++style) {
+    ASSERT_EQ(XBCDSTYLE(style), 0);
+    for (size_t r = 0; r < dates.size(); ++r) {
+      const Stored& d = dates[r];
+      ASSERT_EQ(XBDDRGET(h_, static_cast<uint32_t>(r + 1)), 0);
+      char expected[16] = {}, got[16];
+      std::memset(got, '#', sizeof got);
+      const XBSTATUS wanted = XBCDI2S(expected, style, static_cast<int16_t>(d.year),
+                                      static_cast<int16_t>(d.month), static_cast<int16_t>(d.day));
+      XBESCODE(0);
+      const XBSTATUS s = XBDDFGET(h_, 0, got);
+      XBESCODE(0);
+      const std::string what = "style " + std::to_string(style) + " date " +
+                               std::to_string(d.year) + "-" + std::to_string(d.month) + "-" +
+                               std::to_string(d.day);
+      if (wanted < 0) {
+        EXPECT_EQ(s, XB_E_DATE) << what;
+        continue;
+      }
+      ++valid;
+      ASSERT_EQ(s, 0) << what;
+      EXPECT_STREQ(got, expected) << what;
+    }
+  }
+  // Both sides could agree and still be wrong: nine years, of which 0, 1996,
+  // 2000 and 2400 are leap years (1900 and 2100 are not), in 15 styles.
+  EXPECT_EQ(valid, 15 * (9 * 365 + 4));
   XBDDCLOSE(h_);
 }
 

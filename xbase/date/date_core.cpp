@@ -441,22 +441,11 @@ int FormatWords(char* out, const char* digits) {
   return layout.width;
 }
 
-using WordFormatter = int (*)(char*, const char*);
-template <int... kStyles>
-constexpr auto MakeWordFormatters(std::integer_sequence<int, kStyles...>) {
-  return std::array<WordFormatter, sizeof...(kStyles)>{&FormatWords<kStyles + kMinStyle>...};
-}
-constexpr auto kWordFormatters = MakeWordFormatters(std::make_integer_sequence<int, kMaxStyle>());
-}  // namespace
-
-int FormatStoredDigits(char* out, int style, const char* digits) {
-  const Style* s = FindStyle(style);
-  if (s == nullptr) return 0;
-  const DigitLayout& layout = kDigitLayouts.style[style - kMinStyle];
-  if (layout.width == 0) return 0;
-  if (layout.width == 8 || layout.width == 10)
-    return kWordFormatters[style - kMinStyle](out, digits);
-  // The digits and the separator side by side: one look-up per character.
+// A style of 6 characters: the digits and the separator side by side, one
+// look-up per character.
+template <int kStyle>
+int FormatByPlaces(char* out, const char* digits) {
+  static constexpr DigitLayout layout = kDigitLayouts.style[kStyle - kMinStyle];
   char source[kSeparatorAt + 1];
   std::memcpy(source, digits, kSeparatorAt);
   source[kSeparatorAt] = layout.separator;
@@ -464,6 +453,33 @@ int FormatStoredDigits(char* out, int style, const char* digits) {
   out[layout.width] = '\0';
   return layout.width;
 }
+
+// The Julian style needs the day of the year: the caller formats the date.
+int FormatNeedsArithmetic(char*, const char*) {
+  return 0;
+}
+
+template <int kStyle>
+constexpr StoredDigitFormatter ChooseFormatter() {
+  constexpr int width = kDigitLayouts.style[kStyle - kMinStyle].width;
+  if constexpr (width == 0) {
+    return &FormatNeedsArithmetic;
+  } else if constexpr (width == 8 || width == 10) {
+    return &FormatWords<kStyle>;
+  } else {
+    return &FormatByPlaces<kStyle>;
+  }
+}
+
+template <int... kStyles>
+constexpr auto MakeStoredDigitFormatters(std::integer_sequence<int, kStyles...>) {
+  return std::array<StoredDigitFormatter, sizeof...(kStyles)>{
+      ChooseFormatter<kStyles + kMinStyle>()...};
+}
+}  // namespace
+
+const std::array<StoredDigitFormatter, kMaxStyle> kStoredDigitFormatters =
+    MakeStoredDigitFormatters(std::make_integer_sequence<int, kMaxStyle>());
 
 int16_t ToDayNumber(Ymd date, int32_t* dayNumber) {
   if (dayNumber == nullptr) return XB_E_NULL;

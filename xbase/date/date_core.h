@@ -4,6 +4,8 @@
 // time). The exported XBCD and XBCT functions and the data-file conversions
 // call these.
 #pragma once
+#include <array>
+#include <cstddef>
 #include <cstdint>
 
 #include "kv/xbase.h"
@@ -54,8 +56,14 @@ int16_t Format(char* out, int style, Ymd date);
 // hold a date CheckDate accepts, in the style, as Format writes it, and
 // returns the text's width. Returns 0 and writes nothing for a style that
 // needs the date's arithmetic (Julian) and for an unknown style: the caller
-// then uses Format.
-int FormatStoredDigits(char* out, int style, const char* digits);
+// then uses Format. Inline, through one formatter per style: every date
+// read from a data file is written here.
+using StoredDigitFormatter = int (*)(char* out, const char* digits);
+extern const std::array<StoredDigitFormatter, kMaxStyle> kStoredDigitFormatters;
+inline int FormatStoredDigits(char* out, int style, const char* digits) {
+  if (style < kMinStyle || style > kMaxStyle) return 0;
+  return kStoredDigitFormatters[static_cast<size_t>(style - kMinStyle)](out, digits);
+}
 
 int16_t ToDayNumber(Ymd date, int32_t* dayNumber);
 int16_t FromDayNumber(int32_t dayNumber, Ymd* out);

@@ -21,9 +21,6 @@ bool EightDigits(const uint8_t* bytes) {
   return (word & kHigh) == kThrees && ((word + 0x0606060606060606u) & kHigh) == kThrees;
 }
 
-// The longest text of any date style and its NUL.
-constexpr size_t kLongestDateText = 11;
-
 int Digit(uint8_t c) {
   return c - '0';
 }
@@ -32,7 +29,7 @@ int Digit(uint8_t c) {
 
 namespace detail {
 
-XBSTATUS ConvertDate(const uint8_t* bytes, uint16_t length, void* out, size_t limit) {
+XBSTATUS ConvertDateFully(const uint8_t* bytes, uint16_t length, void* out, size_t limit) {
   const int style = Current().dateStyle;
   char text[16];
   if (length == 8 && EightDigits(bytes)) {
@@ -74,7 +71,7 @@ XBSTATUS ConvertDate(const uint8_t* bytes, uint16_t length, void* out, size_t li
   XBSTATUS s = date::Parse(stored, 4, &ymd);
   if (s == XB_EMPTY_DATE) {
     // Only separators or blanks: the empty date.
-    return ConvertDate(reinterpret_cast<const uint8_t*>("        "), 8, out, limit);
+    return ConvertDateFully(reinterpret_cast<const uint8_t*>("        "), 8, out, limit);
   }
   if (s < 0) return XB_FAIL(s);
   s = date::Format(text, style, ymd);

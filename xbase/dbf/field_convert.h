@@ -4,14 +4,17 @@
 #include <cstdint>
 #include <cstring>
 
+#include "xbase/date/date_core.h"
 #include "xbase/dbf/data_file.h"
+#include "xbase/frame/engine.h"
 #include "xbase/frame/number_text.h"
 
 namespace kv::xb::dbf {
 
 namespace detail {
 // The conversions of ConvertField, one per stored type.
-XBSTATUS ConvertDate(const uint8_t* bytes, uint16_t length, void* out, size_t limit);
+// Any date field's bytes: blanks, text read as style 4, errors.
+XBSTATUS ConvertDateFully(const uint8_t* bytes, uint16_t length, void* out, size_t limit);
 void ConvertLogical(const uint8_t* bytes, uint16_t length, uint8_t* out);
 void ConvertMemoBlock(const uint8_t* bytes, uint16_t length, void* out);
 
@@ -32,6 +35,38 @@ inline void PutText(void* out, const char* text, size_t n, size_t limit) {
     std::memcpy(to, text, n);
   }
   to[n] = '\0';
+}
+// The longest text of any date style and its NUL.
+inline constexpr size_t kLongestDateText = 11;
+
+// The days of each month in a leap year: a stored day up to its month's
+// entry exists in every year but for 29 February, which the full path
+// checks.
+inline constexpr uint8_t kMostDaysInMonth[12] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+
+// The eight stored digits "yyyymmdd" of a date that exists, other than 29
+// February: true when they may be written at once. Every byte a digit: its
+// high half is 3 and adding 6 does not carry into that half (no byte above
+// '9'); any byte order, every byte alike.
+inline bool PlainStoredDate(const uint8_t* bytes) {
+  uint64_t word;
+  std::memcpy(&word, bytes, sizeof word);
+  constexpr uint64_t kHigh = 0xF0F0F0F0F0F0F0F0u, kThrees = 0x3030303030303030u;
+  if ((word & kHigh) != kThrees || ((word + 0x0606060606060606u) & kHigh) != kThrees) return false;
+  const unsigned month = (bytes[4] - '0') * 10u + (bytes[5] - '0');
+  const unsigned day = (bytes[6] - '0') * 10u + (bytes[7] - '0');
+  return month - 1 < 12 && day - 1 < kMostDaysInMonth[month - 1] && !(month == 2 && day == 29);
+}
+
+// A date field as its text in the caller's style. The common case, a stored
+// date written into a buffer that holds any style's text, goes straight to
+// the style's formatter; the rest takes the full path.
+inline XBSTATUS ConvertDate(const uint8_t* bytes, uint16_t length, void* out, size_t limit) {
+  if (length == 8 && (limit == 0 || limit >= kLongestDateText) && PlainStoredDate(bytes) &&
+      date::FormatStoredDigits(static_cast<char*>(out), Current().dateStyle,
+                               reinterpret_cast<const char*>(bytes)) != 0) [[likely]]
+    return 0;
+  return ConvertDateFully(bytes, length, out, limit);
 }
 }  // namespace detail
 
