@@ -69,6 +69,16 @@ foreach(lib ${KV_INSTALLED_LIBRARIES})
   install(FILES ${KV_PC_DIR}/${lib}.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 endforeach()
 
+# The GTK backend is no library to link against: the platform layer loads it
+# by its runtime name from its own folder (platform/CMakeLists.txt), so it
+# goes beside libkvplatform.so.1 with the same version, but without a link
+# name, pkg-config file or place in the CMake package.
+if(TARGET kvplatform_gtk)
+  set_target_properties(kvplatform_gtk PROPERTIES VERSION ${PROJECT_VERSION}
+                                                  SOVERSION ${KV_SOVERSION})
+  install(TARGETS kvplatform_gtk LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} NAMELINK_SKIP)
+endif()
+
 # The CMake package: find_package(kv CONFIG) gives kv::kvxbase, kv::kvchart, ...
 install(EXPORT kvTargets NAMESPACE kv:: DESTINATION ${KV_CMAKE_PACKAGE_DIR})
 configure_package_config_file(${CMAKE_CURRENT_LIST_DIR}/kvConfig.cmake.in

@@ -14,7 +14,7 @@ here="$(cd "$(dirname "$0")/.." && pwd)"
 build="${1:?usage: make-deb.sh BUILD_DIR [JOBS]}"
 jobs="${2:-2}"
 
-for tool in dpkg-buildflags dpkg-shlibdeps dpkg-architecture lintian cpack; do
+for tool in dpkg-buildflags dpkg-shlibdeps dpkg-architecture lintian cpack readelf; do
   command -v "$tool" >/dev/null || { echo "make-deb: $tool is missing (bash scripts/install-deps.sh)" >&2; exit 1; }
 done
 
@@ -45,6 +45,15 @@ LD_LIBRARY_PATH="$root/usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)" \
   { cat "$root/demo.txt"; echo "make-deb: the packaged kvhost demo failed" >&2; exit 1; }
 grep -q "file  *$root/usr/share/kv/samples/customers.dbf" "$root/demo.txt" ||
   { echo "make-deb: the packaged kvhost did not read the packaged samples" >&2; exit 1; }
+# The GTK backend is in the package beside the platform layer, which loads
+# it from there on first use and must not link GTK itself (every program
+# would pay GTK's start-up).
+libdir="$root/usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)"
+[ -f "$libdir/libkvplatform_gtk.so.1" ] ||
+  { echo "make-deb: the package has no libkvplatform_gtk.so.1" >&2; exit 1; }
+if readelf -d "$libdir/libkvplatform.so.1" | grep -q 'NEEDED.*libgtk'; then
+  echo "make-deb: the packaged libkvplatform.so.1 links GTK" >&2; exit 1
+fi
 # Errors fail; so does a warning that docs/decisions.md does not explain.
 explained="link-to-shared-library-in-wrong-package package-name-doesnt-match-sonames"
 report="$(lintian --fail-on error "${deb[0]}")" || { echo "$report"; echo "make-deb: lintian found errors" >&2; exit 1; }

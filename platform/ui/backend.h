@@ -50,8 +50,9 @@ class Backend {
 
 // The backend in use, chosen once at first use (backend_select.cpp).
 Backend& CurrentBackend();
-// The headless backend (always available).
-Backend& HeadlessBackend();
+// The headless backend (always available). Exported for the GTK backend's
+// library, whose menus and dialogs fall back on it.
+KVP_API Backend& HeadlessBackend();
 
 // The oldest queued menu choice (input.h), taken from the queue; false when
 // none is queued.

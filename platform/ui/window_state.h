@@ -71,19 +71,22 @@ struct UiState {
   POINT cursorPos{0, 0};
 };
 
-UiState& Ui();
+// The few internals marked KVP_API are those the GTK backend uses, which is
+// a library of its own (libkvplatform_gtk.so, loaded on first use): it reads
+// the window table to show it. Everything else stays hidden.
+KVP_API UiState& Ui();
 
 // Under Ui().mutex: the window behind the handle, or null
 // (ERROR_INVALID_WINDOW_HANDLE).
-std::shared_ptr<Window> FindWindowLocked(HWND window);
+KVP_API std::shared_ptr<Window> FindWindowLocked(HWND window);
 // Takes the mutex itself.
 std::shared_ptr<Window> FindWindow(HWND window);
 
 // Under the mutex: frame insets and client geometry.
 RECT FrameInsets(DWORD style);
-SIZE ClientSize(const Window& window);
-POINT ClientOrigin(const Window& window);  // screen coordinates
-bool IsDescendant(HWND ancestor, HWND window);
+KVP_API SIZE ClientSize(const Window& window);
+KVP_API POINT ClientOrigin(const Window& window);  // screen coordinates
+KVP_API bool IsDescendant(HWND ancestor, HWND window);
 
 // Under the mutex: the lower-case key of a name; the atom of a name (made
 // when `add`), or 0.
@@ -113,7 +116,7 @@ void DropTimersOfWindow(const std::shared_ptr<Queue>& queue, HWND window);
 // The window's client area with its visible children drawn over it, as a
 // new image surface (the caller destroys it); null for a dead window.
 // Takes the mutex itself.
-cairo_surface_t* ComposeWindowPicture(HWND window);
+KVP_API cairo_surface_t* ComposeWindowPicture(HWND window);
 
 // Live menus (menus.cpp).
 size_t LiveMenuCount();

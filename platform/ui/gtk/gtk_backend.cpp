@@ -79,3 +79,7 @@ Backend* StartGtkBackend() {
 }
 
 }  // namespace kvp::detail
+
+kvp::detail::Backend* KvpStartGtkBackend() {
+  return kvp::detail::StartGtkBackend();
+}

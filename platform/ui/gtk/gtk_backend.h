@@ -1,5 +1,6 @@
-// Internal: the GTK 3 backend (built only where GTK is; the Windows build
-// leaves this folder out).
+// Internal: the GTK 3 backend, the library libkvplatform_gtk.so that the
+// platform layer loads when it tries a display (the Windows build leaves
+// this folder out).
 //
 // GTK is single-threaded: every GTK call is made on one thread the backend
 // starts, which runs GTK's main loop. The window layer's threads never call
@@ -76,3 +77,8 @@ BOOL ShowPrintDlg(PRINTDLGA* choice);
 }  // namespace gtk
 
 }  // namespace kvp::detail
+
+// The one entry of this library that the platform layer looks up, by this
+// name, after loading it on first use of the user interface
+// (backend_select.cpp): StartGtkBackend.
+extern "C" KV_EXPORT kvp::detail::Backend* KvpStartGtkBackend();
