@@ -269,7 +269,7 @@ TEST_F(DbfRead, StoredDatesReadAsTheDateCallsWriteThem) {
   for (int year : {0, 1, 1900, 1996, 1999, 2000, 2100, 2400, 9999})
     for (int month = 0; month <= 13; ++month)
       for (int day = 0; day <= 32; ++day) {
-        char text[16];
+        char text[40];
         std::snprintf(text, sizeof text, "%04d%02d%02d", year, month, day);
         b.Row({text});
         dates.push_back({year, month, day});
