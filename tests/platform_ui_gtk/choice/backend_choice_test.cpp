@@ -13,6 +13,7 @@
 #include "platform/ui/messages.h"
 #include "platform/ui/ui_backend.h"
 #include "platform/ui/window.h"
+#include "tests/platform_ui_gtk/display_test.h"
 
 namespace {
 
@@ -59,15 +60,7 @@ Choice ChooseIn(const char* kvUi, const char* display) {
   return choice;
 }
 
-class BackendChoiceTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    const char* display = std::getenv("DISPLAY");
-    ASSERT_NE(display, nullptr) << "run on a display (scripts/with-xvfb.sh)";
-    display_ = display;
-  }
-  std::string display_;
-};
+using BackendChoiceTest = kvtest::DisplayTest;
 
 TEST_F(BackendChoiceTest, WithoutADisplayTheHeadlessScreenIsTheDefault) {
   const Choice none = ChooseIn(nullptr, nullptr);

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/platform_ui_gtk/display_test.h"
+
 namespace {
 
 struct ProbeRun {
@@ -75,15 +77,7 @@ bool GtkMappedHere() {
   return all.find("/libgtk-3.so") != std::string::npos;
 }
 
-class BackendModuleTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    const char* display = std::getenv("DISPLAY");
-    ASSERT_NE(display, nullptr) << "run on a display (scripts/with-xvfb.sh)";
-    display_ = display;
-  }
-  std::string display_;
-};
+using BackendModuleTest = kvtest::DisplayTest;
 
 TEST_F(BackendModuleTest, TheSuiteItselfIsNotLinkedToGtk) {
   // This suite, like the probe, links the platform layer alone.
